@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+namespace platform {
+
+class QtDialogs : public Dialogs {
+public:
+    BoxAnswer messageBox(const MessageBoxRequest &request) override;
+    QString inputBox(const QString &prompt, const QString &title,
+                     const QString &defaultText) override;
+    QString browseForFolder(QWidget *owner, const QString &prompt,
+                            const QString &startFolder) override;
+    void beep() override;
+};
+
+}  // namespace platform
