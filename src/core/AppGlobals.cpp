@@ -1,0 +1,7 @@
+#include "core/AppGlobals.h"
+
+AppGlobals &globals()
+{
+    static AppGlobals instance;
+    return instance;
+}
