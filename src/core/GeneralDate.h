@@ -1,0 +1,19 @@
+#pragma once
+// The locale's "general date" text of a date-time (short date, a space, long time without a
+// time zone; the date alone at midnight), which must read back to the same date-time, and the
+// day number used to sort messages (days since 30 December 1899, rounded half to even).
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <optional>
+
+QString formatGeneralDate(const QDateTime &dateTime, const QLocale &locale = QLocale());
+// Reads what formatGeneralDate writes (with or without the time; surrounding white space is
+// ignored) as a local date-time; nothing for any other text.
+std::optional<QDateTime> parseGeneralDate(const QString &text, const QLocale &locale = QLocale());
+
+// Days since 1899-12-30 00:00 local time with the time of day as fraction, rounded half to even.
+// Counted on the local calendar and clock, so a daylight-saving change never moves it. An
+// invalid date-time gives 0.
+qint64 dayNumber(const QDateTime &dateTime);

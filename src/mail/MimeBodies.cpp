@@ -1,0 +1,81 @@
+#include "mail/MimeBodies.h"
+
+#include "mail/MimeCharset.h"
+
+namespace {
+
+// Deeper trees are not mail anyone wrote; stopping keeps a hostile message from exhausting
+// the stack.
+constexpr int kMaxDepth = 64;
+
+bool isAttachment(GMimeObject *object)
+{
+    GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(object);
+    return disposition && g_mime_content_disposition_is_attachment(disposition);
+}
+
+QByteArray decodedContent(GMimePart *part)
+{
+    GMimeDataWrapper *content = g_mime_part_get_content(part);
+    if (!content)
+        return QByteArray();
+    GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
+    if (g_mime_data_wrapper_write_to_stream(content, sink.get()) < 0)
+        return QByteArray();
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
+    if (!bytes || bytes->len == 0)
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+}
+
+QString partText(GMimePart *part)
+{
+    const char *charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
+    QString text = decodeCharset(decodedContent(part), QByteArray(charset ? charset : ""));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
+}
+
+void takeIfText(GMimePart *part, MimeTextBodies &found)
+{
+    GMimeContentType *type = g_mime_object_get_content_type(GMIME_OBJECT(part));
+    // A part without a Content-Type header is text/plain (GMime fills that in as well).
+    const bool isPlain = !type || g_mime_content_type_is_type(type, "text", "plain");
+    if (isPlain && !found.plain)
+        found.plain = partText(part);
+    else if (type && g_mime_content_type_is_type(type, "text", "html") && !found.html)
+        found.html = partText(part);
+}
+
+void walk(GMimeObject *object, MimeTextBodies &found, int depth)
+{
+    if (!object || depth > kMaxDepth || (found.plain && found.html))
+        return;
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        const int count = g_mime_multipart_get_count(multipart);
+        for (int i = 0; i < count; ++i)
+            walk(g_mime_multipart_get_part(multipart, i), found, depth + 1);
+        return;
+    }
+    if (isAttachment(object))
+        return;
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        // A message shown inline (a forward without "attachment") is part of what is read.
+        GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+        if (inner)
+            walk(g_mime_message_get_mime_part(inner), found, depth + 1);
+        return;
+    }
+    if (GMIME_IS_PART(object))
+        takeIfText(GMIME_PART(object), found);
+}
+
+} // namespace
+
+MimeTextBodies findTextBodies(GMimeObject *root)
+{
+    MimeTextBodies found;
+    walk(root, found, 0);
+    return found;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// Finds the text a reader sees in a parsed message: the first text/plain and the first
+// text/html part that are not attachments.
+
+#include "mail/MimeLibrary.h"
+
+#include <QString>
+#include <optional>
+
+struct MimeTextBodies {
+    std::optional<QString> plain;
+    std::optional<QString> html;
+};
+
+// Walks the MIME tree under root depth-first in document order. Parts with
+// "Content-Disposition: attachment" are skipped (a file name alone does not make an
+// attachment); transfer encoding and charset are decoded; CRLF line ends become LF.
+MimeTextBodies findTextBodies(GMimeObject *root);
