@@ -1,0 +1,189 @@
+#include "list/MessageList.h"
+
+#include "core/AppError.h"
+#include "core/GeneralDate.h"
+#include "core/Twips.h"
+#include "list/MessageRowItem.h"
+#include "platform/EventLoop.h"
+
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QTreeWidget>
+
+using namespace messagelist;
+
+namespace {
+
+int countTurnIntervalMs = DefaultCountTurnIntervalMs;
+
+// Bumped by every RefreshTotals on a list. A count gives the event loop turns, and a tick
+// handled during one of them runs its own, newer RefreshTotals to the end; the interrupted
+// older count must then not write its result, which no longer counts that tick.
+const char RefreshSerialProperty[] = "quorvaleTotalsRefreshSerial";
+
+quint64 startRefresh(QTreeWidget *list)
+{
+    const quint64 serial = list->property(RefreshSerialProperty).toULongLong() + 1;
+    list->setProperty(RefreshSerialProperty, serial);
+    return serial;
+}
+
+bool isLatestRefresh(const QTreeWidget *list, quint64 serial)
+{
+    return list->property(RefreshSerialProperty).toULongLong() == serial;
+}
+
+// checkState() converts through the meta-type system; the stored int is read a third faster.
+bool isChecked(const QTreeWidgetItem *row)
+{
+    return row->data(FromColumn, Qt::CheckStateRole).toInt() == Qt::Checked;
+}
+
+void setLabelText(QLabel *label, const QString &text)
+{
+    if (label)
+        label->setText(text);
+}
+
+}  // namespace
+
+void setupMessageListColumns(QTreeWidget *list)
+{
+    static const int widthsInTwips[ColumnCount] = {1300, 1300, 1600, 1600, 1600, 0};
+    list->setColumnCount(ColumnCount);
+    list->setHeaderLabels({QStringLiteral("From"), QStringLiteral("From Name"),
+                           QStringLiteral("From Address"), QStringLiteral("Subject"),
+                           QStringLiteral("Received Date"), QStringLiteral("RecDate")});
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSortingEnabled(false);
+    list->header()->setSectionsClickable(false);
+    // The designed widths hold; the last visible column must not stretch into the free space.
+    list->header()->setStretchLastSection(false);
+    for (int column = 0; column < ColumnCount; ++column)
+        list->setColumnWidth(column, twips(widthsInTwips[column]));
+    list->setColumnHidden(DayNumberColumn, true);
+}
+
+QString dayNumberText(const QString &receivedDate)
+{
+    const std::optional<QDateTime> when = parseGeneralDate(receivedDate, QLocale());
+    if (!when)
+        apperror::throwTypeMismatch();
+    return QString::number(dayNumber(*when));
+}
+
+QTreeWidgetItem *appendMessageRow(QTreeWidget *list, const MessageEntry &entry)
+{
+    // Filled before it joins the list, so that no itemChanged is raised per cell.
+    auto *row = new MessageRowItem;
+    row->setText(FromColumn, entry.From);
+    row->setText(FromNameColumn, entry.FromName);
+    row->setText(FromAddressColumn, entry.FromAddress);
+    row->setText(SubjectColumn, entry.Subject);
+    row->setText(ReceivedDateColumn, entry.ReceivedDate);
+    row->setCheckState(FromColumn, Qt::Unchecked);
+    row->setData(FromColumn, EntryNumberRole, list->topLevelItemCount() + 1);
+    list->addTopLevelItem(row);
+    return row;
+}
+
+void setDayNumberCell(QTreeWidgetItem *row, const QString &receivedDate)
+{
+    row->setText(DayNumberColumn, dayNumberText(receivedDate));
+}
+
+int entryNumberOf(const QTreeWidgetItem *row)
+{
+    return row->data(FromColumn, EntryNumberRole).toInt();
+}
+
+void RefreshTotals(QTreeWidget *list, QLabel *label1, QLabel *label2, bool reset)
+{
+    if (reset) {
+        if (list)
+            startRefresh(list);
+        setLabelText(label1, QStringLiteral("Total Number Of Emails: 0"));
+        setLabelText(label2, QStringLiteral("Selected Emails: 0"));
+        return;
+    }
+    if (!list)
+        return;
+    // The count gives the event loop turns: the window may go away under it.
+    const QPointer<QTreeWidget> listAlive(list);
+    const QPointer<QLabel> label2Alive(label2);
+    const quint64 serial = startRefresh(list);
+    setLabelText(label1, QStringLiteral("Total Number Of Emails: ")
+                             + QString::number(list->topLevelItemCount()));
+    const qint32 checked = CountCheckedRows(list);
+    if (!listAlive || !isLatestRefresh(list, serial))
+        return;
+    setLabelText(label2Alive, QStringLiteral("Selected Emails: ") + QString::number(checked));
+}
+
+void setCountTurnInterval(int milliseconds)
+{
+    countTurnIntervalMs = qMax(0, milliseconds);
+}
+
+qint32 CountCheckedRows(QTreeWidget *list)
+{
+    if (!list)
+        return 0;
+    // Rows may be removed and the list itself destroyed during a turn (Clear List, closing
+    // the window), so the row count is read again before every row is touched.
+    const QPointer<QTreeWidget> listAlive(list);
+    // Reading the clock costs about as much as reading a row, so it is read every few rows.
+    const int rowsPerClockReading = countTurnIntervalMs == 0 ? 1 : 32;
+    QElapsedTimer sinceTurn;
+    sinceTurn.start();
+    qint32 checked = 0;
+    for (int index = 0; listAlive && index < list->topLevelItemCount(); ++index) {
+        if (isChecked(list->topLevelItem(index)))
+            ++checked;
+        if ((index + 1) % rowsPerClockReading == 0 && sinceTurn.elapsed() >= countTurnIntervalMs) {
+            platform::giveEventLoopTurn();
+            sinceTurn.restart();
+        }
+    }
+    return checked;
+}
+
+void setListSorting(QTreeWidget *list, bool on)
+{
+    if (!on) {
+        list->setSortingEnabled(false);
+        return;
+    }
+    if (!list->isSortingEnabled()) {
+        // Set before enabling, so that enabling sorts once, by the right column.
+        list->header()->setSortIndicator(DayNumberColumn, Qt::DescendingOrder);
+        list->setSortingEnabled(true);
+    }
+    // Enabling sorting makes the headers clickable; the order is the program's, not the user's.
+    list->header()->setSectionsClickable(false);
+    // The designed widths hold; the last visible column must not stretch into the free space.
+    list->header()->setStretchLastSection(false);
+}
+
+void SortNewestFirst(QTreeWidget *list)
+{
+    if (list->isSortingEnabled())
+        list->sortItems(DayNumberColumn, Qt::DescendingOrder);
+    else
+        setListSorting(list, true);
+}
+
+QList<int> checkedEntryNumbers(const QTreeWidget *list)
+{
+    QList<int> numbers;
+    const int rows = list->topLevelItemCount();
+    for (int index = 0; index < rows; ++index) {
+        const QTreeWidgetItem *row = list->topLevelItem(index);
+        if (isChecked(row))
+            numbers.append(entryNumberOf(row));
+    }
+    return numbers;
+}
