@@ -1,0 +1,153 @@
+// Builds the main window's controls at their designed places (twips).
+
+#include "app/Form1.h"
+#include "app/StatusProgressBar.h"
+#include "core/SkinFramework.h"
+#include "core/Twips.h"
+#include "list/MessageListView.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const QStringList kFolderCaptions = {
+    QStringLiteral("Inbox"),     QStringLiteral("All Mail"), QStringLiteral("Drafts"),
+    QStringLiteral("Sent Mail"), QStringLiteral("Spam"),     QStringLiteral("Starred"),
+    QStringLiteral("Trash"),     QStringLiteral("Important")};
+
+template <typename T>
+T *place(T *widget, const char *name, const QRect &geometry)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
+{
+    return place(new QLabel(text, parent), name, geometry);
+}
+
+}  // namespace
+
+QPushButton *Form1::makeButton(QWidget *parent, const char *name, const QString &caption,
+                               const QRect &geometry)
+{
+    auto *button = place(new QPushButton(caption, parent), name, geometry);
+    button->installEventFilter(this);
+    return button;
+}
+
+void Form1::createControls()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setFixedSize(twips(8040), twips(11400));
+    createLoginFrame();
+    createFolderFrame();
+    createFilterFrame();
+    createListArea();
+    createPrintArea();
+    SkinFramework1 = new SkinFramework(this);
+    SkinFramework1->setObjectName(QStringLiteral("SkinFramework1"));
+    for (QWidget *w : std::initializer_list<QWidget *>{Frame1, Frame2, Frame5, Frame6, Text1, Text2})
+        w->installEventFilter(this);
+    installEventFilter(this);
+}
+
+void Form1::createLoginFrame()
+{
+    Frame5 = place(new QGroupBox(QStringLiteral("Gmail Login"), this), "Frame5",
+                   twipsRect(120, 120, 3840, 2790));
+    makeLabel(Frame5, "LabelUser", QStringLiteral("Gmail username:"), twipsRect(120, 300, 3600, 255));
+    Text1 = place(new QLineEdit(Frame5), "Text1", twipsRect(120, 555, 3600, 345));
+    makeLabel(Frame5, "LabelPassword", QStringLiteral("Password:"), twipsRect(120, 960, 3600, 255));
+    Text2 = place(new QLineEdit(Frame5), "Text2", twipsRect(120, 1215, 3600, 345));
+    Text2->setEchoMode(QLineEdit::Password);
+    Check1 = place(new QCheckBox(QStringLiteral("Remember me"), Frame5), "Check1",
+                   twipsRect(120, 1650, 3600, 255));
+    Check2 = place(new QCheckBox(QStringLiteral("Autoconnect when software loads"), Frame5),
+                   "Check2", twipsRect(120, 1950, 3600, 255));
+    PushButton1 = makeButton(Frame5, "PushButton1", QStringLiteral("Help"),
+                             twipsRect(120, 2280, 1200, 405));
+    PushButton3 = makeButton(Frame5, "PushButton3", QStringLiteral("1. Connect"),
+                             twipsRect(1440, 2280, 2280, 405));
+}
+
+void Form1::createFolderFrame()
+{
+    Frame2 = place(new QGroupBox(QStringLiteral("Folder"), this), "Frame2",
+                   twipsRect(4080, 120, 3840, 2790));
+    for (int i = 0; i < kFolderCaptions.size(); ++i) {
+        const QByteArray name = "Option" + QByteArray::number(i + 3);
+        auto *option = place(new QRadioButton(kFolderCaptions[i], Frame2), name.constData(),
+                             twipsRect(240, 300 + i * 300, 3480, 255));
+        folderOptions << option;
+    }
+    folderOptions.first()->setChecked(true);
+}
+
+void Form1::createFilterFrame()
+{
+    Frame6 = place(new QGroupBox(QStringLiteral("Filter Options"), this), "Frame6",
+                   twipsRect(120, 3030, 7800, 1380));
+    PushButton15 = makeButton(Frame6, "PushButton15", QStringLiteral("?"), twipsRect(120, 300, 345, 405));
+    PushButton14 = makeButton(Frame6, "PushButton14", QStringLiteral("Filter By Characters"),
+                              twipsRect(600, 300, 2640, 405));
+    Label3 = makeLabel(Frame6, "Label3", QStringLiteral("No Character Filter set"),
+                       twipsRect(3360, 300, 2610, 405));
+    PushButton17 = makeButton(Frame6, "PushButton17", QStringLiteral("Clear Filter"),
+                              twipsRect(6120, 300, 1440, 405));
+    PushButton16 = makeButton(Frame6, "PushButton16", QStringLiteral("?"), twipsRect(120, 800, 345, 405));
+    PushButton13 = makeButton(Frame6, "PushButton13", QStringLiteral("Filter By Label"),
+                              twipsRect(600, 800, 2640, 405));
+    Label4 = makeLabel(Frame6, "Label4", QStringLiteral("No Label Filter set"),
+                       twipsRect(3360, 795, 2610, 405));
+    PushButton18 = makeButton(Frame6, "PushButton18", QStringLiteral("Clear Filter"),
+                              twipsRect(6120, 800, 1440, 405));
+}
+
+void Form1::createListArea()
+{
+    PushButton2 = makeButton(this, "PushButton2", QStringLiteral("2a. Get All Emails"),
+                             twipsRect(120, 4515, 3840, 405));
+    PushButton10 = makeButton(this, "PushButton10", QStringLiteral("2b. Get Some Emails"),
+                              twipsRect(4080, 4515, 3840, 405));
+    PushButton11 = makeButton(this, "PushButton11", QStringLiteral("Show List In Larger View"),
+                              twipsRect(120, 5025, 7800, 405));
+    ListView1 = place(new MessageListView(this), "ListView1", twipsRect(120, 5535, 7800, 1860));
+    ListView1->installEventFilter(this);
+    Label1 = makeLabel(this, "Label1", QStringLiteral("Total Number Of Emails: "),
+                       twipsRect(120, 7485, 3840, 255));
+    Label2 = makeLabel(this, "Label2", QStringLiteral("Selected Emails: "),
+                       twipsRect(4080, 7485, 3840, 255));
+    PushButton5 = makeButton(this, "PushButton5", QStringLiteral("Check All Emails"),
+                             twipsRect(120, 7845, 3840, 405));
+    PushButton6 = makeButton(this, "PushButton6", QStringLiteral("Uncheck All Emails"),
+                             twipsRect(4080, 7845, 3840, 405));
+    PushButton9 = makeButton(this, "PushButton9", QStringLiteral("Check Emails Containing..."),
+                             twipsRect(120, 8355, 3840, 405));
+    PushButton8 = makeButton(this, "PushButton8", QStringLiteral("Check Emails Not Containing..."),
+                             twipsRect(4080, 8355, 3840, 405));
+    PushButton7 = makeButton(this, "PushButton7", QStringLiteral("Clear List"),
+                             twipsRect(120, 8865, 7800, 405));
+}
+
+void Form1::createPrintArea()
+{
+    PushButton4 = makeButton(this, "PushButton4", QStringLiteral("3. Preview Selected Messages"),
+                             twipsRect(120, 9375, 7800, 405));
+    Frame1 = place(new QGroupBox(QStringLiteral("Print Options"), this), "Frame1",
+                   twipsRect(120, 9885, 7800, 900));
+    Option1 = place(new QRadioButton(QStringLiteral("Print email as it appears in browser (with images)"),
+                                     Frame1),
+                    "Option1", twipsRect(240, 270, 7440, 255));
+    Option2 = place(new QRadioButton(QStringLiteral("Print as plain text"), Frame1), "Option2",
+                    twipsRect(240, 570, 7440, 255));
+    Option1->setChecked(true);
+    ProgressBar1 = place(new StatusProgressBar(this), "ProgressBar1", twipsRect(120, 10890, 7800, 405));
+}

@@ -1,0 +1,14 @@
+#include "app/Form1.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvale"));
+    QApplication::setOrganizationName(QStringLiteral("Tervane"));
+    Form1 window;
+    window.Form_Load();
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,129 @@
+#include "mail/Form2.h"
+
+#include "core/AppError.h"
+#include "core/AppGlobals.h"
+#include "core/Conversions.h"
+#include "core/MessageBox.h"
+#include "core/Procedure.h"
+#include "core/ProgramFolder.h"
+#include "core/Twips.h"
+#include "core/Utilities.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace {
+
+template <typename T>
+T *place(T *widget, const char *name, const QRect &geometry)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+}  // namespace
+
+Form2::Form2(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Get Some Emails"));
+    setFixedSize(twips(4215), twips(2900));
+    Label1_0 = place(new QLabel(QStringLiteral("From:"), this), "Label1_0", twipsRect(540, 360, 1575, 255));
+    Text1_0 = place(new QLineEdit(QStringLiteral("1"), this), "Text1_0", twipsRect(540, 660, 1515, 375));
+    Label1_1 = place(new QLabel(QStringLiteral("To (Max of 0):"), this), "Label1_1",
+                     twipsRect(2160, 360, 1575, 255));
+    Text1_1 = place(new QLineEdit(QStringLiteral("1"), this), "Text1_1", twipsRect(2160, 660, 1515, 375));
+    PushButton1 = place(new QPushButton(QStringLiteral("Continue"), this), "PushButton1",
+                        twipsRect(540, 1320, 3135, 435));
+    Command1 = place(new QPushButton(QStringLiteral("Command1"), this), "Command1",
+                     twipsRect(1440, 2340, 990, 360));
+    PushButton1->setAutoDefault(false);
+    Command1->setAutoDefault(false);
+    PushButton1->installEventFilter(this);
+    installEventFilter(this);
+    connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+}
+
+void Form2::showEvent(QShowEvent *event)
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+    QDialog::showEvent(event);
+}
+
+void Form2::Form_Load()
+{
+    Procedure p(QStringLiteral("Form2"), QStringLiteral("Form_Load"));
+    p(100, [&] { FlattenColors(this); });
+    p(102, [&] { setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png")))); });
+    if (p.test(104, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
+        p(106, [&] { m_customPointer = QCursor(QPixmap(programFile(QStringLiteral("HAND-M.CUR")))); });
+    p(108, [&] { globals().RangeConfirmed = false; });
+    p(110, [&] {
+        Text1_1->setText(QString::number(MaxMessage));
+        Label1_1->setText(QStringLiteral("To (Max of ") + QString::number(MaxMessage) + QStringLiteral(")"));
+    });
+    p(112, [&] {
+        setTabOrder(Text1_1, Text1_0);
+        Text1_1->setFocus();
+        Text1_1->selectAll();
+    });
+}
+
+void Form2::PushButton1_Click()
+{
+    Procedure p(QStringLiteral("Form2"), QStringLiteral("PushButton1_Click"));
+    double first = 0;
+    double last = 0;
+    p(100, [&] { first = leadingNumber(Text1_0->text()); });
+    if (p.test(102, [&] { return !(first > 0); })) {
+        p(104, [&] { showMessage(QStringLiteral("Please input a value greater than zero.")); });
+        return;
+    }
+    p(106, [&] { last = leadingNumber(Text1_1->text()); });
+    if (p.test(108, [&] { return !(last > 0) || last > MaxMessage; })) {
+        p(110, [&] {
+            showMessage(QStringLiteral("Please input max value greater than zero (0) and less than or equal to ")
+                        + QString::number(MaxMessage) + QStringLiteral("."));
+        });
+        return;
+    }
+    p(112, [&] {
+        if (!ImapSession)
+            throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+        ImapSession->CurrentLocation = roundToInteger(first);
+        ImapSession->MaxRecord = roundToInteger(last);
+    });
+    p(114, [&] { globals().RangeConfirmed = true; });
+    p(116, [&] { accept(); });
+}
+
+void Form2::Command1_Click()
+{
+    PushButton1_Click();
+}
+
+void Form2::done(int result)
+{
+    Form_Unload();
+    QDialog::done(result);
+}
+
+void Form2::Form_Unload()
+{
+    globals().SkipDoneMessage = true;
+}
+
+bool Form2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Enter && cursor().shape() != Qt::WaitCursor)
+        setCursor(watched == PushButton1 ? m_customPointer : QCursor(Qt::ArrowCursor));
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,188 @@
+#include "mail/clsImapSession.h"
+
+#include "core/AppError.h"
+#include "core/ErrorLog.h"
+#include "core/GeneralDate.h"
+#include "core/MessageBox.h"
+#include "core/ProgramFolder.h"
+#include "mail/Folders.h"
+#include "mail/ImapClient.h"
+#include "mail/MailMessage.h"
+#include "platform/EventLoop.h"
+#include "platform/Shell.h"
+
+namespace {
+
+const QString kIdCommand = QStringLiteral("ID (\"GUID\" \"1\")");
+
+QString invalidLoginText()
+{
+    return QStringLiteral("Invalid login. Please double-check your username and password.")
+        + QStringLiteral("\r\n\r\n")
+        + QStringLiteral("In addition, please check your Gmail Inbox for a message from Google "
+                         "about Less Secure Apps.")
+        + QStringLiteral("\r\n\r\n")
+        + QStringLiteral("Would you like to see a screenshot/picture of the Less Secure Apps "
+                         "email so you know exactly what I'm talking about?");
+}
+
+}  // namespace
+
+std::shared_ptr<clsImapSession> clsImapSession::create()
+{
+    return std::shared_ptr<clsImapSession>(new clsImapSession());
+}
+
+clsImapSession::~clsImapSession()
+{
+    // Releasing a session drops its subscriptions; the connection stays with the client.
+    QObject::disconnect(m_abortConnection);
+    QObject::disconnect(m_percentConnection);
+}
+
+void clsImapSession::subscribe()
+{
+    if (Imap1 == ImapObject && m_abortConnection)
+        return;
+    QObject::disconnect(m_abortConnection);
+    QObject::disconnect(m_percentConnection);
+    Imap1 = ImapObject;
+    if (!Imap1)
+        return;
+    m_abortConnection = connect(Imap1, &ImapClient::abortCheck, this,
+                                &clsImapSession::Imap1_AbortCheck, Qt::DirectConnection);
+    m_percentConnection = connect(Imap1, &ImapClient::percentDone, this,
+                                  &clsImapSession::Imap1_PercentDone, Qt::DirectConnection);
+}
+
+ImapClient &clsImapSession::client()
+{
+    if (!Imap1)
+        throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+    return *Imap1;
+}
+
+void clsImapSession::GetLastError()
+{
+    // The client's own explanation goes behind "Show Details", so a user can see why.
+    const QString detail = Imap1 ? Imap1->lastErrorText() : QString();
+    const auto answer = showMessage(invalidLoginText(), platform::BoxButtons::YesNo,
+                                    platform::BoxIcon::None, QString(), detail);
+    if (answer != platform::BoxAnswer::Yes)
+        return;
+    platform::shell().openWithDefaultAction(programFile(QStringLiteral("Pictures/less-secure-apps1.jpg")));
+    platform::shell().openWithDefaultAction(programFile(QStringLiteral("Pictures/less-secure-apps2.jpg")));
+}
+
+bool clsImapSession::Connect()
+{
+    const auto keepAlive = shared_from_this();
+    subscribe();
+    ImapClient &imap = client();
+    imap.setSsl(SSL);
+    imap.setPort(PORT);
+    m_lastResult = imap.connectToServer(IMAPServer);
+    if (m_lastResult == 1 && !imap.sendRawCommand(kIdCommand).isEmpty()) {
+        m_lastResult = imap.login(Username, Password);
+        if (m_lastResult == 1)
+            return true;
+    }
+    GetLastError();
+    return false;
+}
+
+qint32 clsImapSession::GetTotalMessage(const QString &FolderName)
+{
+    const auto keepAlive = shared_from_this();
+    subscribe();
+    m_lastResult = client().selectMailbox(FolderName);
+    if (m_lastResult == 1)
+        return client().messageCount();
+    GetLastError();
+    return 0;
+}
+
+void clsImapSession::StartMailExtraction(const QString &FolderName)
+{
+    const auto keepAlive = shared_from_this();
+    if (!Connect()) {
+        showMessage(QStringLiteral("Connection failed. Check username and password."));
+        return;
+    }
+    subscribe();
+    m_lastResult = client().selectMailbox(FolderName);
+    if (m_lastResult != 1) {
+        GetLastError();
+        return;
+    }
+    const qint32 first = CurrentLocation;
+    const qint32 last = MaxRecord;
+    client().setFetchAhead(first, last);
+    for (qint32 i = first; i <= last; ++i) {
+        platform::giveEventLoopTurn();
+        CurrentLocation = i;
+        ImapClient &imap = client();
+        const std::optional<MailMessage> message = imap.fetchMessage(i);
+        appendErrorLogRecord(imap.lastErrorText());
+        if (!message) {
+            // Once Stop was clicked every fetch fails; going on would only log failures.
+            if (AbortProcess)
+                break;
+            continue;
+        }
+        if (AbortProcess)
+            break;
+        reportMessage(*message, i);
+        platform::giveEventLoopTurn();
+    }
+    if (Imap1)
+        Imap1->setFetchAhead(0, 0);
+}
+
+void clsImapSession::reportMessage(const MailMessage &message, qint32 sequenceNumber)
+{
+    QString from = message.from;
+    QString fromName = message.fromName;
+    QString fromAddress = message.fromAddress;
+    QString subject = message.subject;
+    QString receivedDate = message.date.isValid() ? formatGeneralDate(message.date) : QString();
+    QString plain = message.plainTextBody;
+    QString html = message.htmlBody;
+    qint32 uid = sequenceNumber;
+    emit MailExtractListing(from, fromName, fromAddress, subject, receivedDate, plain, html, uid);
+}
+
+QStringList clsImapSession::EnumMailFolders()
+{
+    const auto keepAlive = shared_from_this();
+    QStringList names;
+    try {
+        subscribe();
+        const auto mailboxes = client().listMailboxes(QString(), QStringLiteral("*"));
+        if (!mailboxes) {
+            GetLastError();
+            return names;
+        }
+        storeFolderListing(classifyMailboxes(*mailboxes));
+        for (const MailboxInfo &mailbox : *mailboxes) {
+            names << mailbox.name;
+            platform::giveEventLoopTurn();
+        }
+    } catch (const std::exception &) {
+        throw AppError(QStringLiteral("clsImapSession component failure"), -2147221404L,
+                       QStringLiteral("Vantelo.clsImapSession.EnumMailFolders"));
+    }
+    return names;
+}
+
+void clsImapSession::Imap1_AbortCheck(qint32 &abort)
+{
+    abort = AbortProcess ? -1 : 0;
+    platform::giveEventLoopTurn();
+}
+
+void clsImapSession::Imap1_PercentDone(qint32 &percent)
+{
+    emit ScrapProgress(percent);
+    platform::giveEventLoopTurn();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// One IMAP session of the main window: connection settings and credentials, connect and
+// login, mailbox count, the download loop and the mailbox listing. It drives the window's
+// one ImapClient and turns the client's abort and progress questions into its own answers.
+//
+// Held by std::shared_ptr: Stop drops the window's reference while this object's own download
+// is still running, and every public call keeps the object alive until it returns.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class ImapClient;
+struct MailMessage;
+
+class clsImapSession : public QObject, public std::enable_shared_from_this<clsImapSession> {
+    Q_OBJECT
+public:
+    static std::shared_ptr<clsImapSession> create();
+    ~clsImapSession() override;
+
+    bool AbortProcess = false;
+    qint32 MaxRecord = 0;
+    qint32 CurrentLocation = 0;
+    QPointer<ImapClient> ImapObject;
+    qint32 PORT = 0;
+    bool SSL = false;
+    QString IMAPServer;
+    QString Password;
+    QString Username;
+
+    // The one failure box of every failed connect, login, select or listing.
+    void GetLastError();
+    bool Connect();
+    qint32 GetTotalMessage(const QString &FolderName);
+    void StartMailExtraction(const QString &FolderName);
+    // Lists the mailboxes into the application-wide folder lists; returns every listed name.
+    QStringList EnumMailFolders();
+
+signals:
+    void MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
+                            QString &Subject, QString &ReceivedDate, QString &PlainTextBody,
+                            QString &HTMLTextBody, qint32 &uID);
+    void ScrapProgress(qint32 &percent);
+
+private:
+    clsImapSession() = default;
+    void subscribe();
+    ImapClient &client();
+    void reportMessage(const MailMessage &message, qint32 sequenceNumber);
+    void Imap1_AbortCheck(qint32 &abort);
+    void Imap1_PercentDone(qint32 &percent);
+
+    QPointer<ImapClient> Imap1;
+    QMetaObject::Connection m_abortConnection;
+    QMetaObject::Connection m_percentConnection;
+    qint32 m_lastResult = 0;
+};
+
+using ImapSessionPtr = std::shared_ptr<clsImapSession>;
