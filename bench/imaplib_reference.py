@@ -12,35 +12,14 @@ program's own download loop works without pipelining. Prints one line:
 The clock covers the FETCH loop only (not connecting, logging in or EXAMINE).
 """
 
-import base64
 import imaplib
+import os
 import ssl
 import sys
 import time
 
-
-def modified_utf7(name):
-    """RFC 3501 modified UTF-7, as mailbox names travel over IMAP."""
-    out, pending = [], []
-
-    def flush():
-        if pending:
-            data = "".join(pending).encode("utf-16-be")
-            out.append("&" + base64.b64encode(data).decode().rstrip("=").replace("/", ",") + "-")
-            pending.clear()
-
-    for ch in name:
-        if 0x20 <= ord(ch) <= 0x7e:
-            flush()
-            out.append("&-" if ch == "&" else ch)
-        else:
-            pending.append(ch)
-    flush()
-    return "".join(out)
-
-
-def quoted(text):
-    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "fixtures", "dovecot"))
+from imap_names import modified_utf7, quoted  # noqa: E402
 
 
 def main():
