@@ -1,0 +1,264 @@
+#include "mail/ImapClient.h"
+
+#include "mail/ImapClientInternals.h"
+#include "mail/ImapEndpoint.h"
+#include "mail/ModifiedUtf7.h"
+
+#include <QPointer>
+
+using namespace ImapClientDetail;
+
+ImapClient::ImapClient(QObject *parent)
+    : QObject(parent), m_port(ImapEndpoint::fromEnvironment().port)
+{
+    const QString caFile = ImapEndpoint::fromEnvironment().caFile;
+    if (!caFile.isEmpty())
+        m_extraCaCertificates = QSslCertificate::fromPath(caFile, QSsl::Pem,
+                                                          QSslCertificate::PatternSyntax::FixedString);
+}
+
+ImapClient::~ImapClient()
+{
+    // Handlers of our signals may touch a half-destroyed object: raise none from here.
+    endConnection(std::move(m_connection), false, nullptr);
+}
+
+void ImapClient::setSsl(bool on) { m_ssl = on; }
+void ImapClient::setPort(int port) { m_port = port; }
+
+void ImapClient::setTimeouts(int connectMs, int responseMs)
+{
+    m_connectTimeoutMs = qMax(1, connectMs);
+    m_responseTimeoutMs = qMax(1, responseMs);
+}
+
+void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
+{
+    m_extraCaCertificates = certificates;
+}
+
+QString ImapClient::lastErrorText() const { return m_lastError; }
+
+int ImapClient::messageCount() const
+{
+    return m_connection ? int(m_connection->tracker.messageCount()) : 0;
+}
+
+// ---- connecting ------------------------------------------------------------------------------
+
+int ImapClient::connectToServer(const QString &host)
+{
+    // A new generation at once: a call still waiting on the old connection (we may be inside
+    // one of its signals) sees that it was replaced.
+    const quint64 generation = ++m_generation;
+    const QString what = QStringLiteral("Connect to %1:%2").arg(host).arg(m_port);
+    discardFetchesAhead();
+    bool aborted = false;
+    if (!endConnection(std::move(m_connection), true, &aborted))
+        return 0;
+    if (m_generation != generation) {
+        setError(what + QStringLiteral(" failed: another connect or disconnect was made while the "
+                                       "old connection was being closed"));
+        return 0;
+    }
+    if (aborted) {
+        setError(what + QStringLiteral(": Operation aborted"));
+        return 0;
+    }
+    if (!m_ssl) {
+        setError(what + QStringLiteral(" failed: only TLS connections (IMAPS, usually port 993) are "
+                                       "supported; turn SSL on"));
+        return 0;
+    }
+    if (host.trimmed().isEmpty() || m_port <= 0 || m_port > 65535) {
+        setError(what + QStringLiteral(" failed: no host name or an invalid port"));
+        return 0;
+    }
+    if (!startCall(generation, what) || !openSocket(generation, host.trimmed()))
+        return 0;
+    const WaitSpec greeting{[this] { return m_connection->tracker.greeting().has_value(); },
+                            what + QStringLiteral(" (waiting for the server's greeting)")};
+    if (!waitFor(generation, greeting))
+        return 0;
+    const ImapResponse &answer = *m_connection->tracker.greeting();
+    if (answer.status != ImapStatus::Ok && answer.status != ImapStatus::Preauth) {
+        dropConnection(what + QStringLiteral(" failed: the server refused: %1 %2")
+                                  .arg(imapStatusName(answer.status), answer.text));
+        return 0;
+    }
+    setSuccess(QStringLiteral("OK: connected to %1 (%2)").arg(m_connection->where, answer.text));
+    return 1;
+}
+
+void ImapClient::disconnect()
+{
+    const quint64 generation = ++m_generation;
+    discardFetchesAhead();
+    std::unique_ptr<Connection> connection = std::move(m_connection);
+    if (!connection) {
+        setSuccess(QStringLiteral("OK: not connected"));
+        return;
+    }
+    const QString where = connection->where;
+    bool aborted = false;
+    if (!endConnection(std::move(connection), true, &aborted))
+        return;
+    if (m_generation != generation)
+        return;  // a connect made meanwhile reports its own outcome
+    setSuccess(aborted ? QStringLiteral("OK: disconnected from %1 (without waiting for LOGOUT)").arg(where)
+                       : QStringLiteral("OK: disconnected from %1").arg(where));
+}
+
+// ---- commands --------------------------------------------------------------------------------
+
+QString ImapClient::sendRawCommand(const QString &commandText)
+{
+    const quint64 generation = m_generation;
+    const QByteArray line = commandText.toUtf8();
+    const QByteArray verb = line.left(line.indexOf(' ')).toUpper();
+    const QString what = QStringLiteral("Command %1").arg(QString::fromUtf8(verb.left(40)));
+    if (!startCall(generation, what) || !requireConnection(generation, what))
+        return QString();
+    if (line.contains('\r') || line.contains('\n') || line.contains('\0') || line.trimmed().isEmpty()) {
+        setError(what + QStringLiteral(" failed: a raw command must be one non-empty line"));
+        return QString();
+    }
+    CommandSpec spec{{text(line)}, ImapPendingCommand::Kind::Other, 0, true, what};
+    if (verb == "SELECT" || verb == "EXAMINE") {
+        spec.kind = ImapPendingCommand::Kind::Select;
+        discardFetchesAhead();
+    }
+    const Command command = runCommand(generation, spec);
+    if (!command)
+        return QString();
+    if (!command->succeeded()) {
+        setError(commandFailure(what, *command));
+        return QString();
+    }
+    setSuccess(QStringLiteral("OK: %1 done (%2)").arg(what, command->completion->text));
+    return QString::fromUtf8(command->rawText);
+}
+
+int ImapClient::login(const QString &user, const QString &password)
+{
+    const quint64 generation = m_generation;
+    const QString what = QStringLiteral("LOGIN");
+    if (!startCall(generation, what) || !requireConnection(generation, what))
+        return 0;
+    const QByteArray userBytes = user.toUtf8();
+    const QByteArray passwordBytes = password.toUtf8();
+    if (containsImapNul(userBytes) || containsImapNul(passwordBytes)) {
+        setError(QStringLiteral("LOGIN failed: the user name or password holds a NUL character, which IMAP cannot carry"));
+        return 0;
+    }
+    discardFetchesAhead();
+    // Whatever is said about this login, the password stays out of it.
+    QPointer<ImapClient> self(this);
+    m_secret = passwordBytes;
+    const CommandSpec spec{{text("LOGIN "), astring(userBytes), text(" "), astring(passwordBytes)},
+                           ImapPendingCommand::Kind::Other, 0, false, what};
+    const Command command = runCommand(generation, spec);
+    int result = 0;
+    if (self && command) {
+        if (command->succeeded()) {
+            setSuccess(QStringLiteral("OK: logged in as %1 (%2)").arg(user, command->completion->text));
+            result = 1;
+        } else {
+            setError(commandFailure(what, *command));
+        }
+    }
+    if (self)
+        m_secret.clear();
+    return result;
+}
+
+std::optional<QList<MailboxInfo>> ImapClient::listMailboxes(const QString &reference, const QString &pattern)
+{
+    const quint64 generation = m_generation;
+    const QString what = QStringLiteral("LIST");
+    if (!startCall(generation, what) || !requireConnection(generation, what))
+        return std::nullopt;
+    const CommandSpec spec{{text("LIST "), astring(encodeMailboxName(reference)), text(" "),
+                            astring(encodeMailboxName(pattern))},
+                           ImapPendingCommand::Kind::Other, 0, false, what};
+    const Command command = runCommand(generation, spec);
+    if (!command)
+        return std::nullopt;
+    if (!command->succeeded()) {
+        setError(commandFailure(what, *command));
+        return std::nullopt;
+    }
+    QList<MailboxInfo> mailboxes;
+    int unreadable = 0;
+    for (const ImapResponse &response : command->untagged) {
+        if (response.keyword != "LIST")
+            continue;
+        const std::optional<ImapListEntry> entry = parseListResponse(response);
+        if (!entry) {
+            ++unreadable;
+            continue;
+        }
+        mailboxes.append({decodeMailboxName(entry->wireName), entry->attributes, entry->delimiter});
+    }
+    QString outcome = QStringLiteral("OK: %1 mailboxes listed").arg(mailboxes.size());
+    if (unreadable > 0)
+        outcome += QStringLiteral(" (%1 unreadable LIST lines skipped)").arg(unreadable);
+    setSuccess(outcome);
+    return mailboxes;
+}
+
+int ImapClient::selectMailbox(const QString &name)
+{
+    const quint64 generation = m_generation;
+    const QString what = QStringLiteral("EXAMINE \"%1\"").arg(name);
+    if (!startCall(generation, what) || !requireConnection(generation, what))
+        return 0;
+    // Answers still due for the old mailbox mean nothing in the new one.
+    discardFetchesAhead();
+    const CommandSpec spec{{text("EXAMINE "), astring(encodeMailboxName(name))},
+                           ImapPendingCommand::Kind::Select, 0, false, what};
+    const Command command = runCommand(generation, spec);
+    if (!command)
+        return 0;
+    if (!command->succeeded()) {
+        setError(commandFailure(what, *command));
+        return 0;
+    }
+    setSuccess(QStringLiteral("OK: mailbox \"%1\" opened read-only, %2 messages").arg(name).arg(messageCount()));
+    return 1;
+}
+
+// ---- outcome texts ---------------------------------------------------------------------------
+
+void ImapClient::setError(const QString &text) { m_lastError = redacted(text); }
+void ImapClient::setSuccess(const QString &text) { m_lastError = redacted(text); }
+
+QString ImapClient::redacted(QString text) const
+{
+    // Too short a password would blank out ordinary letters; such a one cannot be protected.
+    if (m_secret.size() < 3)
+        return text;
+    const QString plain = QString::fromUtf8(m_secret);
+    text.replace(plain, QStringLiteral("********"));
+    text.replace(QString::fromUtf8(quoteImapString(m_secret)), QStringLiteral("********"));
+    return text;
+}
+
+QString ImapClient::commandFailure(const QString &what, const ImapPendingCommand &command) const
+{
+    const ImapResponse &answer = *command.completion;
+    QString text = what + QStringLiteral(" failed: the server answered ") + imapStatusName(answer.status);
+    if (!answer.code.isEmpty())
+        text += QStringLiteral(" [%1]").arg(QString::fromUtf8(answer.code));
+    if (!answer.text.isEmpty())
+        text += QLatin1Char(' ') + answer.text;
+    return text;
+}
+
+QString ImapClient::connectionLostText(const QString &what) const
+{
+    if (!m_connection)
+        return what + QStringLiteral(" failed: the connection was closed while the call ran "
+                                     "(a disconnect or a failure during it)");
+    return what + QStringLiteral(" failed: the connection was replaced by a new one while the call ran");
+}

@@ -1,0 +1,137 @@
+#pragma once
+// The program's IMAP client: one TLS connection to the mail server, used synchronously from the
+// GUI thread. Each call waits for its answer in short slices and raises abortCheck while it
+// waits, so the window stays responsive and a click on Stop can end the call. Handlers of those
+// signals give the event loop a turn, so the user may connect, disconnect or fetch again inside a
+// running call; the running call then notices its connection was replaced and fails cleanly.
+//
+// The client never changes the mailbox: EXAMINE instead of SELECT, BODY.PEEK[] so \Seen is left
+// alone.
+
+#include "mail/MailMessage.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QSslCertificate>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+struct MailboxInfo {
+    QString name;            // Unicode, decoded from modified UTF-7
+    QStringList attributes;  // e.g. "\\All", "\\HasNoChildren"
+    QString delimiter;       // empty when the server has none
+};
+
+class QElapsedTimer;
+struct ImapPendingCommand;
+
+class ImapClient : public QObject {
+    Q_OBJECT
+public:
+    // How many FETCH commands may be in flight at once when fetching ahead. The window follows
+    // the size of the messages seen so far, so that about fetchAheadBudget bytes are on their
+    // way: many small messages keep a long pipe full, a run of large ones does not fill memory.
+    static constexpr int minFetchAheadWindow = 4;
+    static constexpr int initialFetchAheadWindow = 16;
+    static constexpr int maxFetchAheadWindow = 128;
+    static constexpr qint64 fetchAheadBudget = qint64(16) << 20;
+
+    explicit ImapClient(QObject *parent = nullptr);
+    ~ImapClient() override;  // logs out within a short bound and closes; raises no signals
+
+    void setSsl(bool on);    // implicit TLS; only true can connect
+    void setPort(int port);  // default: QUORVALE_IMAP_PORT or 993
+
+    // 1 = connected and the greeting read; anything else is a failure (see lastErrorText).
+    // An existing connection is ended first: never more than one connection at a time.
+    int connectToServer(const QString &host);
+
+    // Sends one line (the client adds the tag) and returns every response line up to and
+    // including the tagged one. Empty on failure or a NO/BAD answer.
+    QString sendRawCommand(const QString &command);
+
+    int login(const QString &user, const QString &password);  // 1 = logged in
+    std::optional<QList<MailboxInfo>> listMailboxes(const QString &reference, const QString &pattern);
+    int selectMailbox(const QString &name);  // EXAMINE (read-only); 1 = selected
+    int messageCount() const;                // messages in the selected mailbox, 0 when none
+
+    // Fetches message n (1-based) of the selected mailbox. Nothing is sent for a number outside
+    // the mailbox.
+    std::optional<MailMessage> fetchMessage(int sequenceNumber);
+
+    // Announces that fetches of first..last follow in this order, so later FETCH commands can be
+    // sent while earlier answers are read. (0, 0) turns this off. Any other call keeps working:
+    // answers to commands sent ahead and no longer wanted are read and dropped.
+    void setFetchAhead(int first, int last);
+
+    // The outcome of the last call: why it failed, or a short "OK: ..." after success. Never
+    // contains the password.
+    QString lastErrorText() const;
+
+    void disconnect();  // LOGOUT (short bound) and close; safe when not connected
+
+    // Test seams. Timeouts in ms: connect (TCP and TLS handshake) and silence while waiting for
+    // an answer. CA certificates trusted besides the system's; by default the one in
+    // QUORVALE_IMAP_CAFILE.
+    void setTimeouts(int connectMs, int responseMs);
+    void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
+
+signals:
+    void abortCheck(qint32 &abort);    // a handler sets -1 to end the running call (it then fails)
+    void percentDone(qint32 &percent); // 0..100 of the running call (a fetch: of its message)
+
+private:
+    struct Connection;
+    struct CommandSpec;
+    struct WaitSpec;
+    using Command = std::shared_ptr<ImapPendingCommand>;
+
+    bool startCall(quint64 generation, const QString &what);
+    bool checkAbort(quint64 generation, const QString &what);
+    bool reportPercent(quint64 generation, int percent, int &lastPercent, const QString &what);
+    bool isCurrent(quint64 generation) const;
+    bool requireConnection(quint64 generation, const QString &what);
+
+    bool openSocket(quint64 generation, const QString &host);
+    bool waitForEncrypted(quint64 generation, const QString &what, const QElapsedTimer &elapsed);
+    bool waitFor(quint64 generation, const WaitSpec &spec);
+    bool endConnection(std::unique_ptr<Connection> connection, bool raiseSignals, bool *aborted);
+    void dropConnection(const QString &error);
+
+    Command sendCommand(quint64 generation, const CommandSpec &spec);
+    Command runCommand(quint64 generation, const CommandSpec &spec);
+    bool sendBytes(const QByteArray &bytes, const QString &what);
+
+    Command takeOrSendFetch(quint64 generation, int number);
+    bool sendFetchesAhead(quint64 generation, int current);
+    int fetchAheadWindow() const;
+    void discardFetchesAhead();
+    std::optional<MailMessage> messageFrom(const ImapPendingCommand &command, int number,
+                                           qsizetype *size);
+
+    void setError(const QString &text);
+    void setSuccess(const QString &text);
+    QString redacted(QString text) const;
+    QString commandFailure(const QString &what, const ImapPendingCommand &command) const;
+    QString connectionLostText(const QString &what) const;
+
+    std::unique_ptr<Connection> m_connection;
+    quint64 m_generation = 0;  // changes whenever the connection is opened, closed or replaced
+    bool m_ssl = true;
+    int m_port;
+    int m_connectTimeoutMs = 20000;
+    int m_responseTimeoutMs = 60000;
+    QList<QSslCertificate> m_extraCaCertificates;
+    QString m_lastError;
+    QByteArray m_secret;  // the password while LOGIN runs, to keep it out of every error text
+
+    int m_aheadFirst = 0;
+    int m_aheadLast = 0;
+    int m_aheadNext = 0;  // the next number not yet sent ahead
+    QMap<int, Command> m_ahead;
+    qint64 m_fetchedBytes = 0;  // message sizes seen, for the window
+    int m_fetchedMessages = 0;
+};

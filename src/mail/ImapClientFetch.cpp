@@ -1,0 +1,168 @@
+// Fetching messages, one at a time or with later FETCH commands sent ahead.
+
+#include "mail/ImapClient.h"
+
+#include "mail/ImapClientInternals.h"
+
+#include <QPointer>
+
+using namespace ImapClientDetail;
+
+namespace {
+
+QByteArray fetchCommand(qint64 number)
+{
+    return "FETCH " + QByteArray::number(number) + " (BODY.PEEK[] INTERNALDATE)";
+}
+
+}  // namespace
+
+void ImapClient::setFetchAhead(int first, int last)
+{
+    discardFetchesAhead();
+    if (first <= 0 || last < first) {
+        m_aheadFirst = m_aheadLast = m_aheadNext = 0;
+        return;
+    }
+    m_aheadFirst = first;
+    m_aheadLast = last;
+    m_aheadNext = first;
+    m_fetchedBytes = 0;
+    m_fetchedMessages = 0;
+}
+
+void ImapClient::discardFetchesAhead()
+{
+    for (const Command &command : std::as_const(m_ahead)) {
+        command->abandoned = true;
+        command->untagged.clear();
+    }
+    m_ahead.clear();
+}
+
+// The command whose answer is message `number`: one sent ahead for it, or a new one. Commands
+// sent ahead for numbers the caller skipped, or all of them when it went back, are abandoned.
+ImapClient::Command ImapClient::takeOrSendFetch(quint64 generation, int number)
+{
+    const QString what = QStringLiteral("FETCH %1").arg(number);
+    const CommandSpec spec{{text(fetchCommand(number))}, ImapPendingCommand::Kind::Fetch, number, false, what};
+    const bool announced = m_aheadFirst > 0 && number >= m_aheadFirst && number <= m_aheadLast;
+    if (!announced) {
+        discardFetchesAhead();
+        return sendCommand(generation, spec);
+    }
+    if (m_ahead.contains(number)) {
+        while (m_ahead.firstKey() < number) {
+            const Command skipped = m_ahead.take(m_ahead.firstKey());
+            skipped->abandoned = true;
+            skipped->untagged.clear();
+        }
+        return m_ahead.take(number);
+    }
+    discardFetchesAhead();
+    m_aheadNext = number + 1;
+    return sendCommand(generation, spec);
+}
+
+int ImapClient::fetchAheadWindow() const
+{
+    if (m_fetchedMessages == 0 || m_fetchedBytes == 0)
+        return initialFetchAheadWindow;
+    const qint64 averageSize = qMax<qint64>(1, m_fetchedBytes / m_fetchedMessages);
+    return int(qBound(qint64(minFetchAheadWindow), fetchAheadBudget / averageSize, qint64(maxFetchAheadWindow)));
+}
+
+// Keeps up to fetchAheadWindow() commands in flight for the announced range, sent in one write.
+bool ImapClient::sendFetchesAhead(quint64 generation, int current)
+{
+    if (m_aheadFirst <= 0 || current < m_aheadFirst || current > m_aheadLast || !isCurrent(generation)
+        || m_connection->tracker.isAwaitingContinuation())
+        return true;
+    m_aheadNext = qMax(m_aheadNext, current + 1);
+    const qint64 last = qMin<qint64>(m_aheadLast, m_connection->tracker.messageCount());
+    QByteArray batch;
+    const int window = fetchAheadWindow();
+    while (m_aheadNext <= last && m_ahead.size() < window - 1) {
+        const QByteArray tag = m_connection->newTag();
+        m_ahead.insert(m_aheadNext, m_connection->tracker.add(tag, ImapPendingCommand::Kind::Fetch, m_aheadNext));
+        batch += tag + ' ' + fetchCommand(m_aheadNext) + "\r\n";
+        ++m_aheadNext;
+    }
+    return batch.isEmpty() || sendBytes(batch, QStringLiteral("FETCH %1").arg(current));
+}
+
+std::optional<MailMessage> ImapClient::fetchMessage(int sequenceNumber)
+{
+    const quint64 generation = m_generation;
+    const QString what = QStringLiteral("FETCH %1").arg(sequenceNumber);
+    int lastPercent = -1;
+    if (!startCall(generation, what) || !requireConnection(generation, what)
+        || !reportPercent(generation, 0, lastPercent, what))
+        return std::nullopt;
+    if (!m_connection->tracker.hasSelection()) {
+        setError(what + QStringLiteral(" failed: no mailbox is selected"));
+        return std::nullopt;
+    }
+    const int count = messageCount();
+    if (sequenceNumber < 1 || sequenceNumber > count) {
+        setError(what + QStringLiteral(" failed: the mailbox has no message with that number (it holds %1)").arg(count));
+        return std::nullopt;
+    }
+    QPointer<ImapClient> self(this);
+    const Command command = takeOrSendFetch(generation, sequenceNumber);
+    if (!command || !sendFetchesAhead(generation, sequenceNumber))
+        return std::nullopt;
+    const WaitSpec spec{[command] { return command->done(); }, what, sequenceNumber, &lastPercent};
+    if (!waitFor(generation, spec)) {
+        if (self && isCurrent(generation) && m_aheadFirst > 0 && sequenceNumber >= m_aheadFirst
+            && sequenceNumber <= m_aheadLast && !m_ahead.contains(sequenceNumber)) {
+            // Stopped while waiting: the answer keeps coming and a retry of this number uses it.
+            m_ahead.insert(sequenceNumber, command);
+        } else {
+            command->abandoned = true;
+            command->untagged.clear();
+        }
+        return std::nullopt;
+    }
+    if (!command->succeeded()) {
+        setError(commandFailure(what, *command));
+        return std::nullopt;
+    }
+    qsizetype size = 0;
+    std::optional<MailMessage> message = messageFrom(*command, sequenceNumber, &size);
+    if (!message)
+        return std::nullopt;
+    // The message is complete: a handler that reconnects from here on does not undo that.
+    qint32 percent = 100;
+    emit percentDone(percent);
+    if (self)
+        setSuccess(QStringLiteral("OK: message %1 fetched (%2 bytes)").arg(sequenceNumber).arg(size));
+    return message;
+}
+
+std::optional<MailMessage> ImapClient::messageFrom(const ImapPendingCommand &command, int number,
+                                                   qsizetype *size)
+{
+    // A server may split one message's items over several FETCH responses.
+    ImapFetchData data;
+    for (const ImapResponse &response : command.untagged) {
+        const std::optional<ImapFetchData> part = parseFetchResponse(response);
+        if (!part || part->sequenceNumber != number)
+            continue;
+        if (part->hasBody) {
+            data.hasBody = true;
+            data.body = part->body;
+        }
+        if (part->internalDate.isValid())
+            data.internalDate = part->internalDate;
+    }
+    if (!data.hasBody) {
+        setError(QStringLiteral("FETCH %1 failed: the server sent no message (was it deleted?)").arg(number));
+        return std::nullopt;
+    }
+    *size = data.body.size();
+    m_fetchedBytes += data.body.size();
+    ++m_fetchedMessages;
+    const QDateTime internalDate = data.internalDate.isValid() ? data.internalDate.toLocalTime() : QDateTime();
+    return parseMailMessage(data.body, internalDate);
+}

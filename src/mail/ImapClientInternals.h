@@ -1,0 +1,73 @@
+#pragma once
+// What the parts of ImapClient (ImapClient*.cpp) share: the connection, how a command and a
+// wait are described, and the timing constants. Not for use outside the client.
+
+#include "mail/ImapClient.h"
+#include "mail/ImapCommandTracker.h"
+#include "mail/ImapResponseParser.h"
+#include "mail/ImapResponseReader.h"
+
+#include <QSslError>
+#include <QSslSocket>
+#include <functional>
+#include <memory>
+
+namespace ImapClientDetail {
+
+// The longest single wait on the socket, and how often a waiting call raises abortCheck: a
+// slice plus the check interval stays under the 100 ms the window needs to feel responsive.
+constexpr int sliceMs = 40;
+constexpr int abortCheckEveryMs = 50;
+// How long ending a connection waits for the answer to LOGOUT.
+constexpr int logoutBoundMs = 1000;
+
+// One piece of a command: text, or a string that must travel as a literal.
+struct CommandPart {
+    QByteArray bytes;
+    bool literal = false;
+};
+
+// A user name, password or other string argument: quoted when it can be, a literal otherwise.
+inline CommandPart astring(const QByteArray &bytes)
+{
+    if (needsImapLiteral(bytes))
+        return {bytes, true};
+    return {quoteImapString(bytes), false};
+}
+
+inline CommandPart text(const QByteArray &bytes)
+{
+    return {bytes, false};
+}
+
+}  // namespace ImapClientDetail
+
+struct ImapClient::Connection {
+    std::unique_ptr<QSslSocket> socket;
+    ImapResponseReader reader;
+    ImapCommandTracker tracker;
+    QList<QSslError> sslErrors;
+    QString where;  // "host:port", for messages
+    int nextTag = 1;
+
+    QByteArray newTag() { return "Q" + QByteArray::number(nextTag++); }
+
+    // Reads what has arrived and hands every complete response to the tracker. False when the
+    // server sent something that is not IMAP; error says what.
+    bool pump(bool *receivedBytes, QString *error);
+};
+
+struct ImapClient::CommandSpec {
+    QList<ImapClientDetail::CommandPart> parts;
+    ImapPendingCommand::Kind kind = ImapPendingCommand::Kind::Other;
+    qint64 fetchNumber = 0;
+    bool keepRawText = false;
+    QString what;  // for messages: "LOGIN", "FETCH 12" ...
+};
+
+struct ImapClient::WaitSpec {
+    std::function<bool()> done;
+    QString what;
+    qint64 fetchNumber = 0;      // report the progress of this message's literal
+    int *lastPercent = nullptr;
+};

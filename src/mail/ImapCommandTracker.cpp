@@ -1,0 +1,123 @@
+#include "mail/ImapCommandTracker.h"
+
+#include <algorithm>
+
+ImapCommandTracker::Command ImapCommandTracker::add(const QByteArray &tag, ImapPendingCommand::Kind kind,
+                                                    qint64 fetchNumber)
+{
+    auto command = std::make_shared<ImapPendingCommand>();
+    command->tag = tag;
+    command->kind = kind;
+    command->fetchNumber = fetchNumber;
+    if (kind == ImapPendingCommand::Kind::Select) {
+        // Whatever was selected stops being so once the server reaches this command; answers
+        // still due for the old mailbox are not counted for the new one.
+        m_selected = false;
+        m_messageCount = 0;
+    }
+    m_outstanding.push_back(command);
+    return command;
+}
+
+void ImapCommandTracker::dispatch(const QByteArray &raw, ImapResponse response)
+{
+    switch (response.kind) {
+    case ImapResponse::Kind::Continuation:
+        if (m_awaitingContinuation) {
+            m_awaitingContinuation->continued = true;
+            m_awaitingContinuation.reset();
+        }
+        return;
+    case ImapResponse::Kind::Tagged:
+        finish(std::move(response), raw);
+        return;
+    case ImapResponse::Kind::Untagged:
+        handleUntagged(raw, std::move(response));
+        return;
+    }
+}
+
+void ImapCommandTracker::finish(ImapResponse response, const QByteArray &raw)
+{
+    const auto found = std::find_if(m_outstanding.begin(), m_outstanding.end(),
+                                    [&](const Command &c) { return c->tag == response.tag; });
+    if (found == m_outstanding.end())
+        return;  // an answer to nothing we sent; nothing can wait for it
+    const Command command = *found;
+    m_outstanding.erase(found);
+    if (m_awaitingContinuation == command)
+        m_awaitingContinuation.reset();
+    if (command->kind == ImapPendingCommand::Kind::Select) {
+        m_selected = response.status == ImapStatus::Ok;
+        m_messageCount = m_selected ? qMax<qint64>(command->selectedCount, 0) : 0;
+    }
+    if (command->keepRawText && !command->abandoned)
+        command->rawText += raw;
+    command->completion = std::move(response);
+}
+
+void ImapCommandTracker::handleUntagged(const QByteArray &raw, ImapResponse response)
+{
+    if (!m_greeting) {
+        m_greeting = response;
+        if (response.status == ImapStatus::Bye)
+            m_bye = response;
+        return;
+    }
+    if (response.status == ImapStatus::Bye)
+        m_bye = response;
+    const Command owner = ownerOf(response);
+    noteMailboxSize(response, owner);
+    if (!owner || owner->abandoned)
+        return;
+    if (owner->keepRawText)
+        owner->rawText += raw;
+    owner->untagged.append(std::move(response));
+}
+
+void ImapCommandTracker::noteMailboxSize(const ImapResponse &response, const Command &owner)
+{
+    if (response.keyword == "EXISTS" && response.number >= 0) {
+        if (owner && owner->kind == ImapPendingCommand::Kind::Select)
+            owner->selectedCount = response.number;
+        else if (m_selected)
+            m_messageCount = response.number;
+    } else if (response.keyword == "EXPUNGE" && response.number > 0) {
+        if (owner && owner->kind == ImapPendingCommand::Kind::Select)
+            owner->selectedCount = qMax<qint64>(owner->selectedCount - 1, 0);
+        else if (m_selected)
+            m_messageCount = qMax<qint64>(m_messageCount - 1, 0);
+    }
+}
+
+ImapCommandTracker::Command ImapCommandTracker::oldest() const
+{
+    return m_outstanding.empty() ? Command() : m_outstanding.front();
+}
+
+// Untagged data belongs to the oldest unanswered command, except message data: a server may run
+// several FETCH commands at once (Dovecot does) and send "* 5 FETCH (... BODY[] ...)" before the
+// OK of the FETCH for message 4. Such data goes to the FETCH that asked for that message.
+ImapCommandTracker::Command ImapCommandTracker::ownerOf(const ImapResponse &response) const
+{
+    if (response.keyword != "FETCH" || response.number <= 0 || !carriesMessageData(response))
+        return oldest();
+    for (const Command &command : m_outstanding) {
+        if (command->kind == ImapPendingCommand::Kind::Fetch && command->fetchNumber == response.number)
+            return command;
+    }
+    return oldest();
+}
+
+bool ImapCommandTracker::carriesMessageData(const ImapResponse &response)
+{
+    if (response.values.isEmpty() || response.values.first().kind != ImapValue::Kind::List)
+        return false;
+    const QList<ImapValue> &items = response.values.first().items;
+    for (qsizetype i = 0; i < items.size(); i += 2) {
+        const QByteArray name = items[i].text.toUpper();
+        if (name == "BODY[]" || name == "INTERNALDATE")
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,75 @@
+#pragma once
+// The commands sent on one IMAP connection that have not been answered yet, and where each
+// response the server sends belongs. Plain code: the client feeds it parsed responses.
+//
+// Commands may be sent ahead (several FETCHes before the first answer is read). Untagged data
+// belongs to the oldest unanswered command, except a message's FETCH data, which belongs to the
+// FETCH for that message number (a server may run several FETCHes at once); a tagged line
+// finishes the command with that tag. A command whose answer nobody will read any more is
+// "abandoned": what arrives for it is dropped as it arrives.
+
+#include "mail/ImapResponseParser.h"
+
+#include <QByteArray>
+#include <QList>
+#include <deque>
+#include <memory>
+#include <optional>
+
+struct ImapPendingCommand {
+    enum class Kind { Other, Select, Fetch, Logout };
+    QByteArray tag;
+    Kind kind = Kind::Other;
+    qint64 fetchNumber = 0;              // for Kind::Fetch
+    bool keepRawText = false;            // collect the raw answer (for raw commands)
+    bool abandoned = false;
+
+    QList<ImapResponse> untagged;        // untagged data that belongs to this command
+    QByteArray rawText;                  // untagged lines and the tagged line, as received
+    std::optional<ImapResponse> completion;  // the tagged OK/NO/BAD
+    bool continued = false;              // the server asked for the rest of the command ("+")
+    qint64 selectedCount = -1;           // EXISTS seen while a Select command was the oldest
+
+    bool done() const { return completion.has_value(); }
+    bool succeeded() const { return done() && completion->status == ImapStatus::Ok; }
+};
+
+class ImapCommandTracker {
+public:
+    using Command = std::shared_ptr<ImapPendingCommand>;
+
+    Command add(const QByteArray &tag, ImapPendingCommand::Kind kind, qint64 fetchNumber = 0);
+
+    // Hands one complete response (raw bytes and their parse) to whom it belongs.
+    void dispatch(const QByteArray &raw, ImapResponse response);
+
+    // A command that waits for "+" before sending the rest (a synchronising literal). While one
+    // does, nothing else may be sent on the connection: its bytes would be taken as the literal.
+    void setAwaitingContinuation(const Command &command) { m_awaitingContinuation = command; }
+    bool isAwaitingContinuation() const { return m_awaitingContinuation != nullptr; }
+
+    const std::optional<ImapResponse> &greeting() const { return m_greeting; }
+    const std::optional<ImapResponse> &bye() const { return m_bye; }
+
+    // The selected mailbox: none until an EXAMINE/SELECT succeeds; its message count follows
+    // EXISTS and EXPUNGE responses.
+    bool hasSelection() const { return m_selected; }
+    qint64 messageCount() const { return m_selected ? m_messageCount : 0; }
+
+    qsizetype outstandingCount() const { return qsizetype(m_outstanding.size()); }
+
+private:
+    void finish(ImapResponse response, const QByteArray &raw);
+    void handleUntagged(const QByteArray &raw, ImapResponse response);
+    void noteMailboxSize(const ImapResponse &response, const Command &owner);
+    Command oldest() const;
+    Command ownerOf(const ImapResponse &response) const;
+    static bool carriesMessageData(const ImapResponse &response);
+
+    std::deque<Command> m_outstanding;
+    Command m_awaitingContinuation;
+    std::optional<ImapResponse> m_greeting;
+    std::optional<ImapResponse> m_bye;
+    bool m_selected = false;
+    qint64 m_messageCount = 0;
+};

@@ -1,0 +1,176 @@
+#include "mail/ImapResponseReader.h"
+
+namespace {
+
+// "tag OK ...", "* BYE ...", "+ ..." carry free text, never literals: a text that happens to end
+// in "{5}" must not make the reader swallow the next five bytes.
+bool isStatusLine(const QByteArray &line)
+{
+    const qsizetype firstSpace = line.indexOf(' ');
+    const QByteArray tag = firstSpace < 0 ? line : line.left(firstSpace);
+    if (tag == "+")
+        return true;
+    if (firstSpace < 0)
+        return false;
+    qsizetype end = line.indexOf(' ', firstSpace + 1);
+    if (end < 0)
+        end = line.size();
+    const QByteArray word = line.mid(firstSpace + 1, end - firstSpace - 1).toUpper();
+    return word == "OK" || word == "NO" || word == "BAD" || word == "BYE" || word == "PREAUTH";
+}
+
+// Whether the line ends in a quoted string that is still open, in which case a "{n}" at its end
+// is text and not a literal.
+bool endsInsideQuote(const QByteArray &line)
+{
+    bool inQuote = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (inQuote && c == '\\')
+            ++i;
+        else if (c == '"')
+            inQuote = !inQuote;
+    }
+    return inQuote;
+}
+
+// The size of the literal announced at the end of the line ("{123}" or "{123+}"), or -1.
+qint64 literalSizeAtEnd(const QByteArray &line)
+{
+    if (!line.endsWith('}'))
+        return -1;
+    const qsizetype open = line.lastIndexOf('{');
+    if (open < 0)
+        return -1;
+    QByteArray digits = line.mid(open + 1, line.size() - open - 2);
+    if (digits.endsWith('+'))
+        digits.chop(1);
+    if (digits.isEmpty() || digits.size() > 15)
+        return digits.isEmpty() ? -1 : qint64(1) << 62;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return -1;
+    }
+    if (endsInsideQuote(line.left(open)))
+        return -1;
+    return digits.toLongLong();
+}
+
+}  // namespace
+
+void ImapResponseReader::append(const QByteArray &bytes)
+{
+    if (hasError())
+        return;
+    m_buffer.append(bytes);
+    scan();
+}
+
+std::optional<QByteArray> ImapResponseReader::takeResponse()
+{
+    if (m_completeEnd < 0)
+        scan();
+    if (m_completeEnd < 0)
+        return std::nullopt;
+    QByteArray response = m_buffer.mid(m_start, m_completeEnd - m_start);
+    m_start = m_scan = m_segmentStart = m_completeEnd;
+    m_completeEnd = -1;
+    m_firstSegment = true;
+    m_statusResponse = false;
+    compact();
+    return response;
+}
+
+std::optional<ImapResponseReader::LiteralProgress> ImapResponseReader::literalInProgress() const
+{
+    if (m_literalRemaining <= 0)
+        return std::nullopt;
+    LiteralProgress progress;
+    qsizetype lineEnd = m_buffer.indexOf('\n', m_start);
+    if (lineEnd < 0 || lineEnd - m_start > 256)
+        lineEnd = m_start + 256;
+    progress.firstLine = m_buffer.mid(m_start, lineEnd - m_start);
+    if (progress.firstLine.endsWith('\r'))
+        progress.firstLine.chop(1);
+    progress.size = m_literalSize;
+    progress.received = m_literalSize - m_literalRemaining;
+    return progress;
+}
+
+void ImapResponseReader::clear()
+{
+    *this = ImapResponseReader();
+}
+
+void ImapResponseReader::scan()
+{
+    while (m_completeEnd < 0 && !hasError()) {
+        if (m_literalRemaining > 0) {
+            const qint64 available = m_buffer.size() - m_scan;
+            const qint64 taken = qMin(available, m_literalRemaining);
+            m_scan += taken;
+            m_literalRemaining -= taken;
+            if (m_literalRemaining > 0)
+                return;
+            m_segmentStart = m_scan;
+            continue;
+        }
+        if (!scanLine())
+            return;
+    }
+}
+
+bool ImapResponseReader::scanLine()
+{
+    const qsizetype newline = m_buffer.indexOf('\n', m_scan);
+    if (newline < 0) {
+        if (m_buffer.size() - m_segmentStart > maxLineLength)
+            m_error = QStringLiteral("The server sent a line longer than %1 bytes").arg(maxLineLength);
+        m_scan = m_buffer.size();
+        return false;
+    }
+    finishSegment(newline + 1);
+    return true;
+}
+
+void ImapResponseReader::finishSegment(qsizetype lineEnd)
+{
+    QByteArray line = m_buffer.mid(m_segmentStart, lineEnd - m_segmentStart);
+    line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (m_firstSegment) {
+        m_statusResponse = isStatusLine(line);
+        m_firstSegment = false;
+    }
+    m_scan = lineEnd;
+    const qint64 literalSize = m_statusResponse ? -1 : literalSizeAtEnd(line);
+    if (literalSize < 0) {
+        m_completeEnd = lineEnd;
+        return;
+    }
+    if (literalSize > maxLiteralSize) {
+        m_error = QStringLiteral("The server announced a literal of %1 bytes, more than this program accepts")
+                      .arg(literalSize);
+        return;
+    }
+    m_literalSize = m_literalRemaining = literalSize;
+    m_segmentStart = lineEnd;
+}
+
+void ImapResponseReader::compact()
+{
+    if (m_start == m_buffer.size()) {
+        m_buffer.clear();
+        m_start = m_scan = m_segmentStart = 0;
+        return;
+    }
+    // Many small responses taken one by one from a large buffer: drop the consumed front now and
+    // then rather than after each one.
+    if (m_start > (1 << 20) && m_start > m_buffer.size() / 2) {
+        m_buffer.remove(0, m_start);
+        m_scan -= m_start;
+        m_segmentStart -= m_start;
+        m_start = 0;
+    }
+}

@@ -1,0 +1,487 @@
+// The IMAP client against a scripted server, for what a real server will not do on request:
+// silence, cuts, slow literals, odd answers, and the user acting inside a running call.
+
+#include "ScriptedImapServer.h"
+#include "mail/ImapClient.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace {
+
+QByteArray plainMessage(int number, int bodyBytes = 40)
+{
+    return QStringLiteral("From: Sender %1 <sender%1@example.com>\r\n"
+                          "Subject: Scripted message %1\r\n"
+                          "Date: Wed, 1 Sep 2021 15:00:00 +0200\r\n"
+                          "Content-Type: text/plain; charset=utf-8\r\n\r\n")
+               .arg(number)
+               .toUtf8()
+        + QByteArray(bodyBytes, 'x') + "\r\n";
+}
+
+int commandsStartingWith(const ScriptedImapServer &server, const QByteArray &prefix, int from = 0)
+{
+    const QList<QByteArray> commands = server.commandsReceived();
+    int count = 0;
+    for (qsizetype i = from; i < commands.size(); ++i)
+        count += commands[i].startsWith(prefix) ? 1 : 0;
+    return count;
+}
+
+QString subjectOf(const std::optional<MailMessage> &message)
+{
+    return message ? message->subject : QStringLiteral("<no message>");
+}
+
+// Sends message `number` in small pieces with pauses: about a second for 40 KB.
+ScriptedImapServer::Handler slowFetchOf(int number)
+{
+    return [number](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        const int asked = arguments.left(arguments.indexOf(' ')).toInt();
+        const QByteArray answer = ScriptedImapServer::fetchResponse(asked, session.server().message(asked))
+            + tag + " OK Fetch completed\r\n";
+        if (asked == number)
+            session.sendSlowly(answer, 2000, 40);
+        else
+            session.send(answer);
+    };
+}
+
+}  // namespace
+
+class TestImapClientFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void plainConnectAndUntrustedCertificateFail();
+    void slowTcpConnectSucceeds();
+    void greetingFaults_data();
+    void greetingFaults();
+    void idAnswers_data();
+    void idAnswers();
+    void silentServerTimesOutWhileAbortCheckRuns();
+    void connectionCutInsideLiteral();
+    void unreadableAnswerClosesTheConnection();
+    void numberOutsideTheMailboxSendsNothing();
+    void passwordsTravelAsLiteralsWhenNeeded();
+    void abortDuringSlowFetch();
+    void reconnectInsideAbortCheckDuringFetch();
+    void disconnectInsideAbortCheckDuringFetch();
+    void fetchInsideAbortCheckOfAnotherFetch();
+    void destroyedInsideAbortCheckDuringFetch();
+    void fetchAheadSendsEarlyAndSurvivesUnsolicitedData();
+    void abortDuringFetchAheadKeepsTheAnswer();
+
+private:
+    ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
+    void connectLoginSelect();
+
+    std::unique_ptr<ScriptedImapServer> m_server;
+    std::unique_ptr<ImapClient> m_client;
+};
+
+void TestImapClientFaults::init()
+{
+    m_server = std::make_unique<ScriptedImapServer>();
+    m_server->setMessages({plainMessage(1, 40000), plainMessage(2), plainMessage(3)});
+    QString error;
+    QVERIFY2(m_server->start(&error), qPrintable(error));
+}
+
+void TestImapClientFaults::cleanup()
+{
+    m_client.reset();
+    m_server.reset();
+}
+
+ImapClient &TestImapClientFaults::newClient(int connectMs, int responseMs)
+{
+    m_client = std::make_unique<ImapClient>();
+    m_client->setPort(m_server->port());
+    m_client->setExtraCaCertificates(m_server->caCertificates());
+    m_client->setTimeouts(connectMs, responseMs);
+    return *m_client;
+}
+
+void TestImapClientFaults::connectLoginSelect()
+{
+    ImapClient &client = m_client ? *m_client : newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QCOMPARE(client.login("user", "secret"), 1);
+    QCOMPARE(client.selectMailbox("INBOX"), 1);
+    QCOMPARE(client.messageCount(), 3);
+}
+
+void TestImapClientFaults::plainConnectAndUntrustedCertificateFail()
+{
+    ImapClient &client = newClient();
+    client.setSsl(false);
+    QVERIFY(client.connectToServer(m_server->host()) != 1);
+    QVERIFY2(client.lastErrorText().contains("TLS"), qPrintable(client.lastErrorText()));
+    QCOMPARE(m_server->connectionsAccepted(), 0);
+
+    client.setSsl(true);
+    client.setExtraCaCertificates({});
+    QVERIFY(client.connectToServer(m_server->host()) != 1);
+    QVERIFY2(client.lastErrorText().contains("TLS certificate not trusted"), qPrintable(client.lastErrorText()));
+    QVERIFY(client.sendRawCommand("NOOP").isEmpty());
+    QVERIFY2(client.lastErrorText().contains("not connected"), qPrintable(client.lastErrorText()));
+}
+
+// On a real network the TCP handshake alone takes longer than one wait slice; a connect must
+// keep its attempt going across slices.
+void TestImapClientFaults::slowTcpConnectSucceeds()
+{
+    ImapClient &client = newClient(10000, 5000);
+    int checks = 0;
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) { ++checks; });
+    m_server->holdNewConnections(300);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY2(client.connectToServer(m_server->host()) == 1, qPrintable(client.lastErrorText()));
+    QVERIFY2(elapsed.elapsed() > 200, "the server did not slow the connect down; the test proves nothing");
+    QVERIFY(checks >= 3);  // the wait was spent checking for abort, not blocked
+    QCOMPARE(client.login("user", "secret"), 1);
+}
+
+void TestImapClientFaults::greetingFaults_data()
+{
+    QTest::addColumn<QByteArray>("greeting");
+    QTest::addColumn<bool>("handshake");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("bye") << QByteArray("* BYE Too many connections") << true << "Too many connections";
+    QTest::newRow("silent after TLS") << QByteArray() << true << "no answer from the server";
+    QTest::newRow("no TLS handshake") << QByteArray() << false << "no TLS connection within";
+}
+
+void TestImapClientFaults::greetingFaults()
+{
+    QFETCH(QByteArray, greeting);
+    QFETCH(bool, handshake);
+    QFETCH(QString, expected);
+    m_server->setGreeting(greeting);
+    m_server->setHandshake(handshake);
+    ImapClient &client = newClient(600, 600);
+    int checks = 0;
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) { ++checks; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(client.connectToServer(m_server->host()) != 1);
+    QVERIFY2(client.lastErrorText().contains(expected), qPrintable(client.lastErrorText()));
+    QVERIFY(elapsed.elapsed() < 5000);
+    QVERIFY(checks >= 1);
+    QCOMPARE(client.messageCount(), 0);
+    QTRY_COMPARE(m_server->openConnections(), 0);
+}
+
+void TestImapClientFaults::idAnswers_data()
+{
+    QTest::addColumn<QByteArray>("answer");  // %1 stands for the tag
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QString>("expected");   // in the returned text, or in the error
+    QTest::newRow("tagged line only") << QByteArray("%1 OK ID completed\r\n") << true << "OK ID completed";
+    QTest::newRow("ID NIL") << QByteArray("* ID NIL\r\n%1 OK ID completed\r\n") << true << "* ID NIL";
+    QTest::newRow("BAD") << QByteArray("%1 BAD [CLIENTBUG] Unknown command\r\n") << false << "BAD [CLIENTBUG] Unknown command";
+    QTest::newRow("closed") << QByteArray() << false << "closed the connection";
+}
+
+void TestImapClientFaults::idAnswers()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, succeeds);
+    QFETCH(QString, expected);
+    m_server->on("ID", [answer](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        if (answer.isEmpty())
+            session.closeAfterOutput();
+        else
+            session.send(QByteArray(answer).replace("%1", tag));
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    const QString text = client.sendRawCommand("ID (\"GUID\" \"1\")");
+    QCOMPARE(!text.isEmpty(), succeeds);
+    QVERIFY2((succeeds ? text : client.lastErrorText()).contains(expected), qPrintable(text + client.lastErrorText()));
+    if (succeeds) {
+        QVERIFY(text.endsWith("\r\n"));
+        QVERIFY(client.lastErrorText().startsWith("OK"));
+        QVERIFY(!client.sendRawCommand("NOOP").isEmpty());  // still in step with the server
+    }
+}
+
+void TestImapClientFaults::silentServerTimesOutWhileAbortCheckRuns()
+{
+    m_server->on("FETCH", [](ScriptedImapSession &, const QByteArray &, const QByteArray &) {});
+    ImapClient &client = newClient(5000, 600);
+    connectLoginSelect();
+    int checks = 0;
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) {
+        ++checks;
+        QCoreApplication::processEvents();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY(elapsed.elapsed() >= 600);
+    QVERIFY(elapsed.elapsed() < 5000);
+    QVERIFY2(client.lastErrorText().contains("no answer from the server"), qPrintable(client.lastErrorText()));
+    QVERIFY2(checks >= 4, qPrintable(QString::number(checks)));  // about one per 50 ms of waiting
+    // The connection was given up: no later call waits on it.
+    QVERIFY(!client.fetchMessage(2));
+    QVERIFY(client.lastErrorText().contains("not connected"));
+    QTRY_COMPARE(m_server->openConnections(), 0);
+}
+
+void TestImapClientFaults::connectionCutInsideLiteral()
+{
+    m_server->on("FETCH", [](ScriptedImapSession &session, const QByteArray &, const QByteArray &) {
+        const QByteArray answer = ScriptedImapServer::fetchResponse(1, session.server().message(1));
+        session.send(answer.left(answer.size() / 2));
+        session.closeAfterOutput();
+    });
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    QList<int> percents;
+    connect(&client, &ImapClient::percentDone, this, [&](qint32 &percent) { percents.append(percent); });
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY2(client.lastErrorText().contains("FETCH 1 failed: the server closed the connection"),
+             qPrintable(client.lastErrorText()));
+    QVERIFY(!percents.contains(100));
+    QCOMPARE(client.messageCount(), 0);
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY(client.lastErrorText().contains("not connected"));
+    // Back to normal answers: a fresh connection works.
+    m_server->on("FETCH", {});
+    connectLoginSelect();
+    QCOMPARE(subjectOf(client.fetchMessage(2)), QStringLiteral("Scripted message 2"));
+}
+
+void TestImapClientFaults::unreadableAnswerClosesTheConnection()
+{
+    m_server->on("FETCH", [](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send("* 1 FETCH (BODY[] {12x}\r\n" + tag + " OK Fetch completed\r\n");
+    });
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY2(client.lastErrorText().contains("could not be read"), qPrintable(client.lastErrorText()));
+    QVERIFY(client.sendRawCommand("NOOP").isEmpty());
+    QTRY_COMPARE(m_server->openConnections(), 0);
+}
+
+void TestImapClientFaults::numberOutsideTheMailboxSendsNothing()
+{
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    for (int number : {0, -1, 4, 1000}) {
+        QVERIFY(!client.fetchMessage(number));
+        QVERIFY2(client.lastErrorText().contains("no message with that number"), qPrintable(client.lastErrorText()));
+    }
+    QCOMPARE(subjectOf(client.fetchMessage(3)), QStringLiteral("Scripted message 3"));
+    QCOMPARE(commandsStartingWith(*m_server, "FETCH"), 1);
+
+    // Without a selected mailbox there is nothing to fetch either.
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QCOMPARE(client.login("user", "secret"), 1);
+    QCOMPARE(client.messageCount(), 0);
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY(client.lastErrorText().contains("no mailbox is selected"));
+    QCOMPARE(commandsStartingWith(*m_server, "FETCH"), 1);
+}
+
+void TestImapClientFaults::passwordsTravelAsLiteralsWhenNeeded()
+{
+    const QString password = QStringLiteral("p\u00e4 \"ss\\w\u00f6rd");
+    m_server->setAccount("user", password.toUtf8());
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QCOMPARE(client.login("user", password), 1);
+    QVERIFY(client.lastErrorText().startsWith("OK"));
+    QVERIFY(m_server->commandsReceived().last().startsWith("LOGIN \"user\" {" + QByteArray::number(password.toUtf8().size()) + "}\r\n"));
+
+    // A server that refuses the literal: the login fails with its reason, the password is never
+    // sent, and the connection stays in step.
+    m_server->setRefuseLiterals(true);
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    const int before = int(m_server->commandsReceived().size());
+    QVERIFY(client.login("user", password) != 1);
+    QVERIFY2(client.lastErrorText().contains("Literals are not accepted"), qPrintable(client.lastErrorText()));
+    QVERIFY(!client.lastErrorText().contains(password));
+    QVERIFY(!client.sendRawCommand("NOOP").isEmpty());
+    QVERIFY(!m_server->commandsReceived().mid(before).join().contains("w\xc3\xb6rd"));
+
+    QVERIFY(client.login("user", QStringLiteral("nul") + QChar(0) + QStringLiteral("inside")) != 1);
+    QVERIFY(client.lastErrorText().contains("NUL"));
+}
+
+void TestImapClientFaults::abortDuringSlowFetch()
+{
+    m_server->on("FETCH", slowFetchOf(1));
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    QList<int> percents;
+    connect(&client, &ImapClient::percentDone, this, [&](qint32 &percent) { percents.append(percent); });
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &abort) {
+        QCoreApplication::processEvents();
+        if (percents.size() > 1)
+            abort = -1;
+    });
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY2(client.lastErrorText().contains("FETCH 1: Operation aborted"), qPrintable(client.lastErrorText()));
+    QCOMPARE(percents.first(), 0);
+    QVERIFY(percents.last() > 0 && percents.last() < 100);
+    QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+
+    // The rest of the aborted answer is read and dropped; the next fetch gets its own message.
+    QObject::disconnect(&client, &ImapClient::abortCheck, this, nullptr);
+    QCOMPARE(subjectOf(client.fetchMessage(2)), QStringLiteral("Scripted message 2"));
+    QCOMPARE(percents.last(), 100);
+    QCOMPARE(subjectOf(client.fetchMessage(1)), QStringLiteral("Scripted message 1"));
+}
+
+void TestImapClientFaults::reconnectInsideAbortCheckDuringFetch()
+{
+    m_server->on("FETCH", slowFetchOf(1));
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    bool inside = false;
+    int nestedResult = -1;
+    int percentEvents = 0;
+    connect(&client, &ImapClient::percentDone, this, [&](qint32 &) { ++percentEvents; });
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) {
+        if (inside || nestedResult != -1 || percentEvents < 2)
+            return;
+        inside = true;
+        nestedResult = client.connectToServer(m_server->host());
+        inside = false;
+    });
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY2(client.lastErrorText().contains("replaced by a new one"), qPrintable(client.lastErrorText()));
+    QCOMPARE(nestedResult, 1);
+    QCOMPARE(m_server->connectionsAccepted(), 2);
+    QTRY_COMPARE(m_server->openConnections(), 1);  // the old one was ended, not left behind
+
+    QCOMPARE(client.login("user", "secret"), 1);
+    QCOMPARE(client.selectMailbox("INBOX"), 1);
+    QCOMPARE(subjectOf(client.fetchMessage(2)), QStringLiteral("Scripted message 2"));
+}
+
+void TestImapClientFaults::disconnectInsideAbortCheckDuringFetch()
+{
+    m_server->on("FETCH", slowFetchOf(1));
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    bool done = false;
+    int percentEvents = 0;
+    connect(&client, &ImapClient::percentDone, this, [&](qint32 &) { ++percentEvents; });
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) {
+        if (!done && percentEvents > 1) {
+            done = true;
+            client.disconnect();
+        }
+    });
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY2(client.lastErrorText().contains("connection was closed while the call ran"), qPrintable(client.lastErrorText()));
+    QCOMPARE(client.messageCount(), 0);
+    QTRY_COMPARE(m_server->openConnections(), 0);
+}
+
+// A second fetch started by the user inside the first one's wait: each gets its own message.
+void TestImapClientFaults::fetchInsideAbortCheckOfAnotherFetch()
+{
+    m_server->on("FETCH", slowFetchOf(1));
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    int percentEvents = 0;
+    std::optional<MailMessage> inner;
+    bool started = false;
+    connect(&client, &ImapClient::percentDone, this, [&](qint32 &) { ++percentEvents; });
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) {
+        if (!started && percentEvents > 1) {
+            started = true;
+            inner = client.fetchMessage(2);
+        }
+    });
+    const std::optional<MailMessage> outer = client.fetchMessage(1);
+    QVERIFY(started);
+    QCOMPARE(subjectOf(inner), QStringLiteral("Scripted message 2"));
+    QCOMPARE(subjectOf(outer), QStringLiteral("Scripted message 1"));
+    QVERIFY(outer->plainTextBody.contains(QString(40000, 'x')));
+}
+
+// The window closes (and with it the client) while a fetch waits: the call returns without
+// touching the destroyed object.
+void TestImapClientFaults::destroyedInsideAbortCheckDuringFetch()
+{
+    m_server->on("FETCH", slowFetchOf(1));
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    int percentEvents = 0;
+    connect(&client, &ImapClient::percentDone, this, [&](qint32 &) { ++percentEvents; });
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) {
+        if (percentEvents > 1)
+            m_client.reset();
+    });
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY(!m_client);
+    QTRY_COMPARE(m_server->openConnections(), 0);
+}
+
+void TestImapClientFaults::fetchAheadSendsEarlyAndSurvivesUnsolicitedData()
+{
+    // Like Dovecot, the server runs FETCH 2 and 3 together: 3's data comes before 2's OK. And
+    // new mail and a flag change arrive in the middle of the answers.
+    auto heldBack = std::make_shared<QByteArray>();
+    m_server->on("FETCH", [heldBack](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        const int asked = arguments.left(arguments.indexOf(' ')).toInt();
+        if (asked == 2)
+            session.send("* 4 EXISTS\r\n* 3 FETCH (FLAGS (\\Seen))\r\n");
+        session.send(ScriptedImapServer::fetchResponse(asked, session.server().message(asked)));
+        if (asked == 2) {
+            *heldBack = tag + " OK Fetch completed\r\n";
+            return;
+        }
+        session.send(*heldBack + tag + " OK Fetch completed\r\n");
+        heldBack->clear();
+    });
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    client.setFetchAhead(1, 3);
+    QCOMPARE(subjectOf(client.fetchMessage(1)), QStringLiteral("Scripted message 1"));
+    // 2 and 3 were asked for before the caller wanted them.
+    QTRY_COMPARE(commandsStartingWith(*m_server, "FETCH 3 "), 1);
+    QCOMPARE(subjectOf(client.fetchMessage(2)), QStringLiteral("Scripted message 2"));
+    QCOMPARE(client.messageCount(), 4);
+    QCOMPARE(subjectOf(client.fetchMessage(3)), QStringLiteral("Scripted message 3"));
+    // Going back is allowed: the window starts again from there.
+    QCOMPARE(subjectOf(client.fetchMessage(1)), QStringLiteral("Scripted message 1"));
+    QCOMPARE(client.selectMailbox("INBOX"), 1);
+    QCOMPARE(client.messageCount(), 3);
+}
+
+void TestImapClientFaults::abortDuringFetchAheadKeepsTheAnswer()
+{
+    m_server->on("FETCH", slowFetchOf(1));
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    client.setFetchAhead(1, 3);
+    int percentEvents = 0;
+    connect(&client, &ImapClient::percentDone, this, [&](qint32 &) { ++percentEvents; });
+    auto abortConnection = connect(&client, &ImapClient::abortCheck, this, [&](qint32 &abort) {
+        if (percentEvents > 1)
+            abort = -1;
+    });
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY(client.lastErrorText().contains("aborted"));
+    QObject::disconnect(abortConnection);
+    for (int number = 1; number <= 3; ++number)
+        QCOMPARE(subjectOf(client.fetchMessage(number)), QStringLiteral("Scripted message %1").arg(number));
+    // The aborted answer was kept and used: message 1 was asked for once.
+    QCOMPARE(commandsStartingWith(*m_server, "FETCH 1 "), 1);
+}
+
+QTEST_GUILESS_MAIN(TestImapClientFaults)
+#include "tst_imapclient_faults.moc"
