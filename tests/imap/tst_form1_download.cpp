@@ -281,6 +281,7 @@ void TestForm1Download::getAllOnTheConnectsSessionKeepsAnEarlierSkip()
     auto form = connectedForm(m_server.user, m_server.password);
     answerRangeDialog("1", "1");
     form->PushButton10->click();
+    form->Check1->setChecked(true);  // keeps the credentials over the disconnect
     form->PushButton3->click();
     form->PushButton3->click();
     QCOMPARE(form->PushButton3->text(), QStringLiteral("Disconnect"));
