@@ -114,7 +114,9 @@ void Form1::runGetAll(Procedure &p)
             session->CurrentLocation = 1;
             session->MaxRecord = session->GetTotalMessage(mailbox);
         });
-        if (p.test(122, [&] { return session->MaxRecord > 0; })) {
+        if (session->AbortProcess) {
+            // Stop came while the mailbox was being counted: nothing to download or report.
+        } else if (p.test(122, [&] { return session->MaxRecord > 0; })) {
             p(124, [&] { MessageEntries.recreate(session->MaxRecord); });
             p(126, [&] { session->StartMailExtraction(mailbox); });
         } else {
@@ -140,7 +142,9 @@ void Form1::runGetSome(Procedure &p)
             dialog.ImapSession = session;
             dialog.MaxMessage = session->GetTotalMessage(mailbox);
         });
-        if (p.test(120, [&] { return session->GetTotalMessage(mailbox) > 0; })) {
+        if (session->AbortProcess) {
+            // Stop came while the mailbox was being counted.
+        } else if (p.test(120, [&] { return session->GetTotalMessage(mailbox) > 0; })) {
             p(122, [&] { dialog.exec(); });
             if (!p.test(124, [&] { return !globals().RangeConfirmed; })) {
                 p(126, [&] {

@@ -74,6 +74,13 @@ void clsImapSession::GetLastError()
     platform::shell().openWithDefaultAction(programFile(QStringLiteral("Pictures/less-secure-apps2.jpg")));
 }
 
+void clsImapSession::reportFailure()
+{
+    // A call that failed because the user clicked Stop is no login problem: no box for it.
+    if (!AbortProcess)
+        GetLastError();
+}
+
 bool clsImapSession::Connect()
 {
     const auto keepAlive = shared_from_this();
@@ -87,7 +94,7 @@ bool clsImapSession::Connect()
         if (m_lastResult == 1)
             return true;
     }
-    GetLastError();
+    reportFailure();
     return false;
 }
 
@@ -98,7 +105,7 @@ qint32 clsImapSession::GetTotalMessage(const QString &FolderName)
     m_lastResult = client().selectMailbox(FolderName);
     if (m_lastResult == 1)
         return client().messageCount();
-    GetLastError();
+    reportFailure();
     return 0;
 }
 
@@ -106,13 +113,14 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
 {
     const auto keepAlive = shared_from_this();
     if (!Connect()) {
-        showMessage(QStringLiteral("Connection failed. Check username and password."));
+        if (!AbortProcess)
+            showMessage(QStringLiteral("Connection failed. Check username and password."));
         return;
     }
     subscribe();
     m_lastResult = client().selectMailbox(FolderName);
     if (m_lastResult != 1) {
-        GetLastError();
+        reportFailure();
         return;
     }
     const qint32 first = CurrentLocation;

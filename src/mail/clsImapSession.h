@@ -47,6 +47,7 @@ signals:
 private:
     clsImapSession() = default;
     void subscribe();
+    void reportFailure();
     ImapClient &client();
     void reportMessage(const MailMessage &message, qint32 sequenceNumber);
     void Imap1_AbortCheck(qint32 &abort);

@@ -76,6 +76,7 @@ private slots:
     void getSomeFetchesTheChosenRange();
     void closingTheRangeDialogKeepsTheRows();
     void stopLeavesTheRowsSoFar();
+    void stopBeforeTheLoopEndsQuietly();
     void characterFilterDecidesWhichMessagesAreListed();
     void labelFilterChoosesTheMailbox();
     void selectionToolsWorkOnDownloadedRows();
@@ -350,6 +351,32 @@ void TestForm1Download::stopLeavesTheRowsSoFar()
     QVERIFY(errorLogRecords(m_programDir.path()) <= 5);
     QCOMPARE(form->Label1->text(), QStringLiteral("Total Number Of Emails: 3"));
     QVERIFY(!form->session());
+}
+
+void TestForm1Download::stopBeforeTheLoopEndsQuietly()
+{
+    auto form = connectedForm(m_server.user, m_server.password);
+    bool stopped = false;
+    platform::setEventLoopTurn([&] {
+        QCoreApplication::processEvents();
+        if (!stopped && form->PushButton2->text() == "Stop") {
+            stopped = true;
+            form->PushButton2->click();
+        }
+    });
+    form->PushButton2->click();
+    QVERIFY(stopped);
+    // No login or empty-folder box for a run the user stopped while it was counting.
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
+    QCOMPARE(form->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(errorLogRecords(m_programDir.path()), 0);
+    QCOMPARE(form->PushButton2->text(), QStringLiteral("2a. Get All Emails"));
+    QVERIFY(!form->isBusy());
+
+    // The next run works as usual.
+    platform::setEventLoopTurn(nullptr);
+    form->PushButton2->click();
+    QCOMPARE(form->ListView1->topLevelItemCount(), m_server.corpus(m_server.user, "INBOX").size());
 }
 
 void TestForm1Download::characterFilterDecidesWhichMessagesAreListed()
