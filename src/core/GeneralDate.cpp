@@ -154,17 +154,40 @@ bool isMidnight(const QTime &time)
     return time == QTime(0, 0);
 }
 
+struct GeneralDateFormats {
+    QString date;
+    QString time;
+    QString dateTime;
+};
+
+// Building the formats takes far longer than using them, and a download formats and reads back
+// one date per message in the same locale.
+const GeneralDateFormats &formatsFor(const QLocale &locale)
+{
+    thread_local QLocale cachedLocale(QLocale::C);
+    thread_local GeneralDateFormats cached;
+    thread_local bool filled = false;
+    if (!filled || !(cachedLocale == locale)) {
+        cached.date = shortDateFormatWithFullYear(locale);
+        cached.time = longTimeFormatWithoutZone(locale);
+        cached.dateTime = cached.date + QLatin1Char(' ') + cached.time;
+        cachedLocale = locale;
+        filled = true;
+    }
+    return cached;
+}
+
 } // namespace
 
 QString formatGeneralDate(const QDateTime &dateTime, const QLocale &locale)
 {
     if (!dateTime.isValid())
         return QString();
+    const GeneralDateFormats &formats = formatsFor(locale);
     const QDateTime local = dateTime.toLocalTime();
-    const QString date = locale.toString(local.date(), shortDateFormatWithFullYear(locale));
     if (isMidnight(local.time()))
-        return date;
-    return date + QLatin1Char(' ') + locale.toString(local.time(), longTimeFormatWithoutZone(locale));
+        return locale.toString(local.date(), formats.date);
+    return locale.toString(local, formats.dateTime);
 }
 
 std::optional<QDateTime> parseGeneralDate(const QString &text, const QLocale &locale)
@@ -172,9 +195,9 @@ std::optional<QDateTime> parseGeneralDate(const QString &text, const QLocale &lo
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
-    const QString dateFormat = shortDateFormatWithFullYear(locale);
-    const QDateTime withTime = locale.toDateTime(
-        trimmed, dateFormat + QLatin1Char(' ') + longTimeFormatWithoutZone(locale));
+    const GeneralDateFormats &formats = formatsFor(locale);
+    const QString &dateFormat = formats.date;
+    const QDateTime withTime = locale.toDateTime(trimmed, formats.dateTime);
     // Qt reads "-2021" into a year before Christ; formatting never writes one.
     if (withTime.isValid())
         return withTime.date().year() > 0 ? std::optional<QDateTime>(withTime.toLocalTime())
