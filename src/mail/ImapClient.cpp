@@ -123,12 +123,12 @@ QString ImapClient::sendRawCommand(const QString &commandText)
         setError(what + QStringLiteral(" failed: a raw command must be one non-empty line"));
         return QString();
     }
-    CommandSpec spec{{text(line)}, ImapPendingCommand::Kind::Other, 0, true, what};
+    CommandSpec plan{{text(line)}, ImapPendingCommand::Kind::Other, 0, true, what};
     if (verb == "SELECT" || verb == "EXAMINE") {
-        spec.kind = ImapPendingCommand::Kind::Select;
+        plan.kind = ImapPendingCommand::Kind::Select;
         discardFetchesAhead();
     }
-    const Command command = runCommand(generation, spec);
+    const Command command = runCommand(generation, plan);
     if (!command)
         return QString();
     if (!command->succeeded()) {
@@ -155,9 +155,9 @@ int ImapClient::login(const QString &user, const QString &password)
     // Whatever is said about this login, the password stays out of it.
     QPointer<ImapClient> self(this);
     m_secret = passwordBytes;
-    const CommandSpec spec{{text("LOGIN "), astring(userBytes), text(" "), astring(passwordBytes)},
+    const CommandSpec plan{{text("LOGIN "), astring(userBytes), text(" "), astring(passwordBytes)},
                            ImapPendingCommand::Kind::Other, 0, false, what};
-    const Command command = runCommand(generation, spec);
+    const Command command = runCommand(generation, plan);
     int result = 0;
     if (self && command) {
         if (command->succeeded()) {
@@ -178,10 +178,10 @@ std::optional<QList<MailboxInfo>> ImapClient::listMailboxes(const QString &refer
     const QString what = QStringLiteral("LIST");
     if (!startCall(generation, what) || !requireConnection(generation, what))
         return std::nullopt;
-    const CommandSpec spec{{text("LIST "), astring(encodeMailboxName(reference)), text(" "),
+    const CommandSpec plan{{text("LIST "), astring(encodeMailboxName(reference)), text(" "),
                             astring(encodeMailboxName(pattern))},
                            ImapPendingCommand::Kind::Other, 0, false, what};
-    const Command command = runCommand(generation, spec);
+    const Command command = runCommand(generation, plan);
     if (!command)
         return std::nullopt;
     if (!command->succeeded()) {
@@ -215,9 +215,9 @@ int ImapClient::selectMailbox(const QString &name)
         return 0;
     // Answers still due for the old mailbox mean nothing in the new one.
     discardFetchesAhead();
-    const CommandSpec spec{{text("EXAMINE "), astring(encodeMailboxName(name))},
+    const CommandSpec plan{{text("EXAMINE "), astring(encodeMailboxName(name))},
                            ImapPendingCommand::Kind::Select, 0, false, what};
-    const Command command = runCommand(generation, spec);
+    const Command command = runCommand(generation, plan);
     if (!command)
         return 0;
     if (!command->succeeded()) {

@@ -97,12 +97,12 @@ private:
 
     bool openSocket(quint64 generation, const QString &host);
     bool waitForEncrypted(quint64 generation, const QString &what, const QElapsedTimer &elapsed);
-    bool waitFor(quint64 generation, const WaitSpec &spec);
+    bool waitFor(quint64 generation, const WaitSpec &plan);
     bool endConnection(std::unique_ptr<Connection> connection, bool raiseSignals, bool *aborted);
     void dropConnection(const QString &error);
 
-    Command sendCommand(quint64 generation, const CommandSpec &spec);
-    Command runCommand(quint64 generation, const CommandSpec &spec);
+    Command sendCommand(quint64 generation, const CommandSpec &plan);
+    Command runCommand(quint64 generation, const CommandSpec &plan);
     bool sendBytes(const QByteArray &bytes, const QString &what);
 
     Command takeOrSendFetch(quint64 generation, int number);

@@ -45,11 +45,11 @@ void ImapClient::discardFetchesAhead()
 ImapClient::Command ImapClient::takeOrSendFetch(quint64 generation, int number)
 {
     const QString what = QStringLiteral("FETCH %1").arg(number);
-    const CommandSpec spec{{text(fetchCommand(number))}, ImapPendingCommand::Kind::Fetch, number, false, what};
+    const CommandSpec plan{{text(fetchCommand(number))}, ImapPendingCommand::Kind::Fetch, number, false, what};
     const bool announced = m_aheadFirst > 0 && number >= m_aheadFirst && number <= m_aheadLast;
     if (!announced) {
         discardFetchesAhead();
-        return sendCommand(generation, spec);
+        return sendCommand(generation, plan);
     }
     if (m_ahead.contains(number)) {
         while (m_ahead.firstKey() < number) {
@@ -61,7 +61,7 @@ ImapClient::Command ImapClient::takeOrSendFetch(quint64 generation, int number)
     }
     discardFetchesAhead();
     m_aheadNext = number + 1;
-    return sendCommand(generation, spec);
+    return sendCommand(generation, plan);
 }
 
 int ImapClient::fetchAheadWindow() const
@@ -112,8 +112,8 @@ std::optional<MailMessage> ImapClient::fetchMessage(int sequenceNumber)
     const Command command = takeOrSendFetch(generation, sequenceNumber);
     if (!command || !sendFetchesAhead(generation, sequenceNumber))
         return std::nullopt;
-    const WaitSpec spec{[command] { return command->done(); }, what, sequenceNumber, &lastPercent};
-    if (!waitFor(generation, spec)) {
+    const WaitSpec plan{[command] { return command->done(); }, what, sequenceNumber, &lastPercent};
+    if (!waitFor(generation, plan)) {
         if (self && isCurrent(generation) && m_aheadFirst > 0 && sequenceNumber >= m_aheadFirst
             && sequenceNumber <= m_aheadLast && !m_ahead.contains(sequenceNumber)) {
             // Stopped while waiting: the answer keeps coming and a retry of this number uses it.

@@ -105,10 +105,10 @@ bool ImapClient::reportPercent(quint64 generation, int percent, int &lastPercent
     return true;
 }
 
-// Reads and dispatches responses until spec.done() holds. Fails (and says why) on abort, on a
+// Reads and dispatches responses until plan.done() holds. Fails (and says why) on abort, on a
 // replaced or lost connection, on an unreadable answer and after the silence timeout; the last
 // three close the connection, since its state is no longer known.
-bool ImapClient::waitFor(quint64 generation, const WaitSpec &spec)
+bool ImapClient::waitFor(quint64 generation, const WaitSpec &plan)
 {
     QElapsedTimer silence;
     QElapsedTimer sinceCheck;
@@ -116,34 +116,34 @@ bool ImapClient::waitFor(quint64 generation, const WaitSpec &spec)
     sinceCheck.start();
     for (;;) {
         if (!isCurrent(generation)) {
-            setError(connectionLostText(spec.what));
+            setError(connectionLostText(plan.what));
             return false;
         }
         Connection &connection = *m_connection;
         bool received = false;
         QString protocolError;
         if (!connection.pump(&received, &protocolError)) {
-            dropConnection(spec.what + QStringLiteral(" failed: the server's answer could not be read (%1); "
+            dropConnection(plan.what + QStringLiteral(" failed: the server's answer could not be read (%1); "
                                                       "connection closed").arg(protocolError));
             return false;
         }
         if (received)
             silence.restart();
-        if (spec.done())
+        if (plan.done())
             return true;
         if (connection.socket->state() != QAbstractSocket::ConnectedState) {
             QString reason = QStringLiteral("the server closed the connection");
             if (connection.tracker.bye())
                 reason += QStringLiteral(" (BYE %1)").arg(connection.tracker.bye()->text);
-            dropConnection(spec.what + QStringLiteral(" failed: ") + reason);
+            dropConnection(plan.what + QStringLiteral(" failed: ") + reason);
             return false;
         }
-        if (spec.fetchNumber > 0 && spec.lastPercent) {
+        if (plan.fetchNumber > 0 && plan.lastPercent) {
             const auto literal = connection.reader.literalInProgress();
-            if (literal && literal->size > 0 && fetchNumberOfLine(literal->firstLine) == spec.fetchNumber) {
+            if (literal && literal->size > 0 && fetchNumberOfLine(literal->firstLine) == plan.fetchNumber) {
                 const int percent = int(qMin<qint64>(99, literal->received * 100 / literal->size));
-                if (percent > *spec.lastPercent) {
-                    if (!reportPercent(generation, percent, *spec.lastPercent, spec.what))
+                if (percent > *plan.lastPercent) {
+                    if (!reportPercent(generation, percent, *plan.lastPercent, plan.what))
                         return false;
                     continue;
                 }
@@ -151,13 +151,13 @@ bool ImapClient::waitFor(quint64 generation, const WaitSpec &spec)
         }
         if (sinceCheck.elapsed() >= abortCheckEveryMs) {
             sinceCheck.restart();
-            if (!checkAbort(generation, spec.what))
+            if (!checkAbort(generation, plan.what))
                 return false;
             continue;
         }
         const qint64 left = m_responseTimeoutMs - silence.elapsed();
         if (left <= 0) {
-            dropConnection(spec.what + QStringLiteral(" failed: no answer from the server for %1 s; "
+            dropConnection(plan.what + QStringLiteral(" failed: no answer from the server for %1 s; "
                                                       "connection closed").arg(m_responseTimeoutMs / 1000.0));
             return false;
         }
@@ -180,30 +180,30 @@ bool ImapClient::sendBytes(const QByteArray &bytes, const QString &what)
 
 // Tags and sends a command. Parts that must travel as synchronising literals wait for the
 // server's "+" first; a command the server rejects at that point comes back already done.
-ImapClient::Command ImapClient::sendCommand(quint64 generation, const CommandSpec &spec)
+ImapClient::Command ImapClient::sendCommand(quint64 generation, const CommandSpec &plan)
 {
-    if (!requireConnection(generation, spec.what))
+    if (!requireConnection(generation, plan.what))
         return {};
     if (m_connection->tracker.isAwaitingContinuation()) {
-        setError(spec.what + QStringLiteral(" failed: another command is half sent (waiting for the "
+        setError(plan.what + QStringLiteral(" failed: another command is half sent (waiting for the "
                                             "server's go-ahead); try again when it has finished"));
         return {};
     }
     QPointer<ImapClient> self(this);
     const QByteArray tag = m_connection->newTag();
-    const Command command = m_connection->tracker.add(tag, spec.kind, spec.fetchNumber);
-    command->keepRawText = spec.keepRawText;
+    const Command command = m_connection->tracker.add(tag, plan.kind, plan.fetchNumber);
+    command->keepRawText = plan.keepRawText;
     QByteArray pending = tag + ' ';
-    for (const CommandPart &part : spec.parts) {
+    for (const CommandPart &part : plan.parts) {
         if (!part.literal) {
             pending += part.bytes;
             continue;
         }
         pending += '{' + QByteArray::number(part.bytes.size()) + "}\r\n";
         m_connection->tracker.setAwaitingContinuation(command);
-        if (!sendBytes(pending, spec.what))
+        if (!sendBytes(pending, plan.what))
             return {};
-        const WaitSpec goAhead{[command] { return command->continued || command->done(); }, spec.what};
+        const WaitSpec goAhead{[command] { return command->continued || command->done(); }, plan.what};
         if (!waitFor(generation, goAhead)) {
             // The server now takes whatever comes next as the literal: the connection is useless.
             if (self && isCurrent(generation))
@@ -216,18 +216,18 @@ ImapClient::Command ImapClient::sendCommand(quint64 generation, const CommandSpe
         pending = part.bytes;
     }
     pending += "\r\n";
-    if (!sendBytes(pending, spec.what))
+    if (!sendBytes(pending, plan.what))
         return {};
     return command;
 }
 
-ImapClient::Command ImapClient::runCommand(quint64 generation, const CommandSpec &spec)
+ImapClient::Command ImapClient::runCommand(quint64 generation, const CommandSpec &plan)
 {
     QPointer<ImapClient> self(this);
-    const Command command = sendCommand(generation, spec);
+    const Command command = sendCommand(generation, plan);
     if (!command)
         return {};
-    if (!waitFor(generation, {[command] { return command->done(); }, spec.what})) {
+    if (!waitFor(generation, {[command] { return command->done(); }, plan.what})) {
         // Its answer will still come; nobody reads it any more.
         command->abandoned = true;
         command->untagged.clear();
