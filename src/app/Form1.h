@@ -99,6 +99,8 @@ private:
     void stopDownload(Procedure &p);
     void showRunning();
     void showIdle();
+    void emptyListForDownload();
+    void reportEmptyFolder();
     void endRun(Procedure &p, int firstLine);
     ImapSessionPtr sessionForRun(Procedure &p, int firstLine);
     QString chosenMailboxName() const;

@@ -97,15 +97,27 @@ ImapSessionPtr Form1::sessionForRun(Procedure &p, int firstLine)
     return session;
 }
 
+// Rows are added unsorted during a download and sorted once at its end.
+void Form1::emptyListForDownload()
+{
+    ListView1->clear();
+    setListSorting(ListView1, false);
+    refreshTotals(true);
+}
+
+void Form1::reportEmptyFolder()
+{
+    showMessage(QStringLiteral("There are no emails in the Folder you selected."));
+    globals().SkipDoneMessage = true;
+}
+
 void Form1::runGetAll(Procedure &p)
 {
     p(108, [&] { showRunning(); });
     QString mailbox;
     p(110, [&] { mailbox = chosenMailboxName(); });
     p(112, [&] {
-        ListView1->clear();
-        setListSorting(ListView1, false);
-        refreshTotals(true);
+        emptyListForDownload();
         m_selectionPassFlag = false;
     });
     const ImapSessionPtr session = sessionForRun(p, 114);
@@ -120,10 +132,7 @@ void Form1::runGetAll(Procedure &p)
             p(124, [&] { MessageEntries.recreate(session->MaxRecord); });
             p(126, [&] { session->StartMailExtraction(mailbox); });
         } else {
-            p(128, [&] {
-                showMessage(QStringLiteral("There are no emails in the Folder you selected."));
-                globals().SkipDoneMessage = true;
-            });
+            p(128, [&] { reportEmptyFolder(); });
         }
         p(130, [&] { refreshTotals(false); });
     }
@@ -147,19 +156,12 @@ void Form1::runGetSome(Procedure &p)
         } else if (p.test(120, [&] { return session->GetTotalMessage(mailbox) > 0; })) {
             p(122, [&] { dialog.exec(); });
             if (!p.test(124, [&] { return !globals().RangeConfirmed; })) {
-                p(126, [&] {
-                    ListView1->clear();
-                    setListSorting(ListView1, false);
-                    refreshTotals(true);
-                });
+                p(126, [&] { emptyListForDownload(); });
                 p(128, [&] { MessageEntries.recreate(session->MaxRecord); });
                 p(130, [&] { session->StartMailExtraction(mailbox); });
             }
         } else {
-            p(132, [&] {
-                showMessage(QStringLiteral("There are no emails in the Folder you selected."));
-                globals().SkipDoneMessage = true;
-            });
+            p(132, [&] { reportEmptyFolder(); });
         }
         p(134, [&] {
             refreshTotals(false);
