@@ -46,6 +46,7 @@ private slots:
 
 private:
     std::unique_ptr<Form1> loadForm();
+    QStringList boxesAfterOnlineCheck() const;
     QTemporaryDir m_programDir;
     std::unique_ptr<platform::ScriptedDialogs> m_dialogs;
     int m_unloads = 0;
@@ -77,6 +78,14 @@ void TestForm1Startup::cleanup()
 {
     m_dialogs.reset();
     QFile::remove(m_programDir.filePath("HAND-M.CUR"));
+}
+
+// The boxes shown, less the online check's, which depends on whether this machine may ping.
+QStringList TestForm1Startup::boxesAfterOnlineCheck() const
+{
+    QStringList texts = m_dialogs->messageTexts();
+    texts.removeAll(QStringLiteral("You must be online to use this software accurately."));
+    return texts;
 }
 
 std::unique_ptr<Form1> TestForm1Startup::loadForm()
@@ -145,8 +154,9 @@ void TestForm1Startup::firstRunStartsEmptyWithInboxSelected()
     QVERIFY(form->Text2->text().isEmpty());
     QCOMPARE(form->PushButton3->text(), QStringLiteral("1. Connect"));
     QVERIFY(!form->session());
-    // 127.0.0.1 answers the online check, and nothing else asks anything.
-    QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->messageTexts().join("|")));
+    // Nothing but (where ping is refused) the online check asks anything.
+    QVERIFY2(boxesAfterOnlineCheck().isEmpty(), qPrintable(m_dialogs->messageTexts().join("|")));
+    QVERIFY(m_dialogs->messageTexts().size() <= 1);
 }
 
 void TestForm1Startup::rememberMeOffErasesTypedCredentials()
@@ -199,10 +209,10 @@ void TestForm1Startup::autoConnectWithoutRememberMeConnectsWithEmptyCredentials(
     QVERIFY(form->Check2->isChecked());
     QVERIFY(!form->Check2->isEnabled());
     // The port is closed: the connect ends in the one failure box.
-    const QStringList texts = m_dialogs->messageTexts();
+    const QStringList texts = boxesAfterOnlineCheck();
     QCOMPARE(texts.size(), 1);
     QVERIFY(texts.first().startsWith("Invalid login. Please double-check your username and password."));
-    QVERIFY(!m_dialogs->shown.first().request.detailedText.isEmpty());
+    QVERIFY(!m_dialogs->shown.last().request.detailedText.isEmpty());
     QCOMPARE(form->PushButton3->text(), QStringLiteral("1. Connect"));
     QCOMPARE(form->ProgressBar1->statusText(), QStringLiteral("Disconnected from Gmail."));
     QVERIFY(!form->session());
@@ -213,7 +223,7 @@ void TestForm1Startup::unreadableStoredValueShowsErrorAndGoesOn()
 {
     saveSetting("StayConnected", "abc");
     auto form = loadForm();
-    const QStringList texts = m_dialogs->messageTexts();
+    const QStringList texts = boxesAfterOnlineCheck();
     QVERIFY(!texts.isEmpty());
     QVERIFY(texts.first().startsWith("Type mismatch\r\nin Vantelo2021/08/31.Form1.Form_Load at line 180"));
     // A failing test runs the statements it governs; start-up still reached its end.
@@ -303,6 +313,7 @@ void TestForm1Startup::pointerFollowsTheHoverRule()
 void TestForm1Startup::closingRunsShutdownOnce()
 {
     auto form = loadForm();
+    m_dialogs->clear();
     form->show();
     form->close();
     QCOMPARE(m_unloads, 1);
