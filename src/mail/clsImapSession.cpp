@@ -132,14 +132,12 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
         ImapClient &imap = client();
         const std::optional<MailMessage> message = imap.fetchMessage(i);
         appendErrorLogRecord(imap.lastErrorText());
-        if (!message) {
-            // Once Stop was clicked every fetch fails; going on would only log failures.
-            if (AbortProcess)
-                break;
-            continue;
-        }
+        // Once Stop was clicked every later fetch fails: end here rather than logging failures
+        // for the rest of the range. A message obtained after Stop is not reported.
         if (AbortProcess)
             break;
+        if (!message)
+            continue;
         reportMessage(*message, i);
         platform::giveEventLoopTurn();
     }
