@@ -21,7 +21,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -38,14 +37,6 @@ std::function<void()> &unloadAction()
         std::_Exit(0);
     };
     return action;
-}
-
-QCursor loadPointer(const QString &path)
-{
-    const QPixmap picture(path);
-    if (picture.isNull())
-        throw AppError(QStringLiteral("Invalid picture: ") + path, 481);
-    return QCursor(picture);
 }
 
 void setLabelBackgroundWhite(QLabel *label)
@@ -97,7 +88,7 @@ void Form1::Form_Load()
         ShortenTitle();
     });
     if (p.test(108, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(110, [&] { m_customPointer = loadPointer(programFile(QStringLiteral("HAND-M.CUR"))); });
+        p(110, [&] { m_customPointer = loadPointerImage(programFile(QStringLiteral("HAND-M.CUR"))); });
     p(130, [&] { Text1->setText(getSetting(QStringLiteral("User"))); });
     p(132, [&] { Text2->setText(getSetting(QStringLiteral("Password"))); });
     restoreFolderOptions(p);

@@ -8,6 +8,7 @@
 
 #include <QCursor>
 #include <QList>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 
@@ -64,6 +65,7 @@ protected:
 
 private:
     // Building the controls at their designed places.
+    static const QStringList &designedFolderCaptions();  // Option3 ... Option10
     void createControls();
     void createLoginFrame();
     void createFolderFrame();

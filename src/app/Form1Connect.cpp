@@ -22,10 +22,6 @@
 namespace {
 
 const QString kConnectCaption = QStringLiteral("1. Connect");
-const QStringList kFixedFolderCaptions = {
-    QStringLiteral("All Mail"), QStringLiteral("Drafts"), QStringLiteral("Sent Mail"),
-    QStringLiteral("Spam"),     QStringLiteral("Starred"), QStringLiteral("Trash"),
-    QStringLiteral("Important")};
 
 const char kProductSite[] = "https://quorvale.app";
 
@@ -157,8 +153,8 @@ void Form1::disconnectPath(Procedure &p, bool afterFailedConnect)
 
 void Form1::resetFolderCaptions()
 {
-    for (int i = 0; i < 7; ++i)
-        folderOptions[i + 1]->setText(kFixedFolderCaptions[i]);
+    for (int i = 1; i < folderOptions.size(); ++i)
+        folderOptions[i]->setText(designedFolderCaptions()[i]);
 }
 
 const ImapSessionPtr &Form1::requireSession() const

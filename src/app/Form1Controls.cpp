@@ -15,25 +15,21 @@
 
 namespace {
 
-const QStringList kFolderCaptions = {
-    QStringLiteral("Inbox"),     QStringLiteral("All Mail"), QStringLiteral("Drafts"),
-    QStringLiteral("Sent Mail"), QStringLiteral("Spam"),     QStringLiteral("Starred"),
-    QStringLiteral("Trash"),     QStringLiteral("Important")};
-
-template <typename T>
-T *place(T *widget, const char *name, const QRect &geometry)
-{
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(geometry);
-    return widget;
-}
-
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
 {
     return place(new QLabel(text, parent), name, geometry);
 }
 
 }  // namespace
+
+const QStringList &Form1::designedFolderCaptions()
+{
+    static const QStringList captions = {
+        QStringLiteral("Inbox"),     QStringLiteral("All Mail"), QStringLiteral("Drafts"),
+        QStringLiteral("Sent Mail"), QStringLiteral("Spam"),     QStringLiteral("Starred"),
+        QStringLiteral("Trash"),     QStringLiteral("Important")};
+    return captions;
+}
 
 QPushButton *Form1::makeButton(QWidget *parent, const char *name, const QString &caption,
                                const QRect &geometry)
@@ -82,9 +78,10 @@ void Form1::createFolderFrame()
 {
     Frame2 = place(new QGroupBox(QStringLiteral("Folder"), this), "Frame2",
                    twipsRect(4080, 120, 3840, 2790));
-    for (int i = 0; i < kFolderCaptions.size(); ++i) {
+    const QStringList &captions = designedFolderCaptions();
+    for (int i = 0; i < captions.size(); ++i) {
         const QByteArray name = "Option" + QByteArray::number(i + 3);
-        auto *option = place(new QRadioButton(kFolderCaptions[i], Frame2), name.constData(),
+        auto *option = place(new QRadioButton(captions[i], Frame2), name.constData(),
                              twipsRect(240, 300 + i * 300, 3480, 255));
         folderOptions << option;
     }

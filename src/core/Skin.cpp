@@ -1,5 +1,6 @@
 #include "core/Skin.h"
 
+#include "core/AppError.h"
 #include "core/FileTests.h"
 #include "core/ProgramFolder.h"
 #include "core/SkinFramework.h"
@@ -7,6 +8,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPixmap>
 #include <QRadioButton>
 #include <QWidget>
 
@@ -58,4 +60,12 @@ void SkinMainWindow(QWidget *mainWindow)
     skin->Enabled = true;
     skin->AutoApplyNewWindows = true;
     skin->ApplyWindow(mainWindow);
+}
+
+QCursor loadPointerImage(const QString &path)
+{
+    const QPixmap picture(path);
+    if (picture.isNull())
+        throw AppError(QStringLiteral("Invalid picture: ") + path, 481);
+    return QCursor(picture);
 }

@@ -12,20 +12,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPushButton>
-
-namespace {
-
-template <typename T>
-T *place(T *widget, const char *name, const QRect &geometry)
-{
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-}  // namespace
 
 Form2::Form2(QWidget *parent) : QDialog(parent)
 {
@@ -64,7 +51,7 @@ void Form2::Form_Load()
     p(100, [&] { FlattenColors(this); });
     p(102, [&] { setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png")))); });
     if (p.test(104, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(106, [&] { m_customPointer = QCursor(QPixmap(programFile(QStringLiteral("HAND-M.CUR")))); });
+        p(106, [&] { m_customPointer = loadPointerImage(programFile(QStringLiteral("HAND-M.CUR"))); });
     p(108, [&] { globals().RangeConfirmed = false; });
     p(110, [&] {
         Text1_1->setText(QString::number(MaxMessage));

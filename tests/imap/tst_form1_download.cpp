@@ -1,6 +1,7 @@
 // The main window against the real test server: connect and disconnect, "Get All", "Get Some"
 // with the range dialog, Stop, the character and label filters, and the list they fill.
 
+#include "TestFiles.h"
 #include "TestServer.h"
 #include "app/Form1.h"
 #include "app/StatusProgressBar.h"
@@ -26,14 +27,6 @@
 #include <QtTest>
 
 namespace {
-
-int errorLogRecords(const QString &folder)
-{
-    QFile log(folder + "/errorlog.txt");
-    if (!log.open(QIODevice::ReadOnly))
-        return 0;
-    return QString::fromUtf8(log.readAll()).count(QString(52, QLatin1Char('*')) + "\r\n");
-}
 
 // Answers the range dialog as soon as it is open: fills in the numbers and clicks "Continue",
 // or closes it when `first` is empty.

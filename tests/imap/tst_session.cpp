@@ -2,6 +2,7 @@
 // mailbox count, the folder listing and the download loop with its events, progress, Stop and
 // error-log records.
 
+#include "TestFiles.h"
 #include "TestServer.h"
 #include "core/AppGlobals.h"
 #include "core/GeneralDate.h"
@@ -23,14 +24,6 @@ struct Listed {
     QString from, fromName, fromAddress, subject, receivedDate, plain, html;
     qint32 uid;
 };
-
-int errorLogRecords(const QString &folder)
-{
-    QFile log(folder + "/errorlog.txt");
-    if (!log.open(QIODevice::ReadOnly))
-        return 0;
-    return QString::fromUtf8(log.readAll()).count(QString(52, QLatin1Char('*')) + "\r\n");
-}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 // starts): kept there only while "Remember me" is on, never in a file, and moved out of the
 // settings file where an earlier version left it.
 
+#include "TestFiles.h"
 #include "core/SecretStore.h"
 #include "core/SettingsStore.h"
 #include "platform/ScriptedDialogs.h"
@@ -22,18 +23,6 @@ QString storedPassword()
     if (!lookup.waitForFinished(10000))
         return QStringLiteral("<secret-tool did not answer>");
     return QString::fromUtf8(lookup.readAllStandardOutput());
-}
-
-QStringList filesContaining(const QString &folder, const QString &text)
-{
-    QStringList found;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text.toUtf8()))
-            found << file.fileName();
-    }
-    return found;
 }
 
 void writeSettingsFile(const QByteArray &content)

@@ -1,6 +1,7 @@
 // Without any session bus the password is not remembered anywhere, nothing waits, nothing is
 // shown, and the error log says why exactly once.
 
+#include "TestFiles.h"
 #include "core/ErrorLog.h"
 #include "core/ProgramFolder.h"
 #include "core/SecretStore.h"
@@ -14,19 +15,6 @@
 
 namespace {
 const QString Secret = QStringLiteral("Absent-Store-Secret-7391");
-
-// Paths of the files under `folder` whose bytes contain `text`.
-QStringList filesContaining(const QString &folder, const QString &text)
-{
-    QStringList found;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text.toUtf8()))
-            found << file.fileName();
-    }
-    return found;
-}
 
 int logLinesMentioning(const QString &text)
 {
