@@ -11,7 +11,7 @@
 #include "core/SettingsStore.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 #include "mail/clsImapSession.h"
 #include "platform/ScriptedDialogs.h"
 

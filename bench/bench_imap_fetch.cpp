@@ -12,7 +12,8 @@
 // --rtt-ms puts a local relay in front of the server that delays every piece of data by half
 // the given round trip each way, to show what latency does.
 
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
+#include "mime/MailMessage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -150,13 +151,14 @@ Run fetchAll(ImapClient &client, const Settings &s, bool ahead)
     QElapsedTimer timer;
     timer.start();
     for (int number = 1; number <= count; ++number) {
-        const std::optional<MailMessage> message = client.fetchMessage(number);
+        const std::optional<FetchedMessage> message = client.fetchMessage(number);
         if (!message) {
             run.error = client.lastErrorText();
             break;
         }
         ++run.messages;
-        run.bodyCharacters += message->plainTextBody.size() + message->htmlBody.size();
+        const MailMessage parsed = parseMailMessage(message->raw, message->internalDate);
+        run.bodyCharacters += parsed.plainTextBody.size() + parsed.htmlBody.size();
     }
     run.seconds = timer.nsecsElapsed() / 1e9;
     client.setFetchAhead(0, 0);

@@ -11,8 +11,8 @@
 #include "core/Utilities.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
-#include "mail/ImapClient.h"
-#include "mail/ImapEndpoint.h"
+#include "imap/ImapClient.h"
+#include "imap/ImapEndpoint.h"
 #include "platform/EventLoop.h"
 
 #include <QCheckBox>

@@ -10,8 +10,8 @@
 #include "core/Procedure.h"
 #include "core/SettingsStore.h"
 #include "list/MessageListView.h"
-#include "mail/ImapClient.h"
-#include "mail/ImapEndpoint.h"
+#include "imap/ImapClient.h"
+#include "imap/ImapEndpoint.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "mail/Folders.h"
 
 #include "core/AppGlobals.h"
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 
 #include <optional>
 

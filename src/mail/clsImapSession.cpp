@@ -6,8 +6,8 @@
 #include "core/MessageBox.h"
 #include "core/ProgramFolder.h"
 #include "mail/Folders.h"
-#include "mail/ImapClient.h"
-#include "mail/MailMessage.h"
+#include "imap/ImapClient.h"
+#include "mime/MailMessage.h"
 #include "platform/EventLoop.h"
 #include "platform/Shell.h"
 
@@ -130,15 +130,15 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
         platform::giveEventLoopTurn();
         CurrentLocation = i;
         ImapClient &imap = client();
-        const std::optional<MailMessage> message = imap.fetchMessage(i);
+        const std::optional<FetchedMessage> fetched = imap.fetchMessage(i);
         appendErrorLogRecord(imap.lastErrorText());
         // Once Stop was clicked every later fetch fails: end here rather than logging failures
         // for the rest of the range. A message obtained after Stop is not reported.
         if (AbortProcess)
             break;
-        if (!message)
+        if (!fetched)
             continue;
-        reportMessage(*message, i);
+        reportMessage(parseMailMessage(fetched->raw, fetched->internalDate), i);
         platform::giveEventLoopTurn();
     }
     if (Imap1)

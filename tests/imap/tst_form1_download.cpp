@@ -11,7 +11,7 @@
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
 #include "mail/Form2.h"
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 #include "platform/EventLoop.h"
 #include "platform/ScriptedDialogs.h"
 

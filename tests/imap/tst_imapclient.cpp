@@ -2,7 +2,8 @@
 // and fetching every corpus message, one by one and with FETCH commands sent ahead.
 
 #include "TestServer.h"
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
+#include "mime/MailMessage.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -12,12 +13,22 @@ namespace {
 
 const QString inbox = QStringLiteral("INBOX");
 
+MailMessage parsed(const FetchedMessage &fetched)
+{
+    return parseMailMessage(fetched.raw, fetched.internalDate);
+}
+
 // Everything of a fetched message the manifest can be held against, and its bodies.
 QString describe(const MailMessage &m)
 {
     return QStringLiteral("from=%1|name=%2|address=%3|subject=%4|date=%5|plain=%6|html=%7")
         .arg(m.from, m.fromName, m.fromAddress, m.subject, m.date.toUTC().toString(Qt::ISODate))
         .arg(m.plainTextBody, m.htmlBody);
+}
+
+QString describeFetched(const std::optional<FetchedMessage> &fetched)
+{
+    return fetched ? describe(parsed(*fetched)) : QStringLiteral("<no message>");
 }
 
 // The differences between a fetched message and what the manifest expects, one line each.
@@ -100,8 +111,8 @@ QStringList TestImapClient::fetchAllOneByOne(ImapClient &client, int count)
 {
     QStringList texts;
     for (int number = 1; number <= count; ++number) {
-        const std::optional<MailMessage> message = client.fetchMessage(number);
-        texts.append(message ? describe(*message) : QStringLiteral("failed: ") + client.lastErrorText());
+        const std::optional<FetchedMessage> message = client.fetchMessage(number);
+        texts.append(message ? describe(parsed(*message)) : QStringLiteral("failed: ") + client.lastErrorText());
     }
     return texts;
 }
@@ -206,7 +217,7 @@ void TestImapClient::fetchesEveryInboxMessageAsTheManifestSays()
     QStringList problems;
     for (const TestServer::ExpectedMessage &expected : m_inbox) {
         percents.clear();
-        const std::optional<MailMessage> message = client.fetchMessage(expected.seq);
+        const std::optional<FetchedMessage> message = client.fetchMessage(expected.seq);
         QVERIFY2(message, qPrintable(client.lastErrorText()));
         QVERIFY2(client.lastErrorText().startsWith(QStringLiteral("OK: message %1 fetched (%2 bytes)")
                                                        .arg(expected.seq).arg(expected.size)),
@@ -215,7 +226,7 @@ void TestImapClient::fetchesEveryInboxMessageAsTheManifestSays()
         QCOMPARE(percents.first(), 0);
         QCOMPARE(percents.last(), 100);
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
-        problems += mismatches(expected, *message);
+        problems += mismatches(expected, parsed(*message));
     }
     // Field values come from the message parser; all differences are listed at once.
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
@@ -230,9 +241,9 @@ void TestImapClient::numberOutsideTheMailboxFailsAndTheNextFetchWorks()
         QVERIFY(!client.fetchMessage(number));
         QVERIFY2(client.lastErrorText().contains("no message with that number"), qPrintable(client.lastErrorText()));
     }
-    const std::optional<MailMessage> last = client.fetchMessage(count);
+    const std::optional<FetchedMessage> last = client.fetchMessage(count);
     QVERIFY2(last, qPrintable(client.lastErrorText()));
-    QCOMPARE(last->subject, m_inbox.last().subject);
+    QCOMPARE(parsed(*last).subject, m_inbox.last().subject);
 }
 
 void TestImapClient::abortEndsAFetchAndTheConnectionStaysUsable()
@@ -249,11 +260,11 @@ void TestImapClient::abortEndsAFetchAndTheConnectionStaysUsable()
     QVERIFY(!client.fetchMessage(3));
     QVERIFY2(client.lastErrorText().contains("Operation aborted"), qPrintable(client.lastErrorText()));
     abort = false;
-    QCOMPARE(describe(client.fetchMessage(3).value()), expected[2]);
+    QCOMPARE(describeFetched(client.fetchMessage(3).value()), expected[2]);
 
     // Stopped while answers sent ahead are due: the following fetches still get their own.
     client.setFetchAhead(1, 6);
-    QCOMPARE(describe(client.fetchMessage(1).value()), expected[0]);
+    QCOMPARE(describeFetched(client.fetchMessage(1).value()), expected[0]);
     abort = true;
     QVERIFY(!client.fetchMessage(2));
     abort = false;
@@ -301,21 +312,21 @@ void TestImapClient::fetchAheadGivesTheSameMessagesAsOneByOne()
 
     // Out of order, a selection in between, and numbers outside the announced range.
     client.setFetchAhead(1, count);
-    QCOMPARE(describe(client.fetchMessage(1).value()), oneByOne[0]);
-    QCOMPARE(describe(client.fetchMessage(2).value()), oneByOne[1]);
-    QCOMPARE(describe(client.fetchMessage(10).value()), oneByOne[9]);
-    QCOMPARE(describe(client.fetchMessage(4).value()), oneByOne[3]);
-    QCOMPARE(describe(client.fetchMessage(5).value()), oneByOne[4]);
+    QCOMPARE(describeFetched(client.fetchMessage(1).value()), oneByOne[0]);
+    QCOMPARE(describeFetched(client.fetchMessage(2).value()), oneByOne[1]);
+    QCOMPARE(describeFetched(client.fetchMessage(10).value()), oneByOne[9]);
+    QCOMPARE(describeFetched(client.fetchMessage(4).value()), oneByOne[3]);
+    QCOMPARE(describeFetched(client.fetchMessage(5).value()), oneByOne[4]);
     QVERIFY(!client.sendRawCommand("NOOP").isEmpty());
-    QCOMPARE(describe(client.fetchMessage(6).value()), oneByOne[5]);
+    QCOMPARE(describeFetched(client.fetchMessage(6).value()), oneByOne[5]);
     QCOMPARE(client.selectMailbox("Work"), 1);
     const int workCount = client.messageCount();
     QVERIFY(workCount > 0 && workCount < count);
     QCOMPARE(client.selectMailbox(inbox), 1);
-    QCOMPARE(describe(client.fetchMessage(7).value()), oneByOne[6]);
+    QCOMPARE(describeFetched(client.fetchMessage(7).value()), oneByOne[6]);
     client.setFetchAhead(3, 5);
-    QCOMPARE(describe(client.fetchMessage(count).value()), oneByOne[count - 1]);
-    QCOMPARE(describe(client.fetchMessage(3).value()), oneByOne[2]);
+    QCOMPARE(describeFetched(client.fetchMessage(count).value()), oneByOne[count - 1]);
+    QCOMPARE(describeFetched(client.fetchMessage(3).value()), oneByOne[2]);
 }
 
 void TestImapClient::fetchingNeverSetsSeen()

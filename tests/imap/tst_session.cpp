@@ -8,7 +8,7 @@
 #include "core/GeneralDate.h"
 #include "core/MessageBox.h"
 #include "core/ProgramFolder.h"
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 #include "mail/clsImapSession.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/Shell.h"

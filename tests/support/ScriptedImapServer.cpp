@@ -1,6 +1,6 @@
 #include "ScriptedImapServer.h"
 
-#include "mail/ImapResponseParser.h"
+#include "imap/ImapResponseParser.h"
 
 #include <QFile>
 #include <QHostAddress>

@@ -3,7 +3,7 @@
 
 #include "core/AppGlobals.h"
 #include "mail/Folders.h"
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 
 #include <QtTest>
 

@@ -2,7 +2,8 @@
 // silence, cuts, slow literals, odd answers, and the user acting inside a running call.
 
 #include "ScriptedImapServer.h"
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
+#include "mime/MailMessage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,9 +31,9 @@ int commandsStartingWith(const ScriptedImapServer &server, const QByteArray &pre
     return count;
 }
 
-QString subjectOf(const std::optional<MailMessage> &message)
+QString subjectOf(const std::optional<FetchedMessage> &message)
 {
-    return message ? message->subject : QStringLiteral("<no message>");
+    return message ? parseMailMessage(message->raw, message->internalDate).subject : QStringLiteral("<no message>");
 }
 
 // Sends message `number` in small pieces with pauses: about a second for 40 KB.
@@ -396,7 +397,7 @@ void TestImapClientFaults::fetchInsideAbortCheckOfAnotherFetch()
     ImapClient &client = newClient();
     connectLoginSelect();
     int percentEvents = 0;
-    std::optional<MailMessage> inner;
+    std::optional<FetchedMessage> inner;
     bool started = false;
     connect(&client, &ImapClient::percentDone, this, [&](qint32 &) { ++percentEvents; });
     connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) {
@@ -405,11 +406,11 @@ void TestImapClientFaults::fetchInsideAbortCheckOfAnotherFetch()
             inner = client.fetchMessage(2);
         }
     });
-    const std::optional<MailMessage> outer = client.fetchMessage(1);
+    const std::optional<FetchedMessage> outer = client.fetchMessage(1);
     QVERIFY(started);
     QCOMPARE(subjectOf(inner), QStringLiteral("Scripted message 2"));
     QCOMPARE(subjectOf(outer), QStringLiteral("Scripted message 1"));
-    QVERIFY(outer->plainTextBody.contains(QString(40000, 'x')));
+    QVERIFY(parseMailMessage(outer->raw, outer->internalDate).plainTextBody.contains(QString(40000, 'x')));
 }
 
 // The window closes (and with it the client) while a fetch waits: the call returns without

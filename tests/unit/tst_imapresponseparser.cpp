@@ -1,8 +1,9 @@
 // The IMAP response parser, the stream framer and the command tracker, on bytes alone.
 
-#include "mail/ImapCommandTracker.h"
-#include "mail/ImapResponseParser.h"
-#include "mail/ImapResponseReader.h"
+#include "imap/ImapCommandTracker.h"
+#include "imap/ImapCommandWriting.h"
+#include "imap/ImapResponseParser.h"
+#include "imap/ImapResponseReader.h"
 
 #include <QRandomGenerator>
 #include <QTest>

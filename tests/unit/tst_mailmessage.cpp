@@ -1,4 +1,4 @@
-#include "mail/MailMessage.h"
+#include "mime/MailMessage.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

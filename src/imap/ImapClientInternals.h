@@ -2,10 +2,11 @@
 // What the parts of ImapClient (ImapClient*.cpp) share: the connection, how a command and a
 // wait are described, and the timing constants. Not for use outside the client.
 
-#include "mail/ImapClient.h"
-#include "mail/ImapCommandTracker.h"
-#include "mail/ImapResponseParser.h"
-#include "mail/ImapResponseReader.h"
+#include "imap/ImapClient.h"
+#include "imap/ImapCommandTracker.h"
+#include "imap/ImapCommandWriting.h"
+#include "imap/ImapResponseParser.h"
+#include "imap/ImapResponseReader.h"
 
 #include <QSslError>
 #include <QSslSocket>

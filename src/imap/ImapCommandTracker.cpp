@@ -1,4 +1,4 @@
-#include "mail/ImapCommandTracker.h"
+#include "imap/ImapCommandTracker.h"
 
 #include <algorithm>
 

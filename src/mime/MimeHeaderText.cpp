@@ -1,5 +1,5 @@
-#include "mail/MimeLibrary.h"
-#include "mail/MimeHeaderText.h"
+#include "mime/MimeLibrary.h"
+#include "mime/MimeHeaderText.h"
 
 #include <QRegularExpression>
 #include <vector>

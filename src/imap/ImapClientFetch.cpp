@@ -1,8 +1,8 @@
 // Fetching messages, one at a time or with later FETCH commands sent ahead.
 
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 
-#include "mail/ImapClientInternals.h"
+#include "imap/ImapClientInternals.h"
 
 #include <QPointer>
 
@@ -91,7 +91,7 @@ bool ImapClient::sendFetchesAhead(quint64 generation, int current)
     return batch.isEmpty() || sendBytes(batch, QStringLiteral("FETCH %1").arg(current));
 }
 
-std::optional<MailMessage> ImapClient::fetchMessage(int sequenceNumber)
+std::optional<FetchedMessage> ImapClient::fetchMessage(int sequenceNumber)
 {
     const quint64 generation = m_generation;
     const QString what = QStringLiteral("FETCH %1").arg(sequenceNumber);
@@ -129,7 +129,7 @@ std::optional<MailMessage> ImapClient::fetchMessage(int sequenceNumber)
         return std::nullopt;
     }
     qsizetype size = 0;
-    std::optional<MailMessage> message = messageFrom(*command, sequenceNumber, &size);
+    std::optional<FetchedMessage> message = messageFrom(*command, sequenceNumber, &size);
     if (!message)
         return std::nullopt;
     // The message is complete: a handler that reconnects from here on does not undo that.
@@ -140,7 +140,7 @@ std::optional<MailMessage> ImapClient::fetchMessage(int sequenceNumber)
     return message;
 }
 
-std::optional<MailMessage> ImapClient::messageFrom(const ImapPendingCommand &command, int number,
+std::optional<FetchedMessage> ImapClient::messageFrom(const ImapPendingCommand &command, int number,
                                                    qsizetype *size)
 {
     // A server may split one message's items over several FETCH responses.
@@ -164,5 +164,5 @@ std::optional<MailMessage> ImapClient::messageFrom(const ImapPendingCommand &com
     m_fetchedBytes += data.body.size();
     ++m_fetchedMessages;
     const QDateTime internalDate = data.internalDate.isValid() ? data.internalDate.toLocalTime() : QDateTime();
-    return parseMailMessage(data.body, internalDate);
+    return FetchedMessage{std::move(data.body), internalDate};
 }

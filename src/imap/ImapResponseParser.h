@@ -88,13 +88,5 @@ std::optional<ImapFetchData> parseFetchResponse(const ImapResponse &response);
 // given offset from UTC.
 std::optional<QDateTime> parseInternalDate(const QByteArray &text);
 
-// Writes a string as an IMAP quoted string with \" and \\ escaped. Only for bytes that may be
-// quoted (see needsImapLiteral).
-QByteArray quoteImapString(const QByteArray &bytes);
-// True when bytes cannot travel in a quoted string: 8-bit bytes, CR or LF. NUL can travel in
-// neither form; see containsImapNul.
-bool needsImapLiteral(const QByteArray &bytes);
-bool containsImapNul(const QByteArray &bytes);
-
 // Text of a status for messages: "OK", "NO", "BAD", "BYE", "PREAUTH".
 QString imapStatusName(ImapStatus status);

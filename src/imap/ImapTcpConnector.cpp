@@ -1,4 +1,4 @@
-#include "mail/ImapTcpConnector.h"
+#include "imap/ImapTcpConnector.h"
 
 #include <QHostInfo>
 

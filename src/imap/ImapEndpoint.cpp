@@ -1,4 +1,4 @@
-#include "mail/ImapEndpoint.h"
+#include "imap/ImapEndpoint.h"
 
 #include <QtGlobal>
 

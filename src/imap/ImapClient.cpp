@@ -1,8 +1,8 @@
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 
-#include "mail/ImapClientInternals.h"
-#include "mail/ImapEndpoint.h"
-#include "mail/ModifiedUtf7.h"
+#include "imap/ImapClientInternals.h"
+#include "imap/ImapEndpoint.h"
+#include "imap/ModifiedUtf7.h"
 
 #include <QPointer>
 

@@ -1,4 +1,4 @@
-#include "mail/MimeLibrary.h"
+#include "mime/MimeLibrary.h"
 
 GMimeParserOptions *mimeParserOptions()
 {

@@ -1,9 +1,9 @@
 // Opening a connection (TCP, then TLS) and ending one (LOGOUT within a short bound).
 
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 
-#include "mail/ImapClientInternals.h"
-#include "mail/ImapTcpConnector.h"
+#include "imap/ImapClientInternals.h"
+#include "imap/ImapTcpConnector.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

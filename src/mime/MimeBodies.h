@@ -2,7 +2,7 @@
 // Finds the text a reader sees in a parsed message: the first text/plain and the first
 // text/html part that are not attachments.
 
-#include "mail/MimeLibrary.h"
+#include "mime/MimeLibrary.h"
 
 #include <QString>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "mail/MimeBodies.h"
+#include "mime/MimeBodies.h"
 
-#include "mail/MimeCharset.h"
+#include "mime/MimeCharset.h"
 
 namespace {
 

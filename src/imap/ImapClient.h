@@ -8,8 +8,8 @@
 // The client never changes the mailbox: EXAMINE instead of SELECT, BODY.PEEK[] so \Seen is left
 // alone.
 
-#include "mail/MailMessage.h"
-
+#include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -18,6 +18,12 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+
+// One message as the server sent it; parsing it is the caller's business.
+struct FetchedMessage {
+    QByteArray raw;          // the whole RFC 5322 message
+    QDateTime internalDate;  // INTERNALDATE in local time; invalid when the server sent none
+};
 
 struct MailboxInfo {
     QString name;            // Unicode, decoded from modified UTF-7
@@ -60,7 +66,7 @@ public:
 
     // Fetches message n (1-based) of the selected mailbox. Nothing is sent for a number outside
     // the mailbox.
-    std::optional<MailMessage> fetchMessage(int sequenceNumber);
+    std::optional<FetchedMessage> fetchMessage(int sequenceNumber);
 
     // Announces that fetches of first..last follow in this order, so later FETCH commands can be
     // sent while earlier answers are read. (0, 0) turns this off. Any other call keeps working:
@@ -109,7 +115,7 @@ private:
     bool sendFetchesAhead(quint64 generation, int current);
     int fetchAheadWindow() const;
     void discardFetchesAhead();
-    std::optional<MailMessage> messageFrom(const ImapPendingCommand &command, int number,
+    std::optional<FetchedMessage> messageFrom(const ImapPendingCommand &command, int number,
                                            qsizetype *size);
 
     void setError(const QString &text);

@@ -8,7 +8,7 @@
 // finishes the command with that tag. A command whose answer nobody will read any more is
 // "abandoned": what arrives for it is dropped as it arrives.
 
-#include "mail/ImapResponseParser.h"
+#include "imap/ImapResponseParser.h"
 
 #include <QByteArray>
 #include <QList>

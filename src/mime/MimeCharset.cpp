@@ -1,5 +1,5 @@
-#include "mail/MimeLibrary.h"
-#include "mail/MimeCharset.h"
+#include "mime/MimeLibrary.h"
+#include "mime/MimeCharset.h"
 
 #include <QSet>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "mail/ImapResponseReader.h"
+#include "imap/ImapResponseReader.h"
 
 namespace {
 

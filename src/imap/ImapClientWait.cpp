@@ -1,8 +1,8 @@
 // Waiting for answers (in slices, raising abortCheck and percentDone) and sending commands.
 
-#include "mail/ImapClient.h"
+#include "imap/ImapClient.h"
 
-#include "mail/ImapClientInternals.h"
+#include "imap/ImapClientInternals.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

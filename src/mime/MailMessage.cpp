@@ -1,8 +1,8 @@
-#include "mail/MimeLibrary.h"
-#include "mail/MailMessage.h"
+#include "mime/MimeLibrary.h"
+#include "mime/MailMessage.h"
 
-#include "mail/MimeBodies.h"
-#include "mail/MimeHeaderText.h"
+#include "mime/MimeBodies.h"
+#include "mime/MimeHeaderText.h"
 
 #include <QStringList>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "mail/ImapResponseParser.h"
+#include "imap/ImapResponseParser.h"
 
 #include <QRegularExpression>
 
@@ -438,34 +438,6 @@ std::optional<QDateTime> parseInternalDate(const QByteArray &text)
     if (match.captured(7) == QLatin1String("-"))
         offset = -offset;
     return QDateTime(date, time, Qt::OffsetFromUTC, offset);
-}
-
-QByteArray quoteImapString(const QByteArray &bytes)
-{
-    QByteArray quoted;
-    quoted.reserve(bytes.size() + 2);
-    quoted.append('"');
-    for (char c : bytes) {
-        if (c == '"' || c == '\\')
-            quoted.append('\\');
-        quoted.append(c);
-    }
-    quoted.append('"');
-    return quoted;
-}
-
-bool needsImapLiteral(const QByteArray &bytes)
-{
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '\r' || c == '\n')
-            return true;
-    }
-    return false;
-}
-
-bool containsImapNul(const QByteArray &bytes)
-{
-    return bytes.contains('\0');
 }
 
 QString imapStatusName(ImapStatus status)

@@ -1,4 +1,4 @@
-#include "mail/ModifiedUtf7.h"
+#include "imap/ModifiedUtf7.h"
 
 #include <optional>
 

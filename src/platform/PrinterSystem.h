@@ -1,0 +1,43 @@
+#pragma once
+// What the program needs of the system's printers: the installed printers by device name, the
+// user's default printer, making one the default, and printing a finished PDF on one. Device
+// names are compared exactly. Besides the print service's printers there may be printers of
+// the program's own (the PDF writer), which print by calling a function; they are listed after
+// the print service's printers and can be the default like any other.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace platform {
+
+// Prints one finished PDF; false and a reason when it could not.
+using VirtualPrinter = std::function<bool(const QString &pdfPath, const QString &title, QString *error)>;
+
+class PrinterSystem {
+public:
+    virtual ~PrinterSystem() = default;
+
+    // Every installed printer in the print service's order, then the program's own printers.
+    // Empty with an error text when the print service cannot be asked.
+    virtual QStringList printerNames(QString *error = nullptr) = 0;
+    // The device name of the user's default printer; nullopt with an error text when there is
+    // none or it cannot be read.
+    virtual std::optional<QString> defaultPrinterName(QString *error = nullptr) = 0;
+    // Makes `name` the user's default printer (it stays so after the program ends).
+    virtual bool setDefaultPrinter(const QString &name, QString *error = nullptr) = 0;
+    // One job on printer `name`: the PDF at pdfPath, titled `title`. Returns once the print
+    // service accepted the job (or the program's own printer finished with it).
+    virtual bool printPdf(const QString &name, const QString &pdfPath, const QString &title,
+                          QString *error = nullptr) = 0;
+
+    // Adds one of the program's own printers.
+    virtual void addVirtualPrinter(const QString &name, VirtualPrinter print) = 0;
+};
+
+// The printer system in force: the print service's unless a test installed another.
+PrinterSystem &printerSystem();
+void setPrinterSystem(PrinterSystem *replacement);  // not owned; nullptr restores the real one
+
+}  // namespace platform
