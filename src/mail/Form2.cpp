@@ -82,12 +82,20 @@ void Form2::PushButton1_Click()
         });
         return;
     }
+    bool rangeSet = false;
     p(112, [&] {
         if (!ImapSession)
             throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
-        ImapSession->CurrentLocation = roundToInteger(first);
-        ImapSession->MaxRecord = roundToInteger(last);
+        const qint32 firstNumber = roundToInteger(first);
+        const qint32 lastNumber = roundToInteger(last);
+        ImapSession->CurrentLocation = firstNumber;
+        ImapSession->MaxRecord = lastNumber;
+        rangeSet = true;
     });
+    // A number that does not convert (3000000000, 1e10) is bad input like any other: its box
+    // was shown, the dialog stays open and nothing is confirmed.
+    if (!rangeSet)
+        return;
     p(114, [&] { globals().RangeConfirmed = true; });
     p(116, [&] { accept(); });
 }

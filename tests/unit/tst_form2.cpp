@@ -21,6 +21,8 @@ private slots:
     void lastNumberMustBeWithinTheMailbox_data();
     void lastNumberMustBeWithinTheMailbox();
     void continueHandsTheRangeOverRounded();
+    void numberBeyondThirtyTwoBitsIsRefused_data();
+    void numberBeyondThirtyTwoBitsIsRefused();
     void fromGreaterThanToIsAccepted();
     void closingWithoutContinueConfirmsNothing();
     void command1RunsContinue();
@@ -113,6 +115,27 @@ void TestForm2::continueHandsTheRangeOverRounded()
     QVERIFY(globals().SkipDoneMessage);
     QVERIFY(!dialog->isVisible());
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
+}
+
+void TestForm2::numberBeyondThirtyTwoBitsIsRefused_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::newRow("ten digits") << "3000000000";
+    QTest::newRow("exponent") << "1e10";
+}
+
+void TestForm2::numberBeyondThirtyTwoBitsIsRefused()
+{
+    QFETCH(QString, first);
+    auto dialog = openDialog(10);
+    dialog->Text1_0->setText(first);
+    dialog->Text1_1->setText("5");
+    dialog->PushButton1->click();
+    QCOMPARE(m_dialogs->shown.size(), 1);
+    QVERIFY(m_dialogs->messageTexts().first().contains("Overflow"));
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!globals().RangeConfirmed);
+    QCOMPARE(m_session->MaxRecord, 0);
 }
 
 void TestForm2::fromGreaterThanToIsAccepted()
