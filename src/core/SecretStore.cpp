@@ -1,11 +1,10 @@
 #include "core/SecretStore.h"
 
 #include "core/ErrorLog.h"
+#include "platform/Wait.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QTimer>
 #include <qt6keychain/keychain.h>
 
 #include <optional>
@@ -45,58 +44,58 @@ QString missingBusReason()
                           "no $XDG_RUNTIME_DIR/bus)");
 }
 
-void markUnavailable(const QString &reason)
-{
-    State &s = state();
-    s.decided = true;
-    if (!s.available && !s.reason.isEmpty())
-        return;  // already reported once
-    s.available = false;
-    s.reason = reason;
-    appendErrorLogRecord(QStringLiteral("Secret store unavailable, the password is not remembered: ")
-                         + reason);
-}
-
 void decide()
 {
     State &s = state();
     if (s.decided)
         return;
-    const QString reason = missingBusReason();
-    if (!reason.isEmpty()) {
-        markUnavailable(reason);
-        return;
-    }
     s.decided = true;
-    s.available = true;
+    s.reason = missingBusReason();
+    s.available = s.reason.isEmpty();
+    if (!s.available)
+        appendErrorLogRecord(QStringLiteral("Secret store unavailable, the password is not "
+                                            "remembered: ") + s.reason);
+}
+
+void logFailedRequest(const QString &reason)
+{
+    appendErrorLogRecord(QStringLiteral("Secret store request failed: ") + reason);
 }
 
 // Runs `job` to its end or to the timeout. User input waits meanwhile, so that no click starts
 // another procedure in the middle of this one. Answers the job's error, or nothing on timeout.
-// On timeout the job is left to delete itself whenever it does finish.
+// On timeout the job is left to delete itself whenever it does finish; a slow answer costs this
+// one request and nothing else.
 std::optional<QKeychain::Error> runJob(QKeychain::Job *job)
 {
     job->setAutoDelete(true);
     job->setInsecureFallback(false);  // never a plain-text copy of the password
     job->setKey(PasswordKey);
 
-    QEventLoop loop;
+    QObject waiting;  // ends the connection below when this call returns
     std::optional<QKeychain::Error> result;
-    QObject::connect(job, &QKeychain::Job::finished, &loop, [&](QKeychain::Job *finished) {
+    QObject::connect(job, &QKeychain::Job::finished, &waiting, [&](QKeychain::Job *finished) {
         result = finished->error();
         if (*result != QKeychain::NoError && *result != QKeychain::EntryNotFound)
-            markUnavailable(finished->errorString().isEmpty()
-                                ? QStringLiteral("the secret store refused the request")
-                                : finished->errorString());
-        loop.quit();
+            logFailedRequest(finished->errorString().isEmpty()
+                                 ? QStringLiteral("the secret store refused the request")
+                                 : finished->errorString());
     });
-    QTimer::singleShot(JobTimeoutMs, &loop, &QEventLoop::quit);
     job->start();
+    platform::Deadline deadline(JobTimeoutMs);
+    platform::WaitPlan plan;
+    plan.done = [&] { return result.has_value(); };
+    plan.deadline = &deadline;
+    plan.slice = platform::waitForEventsExceptUserInput;
+    platform::waitUntil(plan);
     if (!result)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!result)
-        markUnavailable(QStringLiteral("no answer within %1 s").arg(JobTimeoutMs / 1000));
+        logFailedRequest(QStringLiteral("no answer within %1 s").arg(JobTimeoutMs / 1000));
     return result;
+}
+
+bool succeeded(const std::optional<QKeychain::Error> &result)
+{
+    return result && (*result == QKeychain::NoError || *result == QKeychain::EntryNotFound);
 }
 
 }  // namespace
@@ -131,24 +130,22 @@ QString readPassword()
     return password;
 }
 
-void writePassword(const QString &password)
+bool writePassword(const QString &password)
 {
-    if (password.isEmpty()) {
-        deletePassword();
-        return;
-    }
+    if (password.isEmpty())
+        return deletePassword();
     if (!isAvailable())
-        return;
+        return false;
     auto *job = new QKeychain::WritePasswordJob(ServiceName);
     job->setTextData(password);
-    runJob(job);
+    return succeeded(runJob(job));
 }
 
-void deletePassword()
+bool deletePassword()
 {
     if (!isAvailable())
-        return;
-    runJob(new QKeychain::DeletePasswordJob(ServiceName));
+        return true;
+    return succeeded(runJob(new QKeychain::DeletePasswordJob(ServiceName)));
 }
 
 }  // namespace secretstore

@@ -2,6 +2,7 @@
 
 #include "core/AppError.h"
 #include "core/Conversions.h"
+#include "core/MessageBox.h"
 #include "core/SecretStore.h"
 
 #include <QSettings>
@@ -81,6 +82,57 @@ void migratePlainPassword()
     commit(*settings, PasswordKey);
 }
 
+// A delete of the remembered password that the secret store did not carry out (it refused, or
+// did not answer in time) is noted in the file, outside the program's section, and tried again
+// at every later save and every read of the password (start-up reads it) until it succeeds.
+const QString PendingDeleteKey = QStringLiteral("SecretStore/PasswordDeletePending");
+
+bool passwordDeletePending()
+{
+    return QSettings(settingsFilePath(), QSettings::IniFormat).value(PendingDeleteKey).toBool();
+}
+
+void setPasswordDeletePending(bool pending)
+{
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    if (pending)
+        settings.setValue(PendingDeleteKey, true);
+    else
+        settings.remove(PendingDeleteKey);
+    commit(settings, PendingDeleteKey);
+}
+
+// Deletes the remembered password. A delete that fails is kept for later, and the user is told
+// once: a password they asked to forget must not stay behind silently.
+void forgetPassword()
+{
+    const bool wasPending = passwordDeletePending();
+    if (secretstore::deletePassword()) {
+        if (wasPending)
+            setPasswordDeletePending(false);
+        return;
+    }
+    if (wasPending)
+        return;
+    setPasswordDeletePending(true);
+    showMessage(QStringLiteral("Your password could not be removed from the secret store yet. "
+                               "It will be removed the next time a setting is saved, or at the "
+                               "next start."));
+}
+
+void retryPendingPasswordDelete()
+{
+    if (passwordDeletePending())
+        forgetPassword();
+}
+
+void rememberPassword(const QString &password)
+{
+    // A password remembered anew replaces whatever an earlier delete was meant to remove.
+    if (secretstore::writePassword(password) && passwordDeletePending())
+        setPasswordDeletePending(false);
+}
+
 }  // namespace
 
 QString settingsFilePath()
@@ -94,6 +146,9 @@ QString getSetting(const QString &key, const QString &defaultValue)
 {
     if (isPasswordKey(key)) {
         migratePlainPassword();
+        retryPendingPasswordDelete();
+        if (passwordDeletePending())
+            return defaultValue;  // asked to be forgotten: never handed back
         const QString password = secretstore::readPassword();
         return password.isEmpty() ? defaultValue : password;
     }
@@ -106,12 +161,13 @@ void saveSetting(const QString &key, const QString &value)
 {
     if (key.isEmpty())
         apperror::throwInvalidArgument();
+    retryPendingPasswordDelete();
     if (isPasswordKey(key)) {
         migratePlainPassword();
-        if (rememberMe())
-            secretstore::writePassword(value);
+        if (rememberMe() && !value.isEmpty())
+            rememberPassword(value);
         else
-            secretstore::deletePassword();
+            forgetPassword();
         return;
     }
     auto settings = openSection();

@@ -50,6 +50,15 @@ void waitForEvents(int ms)
     loop.processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+void waitForEventsExceptUserInput(int ms)
+{
+    QEventLoop loop;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(qMax(0, ms));
+    loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+}
+
 WaitOutcome waitUntil(const WaitPlan &plan)
 {
     QElapsedTimer sinceCheck;

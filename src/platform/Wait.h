@@ -82,5 +82,8 @@ WaitOutcome waitUntil(const WaitPlan &plan);
 // The default slice: one turn, then wait up to ms for the next event (a timer, a socket, a
 // paint) without spinning.
 void waitForEvents(int ms);
+// The same, with the user's input held back until later: for a short wait in the middle of a
+// procedure that no click may interrupt.
+void waitForEventsExceptUserInput(int ms);
 
 }  // namespace platform

@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 // What the secret store holds for us, asked through another program so that no state of this
@@ -24,6 +26,30 @@ QString storedPassword()
         return QStringLiteral("<secret-tool did not answer>");
     return QString::fromUtf8(lookup.readAllStandardOutput());
 }
+
+// The process id of the secret store daemon run-with-keyring.sh started, asked of the bus.
+qint64 secretStoreDaemon()
+{
+    QProcess ask;
+    ask.start("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                            "/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
+                            "string:org.freedesktop.secrets"});
+    if (!ask.waitForFinished(10000))
+        return 0;
+    const QRegularExpressionMatch match =
+        QRegularExpression("uint32 (\\d+)").match(QString::fromUtf8(ask.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1).toLongLong() : 0;
+}
+
+// Holds the daemon still for as long as it lives: requests sent meanwhile get no answer.
+class PausedStore {
+public:
+    explicit PausedStore(qint64 pid) : m_pid(pid) { ::kill(pid_t(m_pid), SIGSTOP); }
+    ~PausedStore() { ::kill(pid_t(m_pid), SIGCONT); }
+
+private:
+    qint64 m_pid;
+};
 
 void writeSettingsFile(const QByteArray &content)
 {
@@ -48,6 +74,8 @@ private slots:
     void plainPasswordMovesToTheStoreWhenRemembered();
     void plainPasswordIsErasedWhenNotRemembered();
     void writeAlsoClearsAPlainPassword();
+    void slowAnswerCostsOnlyItsOwnRequest();
+    void forgettingIsRetriedUntilTheStoreAnswers();
 
 private:
     void verifyNoFileContains(const QString &text);
@@ -154,6 +182,50 @@ void TestSecretStore::writeAlsoClearsAPlainPassword()
     QCOMPARE(storedPassword(), QString("New-Secret-9999"));
     verifyNoFileContains("Plain-Old-8888");
     verifyNoFileContains("New-Secret-9999");
+}
+
+void TestSecretStore::slowAnswerCostsOnlyItsOwnRequest()
+{
+    const qint64 daemon = secretStoreDaemon();
+    QVERIFY(daemon > 0);
+    saveSetting("StayConnected", "1");
+    {
+        PausedStore paused(daemon);
+        saveSetting("Password", "Slow-Write-1212");  // no answer within the limit
+    }
+    // The late write lands once the store runs again.
+    QTRY_COMPARE_WITH_TIMEOUT(storedPassword(), QString("Slow-Write-1212"), 20000);
+
+    // The store answers again, so "Remember me" unticked forgets the password at once.
+    saveSetting("StayConnected", "0");
+    saveSetting("Password", "Slow-Write-1212");
+    QCOMPARE(storedPassword(), QString());
+    QVERIFY(m_dialogs.shown.isEmpty());
+}
+
+void TestSecretStore::forgettingIsRetriedUntilTheStoreAnswers()
+{
+    const qint64 daemon = secretStoreDaemon();
+    QVERIFY(daemon > 0);
+    saveSetting("StayConnected", "1");
+    saveSetting("Password", "Must-Be-Forgotten-3434");
+    saveSetting("StayConnected", "0");
+    {
+        PausedStore paused(daemon);
+        saveSetting("Password", "Must-Be-Forgotten-3434");  // the delete gets no answer: told
+        saveSetting("User", "someone@gmail.com");            // retried, no answer: not told again
+        QCOMPARE(m_dialogs.shown.size(), 1);
+        QVERIFY2(m_dialogs.messageTexts().first().contains("could not be removed from the secret store"),
+                 qPrintable(m_dialogs.messageTexts().first()));
+        // Start-up reads the password: one asked to be forgotten is never shown again.
+        QCOMPARE(getSetting("Password"), QString());
+    }
+    // Start-up retries the delete once the store answers, and then the matter is settled.
+    QCOMPARE(getSetting("Password"), QString());
+    QCOMPARE(storedPassword(), QString());
+    QFile settings(settingsFilePath());
+    QVERIFY(!settings.open(QIODevice::ReadOnly) || !settings.readAll().contains("Pending"));
+    QCOMPARE(m_dialogs.shown.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSecretStore)
