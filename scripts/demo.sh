@@ -16,6 +16,11 @@ QUORVALE_IMAP_CAFILE=$(value QUORVALE_IMAP_CAFILE)
 echo "Test server on $QUORVALE_IMAP_HOST:$QUORVALE_IMAP_PORT"
 echo "  user:     $(value TEST_USER)"
 echo "  password: $(value TEST_PASSWORD)"
-echo "  (the label \"Bench\" holds ${DEMO_MESSAGES:-200} more messages; set it with the label filter)"
+settings=${XDG_CONFIG_HOME:-$HOME/.config}/Tervane/Tervane.conf
+echo "Type them in, click \"1. Connect\", pick a folder, then \"2a. Get All Emails\" or"
+echo "\"2b. Get Some Emails\"; tick rows by hand or with the \"Check ...\" buttons."
+echo "The label \"Bench\" holds ${DEMO_MESSAGES:-200} more messages. To download it, put the line"
+echo "  LabelFilter=Bench"
+echo "under [Quorvale] in $settings before connecting (remove it to get the folders back)."
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 "$build/src/quorvale"
