@@ -37,7 +37,6 @@ int sessionRoad(const TestServer &server, const QString &mailbox, int n)
     ImapClient client;
     MessageListView list;
     MessageEntryTable entries;
-    entries.recreate(n);
     ImapSessionPtr session = clsImapSession::create();
     session->ImapObject = &client;
     session->SSL = true;
@@ -47,11 +46,11 @@ int sessionRoad(const TestServer &server, const QString &mailbox, int n)
     session->Password = server.password;
     QObject::connect(session.get(), &clsImapSession::MailExtractListing, &list,
                      [&](QString &f, QString &fn, QString &fa, QString &s, QString &d,
-                         QString &p, QString &h, qint32 &) {
-                         const MessageEntry entry{f, fn, fa, s, d, p, h};
+                         QString &p, QString &h, qint32 &, const QDateTime &when) {
+                         const MessageEntry entry{f, fn, fa, s, d, p, h, when};
                          QTreeWidgetItem *row = appendMessageRow(&list, entry);
-                         entries.at(list.topLevelItemCount()) = entry;
-                         setDayNumberCell(row, d);
+                         entries.store(list.topLevelItemCount(), entry);
+                         setDayNumberCell(row, when);
                      });
     session->CurrentLocation = 1;
     session->MaxRecord = n;

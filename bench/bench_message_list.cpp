@@ -28,7 +28,8 @@ QVector<MessageEntry> makeEntries(int count)
         e.FromName = QStringLiteral("Sender %1").arg(i % 997);
         e.FromAddress = QStringLiteral("sender%1@example.com").arg(i % 997);
         e.Subject = QStringLiteral("Message number %1 about topic %2").arg(i).arg(i % 31);
-        e.ReceivedDate = formatGeneralDate(start.addSecs(minutes * 60));
+        e.ReceivedDateTime = start.addSecs(minutes * 60);
+        e.ReceivedDate = formatGeneralDate(e.ReceivedDateTime);
     }
     return entries;
 }
@@ -109,7 +110,7 @@ void run(int rows)
     const qint64 appendNs = timer.nsecsElapsed();
     timer.restart();
     for (int i = 0; i < rows; ++i)
-        setDayNumberCell(list.topLevelItem(i), entries.at(i).ReceivedDate);
+        setDayNumberCell(list.topLevelItem(i), entries.at(i).ReceivedDateTime);
     const qint64 dayNumbersNs = timer.nsecsElapsed();
     QCoreApplication::processEvents();
 

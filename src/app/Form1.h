@@ -103,12 +103,15 @@ private:
     void showIdle();
     void emptyListForDownload();
     void reportEmptyFolder();
-    void endRun(Procedure &p, int firstLine);
+    void skipRefusedCount();
+    void endRun(Procedure &p, int firstLine, const ImapSessionPtr &session);
+    static QString incompleteDownloadText(const clsImapSession &session);
     ImapSessionPtr sessionForRun(Procedure &p, int firstLine);
     QString chosenMailboxName() const;
     void oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
                                      QString &Subject, QString &ReceivedDate,
-                                     QString &PlainTextBody, QString &HTMLTextBody, qint32 &uID);
+                                     QString &PlainTextBody, QString &HTMLTextBody, qint32 &uID,
+                                     const QDateTime &ReceivedDateTime);
     void oSession_ScrapProgress(qint32 &percent);
     bool characterFilterAccepts(const MessageEntry &entry) const;
 

@@ -12,6 +12,7 @@
 #include "list/MessageListView.h"
 #include "imap/ImapClient.h"
 #include "imap/ImapEndpoint.h"
+#include "mail/ImapConnectionEpoch.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -126,7 +127,7 @@ void Form1::disconnectPath(Procedure &p, bool afterFailedConnect)
                 saveSetting(QStringLiteral("Password"), QString());
             });
         }
-        p(138, [&] { m_imap->disconnect(); });
+        p(138, [&] { endImapConnection(*m_imap); });
     }
     p(140, [&] {
         ListView1->clear();

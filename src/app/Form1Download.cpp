@@ -11,6 +11,7 @@
 #include "list/MessageListView.h"
 #include "mail/Folders.h"
 #include "mail/Form2.h"
+#include "mail/ImapConnectionEpoch.h"
 #include "platform/EventLoop.h"
 
 #include <QPushButton>
@@ -111,6 +112,13 @@ void Form1::reportEmptyFolder()
     globals().SkipDoneMessage = true;
 }
 
+// A count the program could not take (its box is shown): no empty-folder box, and no "Done."
+// for a run that downloaded nothing.
+void Form1::skipRefusedCount()
+{
+    globals().SkipDoneMessage = true;
+}
+
 void Form1::runGetAll(Procedure &p)
 {
     p(108, [&] { showRunning(); });
@@ -122,21 +130,25 @@ void Form1::runGetAll(Procedure &p)
     });
     const ImapSessionPtr session = sessionForRun(p, 114);
     if (session && !session->AbortProcess) {
+        bool counted = false;
         p(120, [&] {
             session->CurrentLocation = 1;
             session->MaxRecord = session->GetTotalMessage(mailbox);
+            counted = true;
         });
         if (session->AbortProcess) {
             // Stop came while the mailbox was being counted: nothing to download or report.
+        } else if (!counted) {
+            skipRefusedCount();
         } else if (p.test(122, [&] { return session->MaxRecord > 0; })) {
-            p(124, [&] { MessageEntries.recreate(session->MaxRecord); });
+            p(124, [&] { MessageEntries.clear(); });
             p(126, [&] { session->StartMailExtraction(mailbox); });
         } else {
             p(128, [&] { reportEmptyFolder(); });
         }
         p(130, [&] { refreshTotals(false); });
     }
-    endRun(p, 132);
+    endRun(p, 132, session);
 }
 
 void Form1::runGetSome(Procedure &p)
@@ -147,17 +159,21 @@ void Form1::runGetSome(Procedure &p)
     const ImapSessionPtr session = sessionForRun(p, 112);
     if (session && !session->AbortProcess) {
         Form2 dialog(this);
+        bool counted = false;
         p(118, [&] {
             dialog.ImapSession = session;
             dialog.MaxMessage = session->GetTotalMessage(mailbox);
+            counted = true;
         });
         if (session->AbortProcess) {
             // Stop came while the mailbox was being counted.
+        } else if (!counted) {
+            skipRefusedCount();
         } else if (p.test(120, [&] { return session->GetTotalMessage(mailbox) > 0; })) {
             p(122, [&] { dialog.exec(); });
             if (!p.test(124, [&] { return !globals().RangeConfirmed; })) {
                 p(126, [&] { emptyListForDownload(); });
-                p(128, [&] { MessageEntries.recreate(session->MaxRecord); });
+                p(128, [&] { MessageEntries.clear(); });
                 p(130, [&] { session->StartMailExtraction(mailbox); });
             }
         } else {
@@ -168,20 +184,30 @@ void Form1::runGetSome(Procedure &p)
             m_selectionPassFlag = false;
         });
     }
-    endRun(p, 136);
+    endRun(p, 136, session);
 }
 
-void Form1::endRun(Procedure &p, int firstLine)
+void Form1::endRun(Procedure &p, int firstLine, const ImapSessionPtr &session)
 {
-    p(firstLine, [&] { oSession.reset(); });
+    // A later connect may have put a session of its own into oSession meanwhile; that one stays.
+    p(firstLine, [&] {
+        if (!session || oSession == session)
+            oSession.reset();
+    });
     p(firstLine + 2, [&] { setDefaultPointer(); });
     p(firstLine + 4, [&] {
         ProgressBar1->setValue(0);
         ProgressBar1->setStatusText(QStringLiteral("Progress Bar"));
     });
     p(firstLine + 6, [&] { showIdle(); });
-    if (p.test(firstLine + 8, [&] { return !globals().SkipDoneMessage; }))
+    if (session && session->connectionTaken()) {
+        // The user disconnected or connected again during the run: it ended as if stopped, and
+        // whatever runs now on the new connection speaks for itself.
+    } else if (session && !session->AbortProcess && session->failedFetches() > 0) {
+        p(firstLine + 8, [&] { showMessage(incompleteDownloadText(*session)); });
+    } else if (p.test(firstLine + 8, [&] { return !globals().SkipDoneMessage; })) {
         p(firstLine + 10, [&] { showMessage(QStringLiteral("Done.")); });
+    }
     p(firstLine + 12, [&] { SortNewestFirst(ListView1); });
 }
 
@@ -197,6 +223,13 @@ void Form1::stopDownload(Procedure &p)
     p(154, [&] { SortNewestFirst(ListView1); });
 }
 
+QString Form1::incompleteDownloadText(const clsImapSession &session)
+{
+    return QStringLiteral("Done. %1 of %2 messages could not be downloaded; the error log lists them.")
+        .arg(session.failedFetches())
+        .arg(session.fetchesInRange());
+}
+
 bool Form1::characterFilterAccepts(const MessageEntry &entry) const
 {
     const QString &filter = CharactersFilter;
@@ -210,18 +243,19 @@ bool Form1::characterFilterAccepts(const MessageEntry &entry) const
 
 void Form1::oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
                                         QString &Subject, QString &ReceivedDate,
-                                        QString &PlainTextBody, QString &HTMLTextBody, qint32 &)
+                                        QString &PlainTextBody, QString &HTMLTextBody, qint32 &,
+                                        const QDateTime &ReceivedDateTime)
 {
     Procedure p(QStringLiteral("Form1"), QStringLiteral("oSession_MailExtractListing"));
-    const MessageEntry entry{From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody,
-                             HTMLTextBody};
+    const MessageEntry entry{From,          FromName,     FromAddress,     Subject,
+                             ReceivedDate, PlainTextBody, HTMLTextBody, ReceivedDateTime};
     if (p.test(100, [&] { return characterFilterAccepts(entry); })) {
         QTreeWidgetItem *row = nullptr;
         p(102, [&] { row = appendMessageRow(ListView1, entry); });
-        p(104, [&] { MessageEntries.at(ListView1->topLevelItemCount()) = entry; });
+        p(104, [&] { MessageEntries.store(ListView1->topLevelItemCount(), entry); });
         p(106, [&] {
             if (row)
-                setDayNumberCell(row, entry.ReceivedDate);
+                setDayNumberCell(row, entry.ReceivedDateTime);
         });
     }
     p(108, [&] { platform::giveEventLoopTurn(); });

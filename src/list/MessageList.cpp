@@ -1,6 +1,5 @@
 #include "list/MessageList.h"
 
-#include "core/AppError.h"
 #include "core/GeneralDate.h"
 #include "core/Twips.h"
 #include "list/MessageRowItem.h"
@@ -67,12 +66,9 @@ void setupMessageListColumns(QTreeWidget *list)
     list->setColumnHidden(DayNumberColumn, true);
 }
 
-QString dayNumberText(const QString &receivedDate)
+QString dayNumberText(const QDateTime &received)
 {
-    const std::optional<QDateTime> when = parseGeneralDate(receivedDate, QLocale());
-    if (!when)
-        apperror::throwTypeMismatch();
-    return QString::number(dayNumber(*when));
+    return received.isValid() ? QString::number(dayNumber(received)) : QString();
 }
 
 QTreeWidgetItem *appendMessageRow(QTreeWidget *list, const MessageEntry &entry)
@@ -90,9 +86,9 @@ QTreeWidgetItem *appendMessageRow(QTreeWidget *list, const MessageEntry &entry)
     return row;
 }
 
-void setDayNumberCell(QTreeWidgetItem *row, const QString &receivedDate)
+void setDayNumberCell(QTreeWidgetItem *row, const QDateTime &received)
 {
-    row->setText(DayNumberColumn, dayNumberText(receivedDate));
+    row->setText(DayNumberColumn, dayNumberText(received));
 }
 
 int entryNumberOf(const QTreeWidgetItem *row)

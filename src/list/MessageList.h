@@ -9,6 +9,7 @@
 
 #include "mail/MessageEntry.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -36,15 +37,15 @@ inline constexpr int EntryNumberRole = Qt::UserRole;
 // Six columns with their headers and widths, the sixth hidden; no user sorting.
 void setupMessageListColumns(QTreeWidget *list);
 
-// The decimal day number of a received-date text read in the current locale. Raises
-// "Type mismatch" when the text does not read as a date.
-QString dayNumberText(const QString &receivedDate);
+// The decimal day number of a message's received date-time; empty text when it has none.
+// Taken from the date-time itself, never from the shown text, so every locale sorts alike.
+QString dayNumberText(const QDateTime &received);
 
 // Adds a row for `entry` (unchecked, day-number cell empty). Its entry number is the number
 // of rows right after adding it. The list owns the returned row.
 QTreeWidgetItem *appendMessageRow(QTreeWidget *list, const MessageEntry &entry);
-// Fills the day-number cell; raises "Type mismatch" on an unreadable date, leaving it as it was.
-void setDayNumberCell(QTreeWidgetItem *row, const QString &receivedDate);
+// Fills the day-number cell; a row without a date keeps it empty and sorts last.
+void setDayNumberCell(QTreeWidgetItem *row, const QDateTime &received);
 int entryNumberOf(const QTreeWidgetItem *row);
 
 // Writes "Total Number Of Emails: n" and "Selected Emails: n"; with reset, both say 0

@@ -2,9 +2,12 @@
 
 #include "core/AppError.h"
 
-void MessageEntryTable::recreate(int last)
+void MessageEntryTable::store(int position, const MessageEntry &entry)
 {
-    m_entries = QVector<MessageEntry>(qMax(0, last));
+    if (position == m_entries.size() + 1)
+        m_entries.append(entry);
+    else
+        at(position) = entry;
 }
 
 const MessageEntry &MessageEntryTable::at(int position) const

@@ -1,6 +1,7 @@
 #pragma once
 // One downloaded message as the windows keep it, and the table of a download's entries.
 
+#include <QDateTime>
 #include <QString>
 #include <QVector>
 
@@ -9,17 +10,23 @@ struct MessageEntry {
     QString FromName;
     QString FromAddress;
     QString Subject;
-    QString ReceivedDate;
+    QString ReceivedDate;  // the locale's text, as shown
     QString PlainTextBody;
     QString HTMLTextBody;
+    // The date-time ReceivedDate was written from, kept so that nothing has to read the shown
+    // text back (not every locale's text reads back). Invalid when the message had no date.
+    QDateTime ReceivedDateTime;
 };
 
-// Positions 1 to n; a position outside that range raises "Subscript out of range".
+// Positions 1 to n, filled as a download's rows arrive: the table costs memory for the messages
+// obtained, never for the size of the range asked for. A position outside 1 to n raises
+// "Subscript out of range".
 class MessageEntryTable {
 public:
-    // Empty entries at positions 1 to `last` (none when last < 1).
-    void recreate(int last);
-    int last() const { return m_entries.size(); }
+    void clear() { m_entries.clear(); }
+    // Stores `entry` at `position`: an existing one, or one past the end, which grows the table.
+    void store(int position, const MessageEntry &entry);
+    int last() const { return int(m_entries.size()); }
     const MessageEntry &at(int position) const;
     MessageEntry &at(int position);
 

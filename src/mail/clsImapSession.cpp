@@ -6,10 +6,13 @@
 #include "core/MessageBox.h"
 #include "core/ProgramFolder.h"
 #include "mail/Folders.h"
+#include "mail/ImapConnectionEpoch.h"
 #include "imap/ImapClient.h"
 #include "mime/MailMessage.h"
 #include "platform/EventLoop.h"
 #include "platform/Shell.h"
+
+#include <limits>
 
 namespace {
 
@@ -24,6 +27,21 @@ QString invalidLoginText()
         + QStringLiteral("\r\n\r\n")
         + QStringLiteral("Would you like to see a screenshot/picture of the Less Secure Apps "
                          "email so you know exactly what I'm talking about?");
+}
+
+// The count as the program's 32-bit message number. A count beyond it (a broken or hostile
+// server) is refused with a clear error rather than wrapped around or used to size anything.
+qint32 countThatFits(qint64 count, const QString &mailbox)
+{
+    constexpr qint64 most = std::numeric_limits<qint32>::max();
+    if (count >= 0 && count <= most)
+        return qint32(count);
+    throw AppError(QStringLiteral("The server reports %1 messages in \"%2\". This program can "
+                                  "download at most %3 messages from one mailbox.")
+                       .arg(count)
+                       .arg(mailbox)
+                       .arg(most),
+                   apperror::Overflow);
 }
 
 }  // namespace
@@ -76,9 +94,21 @@ void clsImapSession::GetLastError()
 
 void clsImapSession::reportFailure()
 {
-    // A call that failed because the user clicked Stop is no login problem: no box for it.
-    if (!AbortProcess)
+    // A call that failed because the user clicked Stop, or took the connection away, is no
+    // login problem: no box for it.
+    if (!endIfConnectionTaken())
         GetLastError();
+}
+
+// Answers AbortProcess, after setting it when a later connect or disconnect took this
+// session's connection: from then on the session acts as if Stop had been clicked.
+bool clsImapSession::endIfConnectionTaken()
+{
+    if (!AbortProcess && (!Imap1 || currentConnectionEpoch(*Imap1) != m_connectionEpoch)) {
+        AbortProcess = true;
+        m_connectionTaken = true;
+    }
+    return AbortProcess;
 }
 
 bool clsImapSession::Connect()
@@ -88,6 +118,7 @@ bool clsImapSession::Connect()
     ImapClient &imap = client();
     imap.setSsl(SSL);
     imap.setPort(PORT);
+    m_connectionEpoch = startConnectionEpoch(imap);
     m_lastResult = imap.connectToServer(IMAPServer);
     if (m_lastResult == 1 && !imap.sendRawCommand(kIdCommand).isEmpty()) {
         m_lastResult = imap.login(Username, Password);
@@ -103,8 +134,10 @@ qint32 clsImapSession::GetTotalMessage(const QString &FolderName)
     const auto keepAlive = shared_from_this();
     subscribe();
     m_lastResult = client().selectMailbox(FolderName);
-    if (m_lastResult == 1)
-        return client().messageCount();
+    if (m_lastResult == 1) {
+        const qint64 count = client().messageCount();
+        return countThatFits(count, FolderName);
+    }
     reportFailure();
     return 0;
 }
@@ -112,6 +145,8 @@ qint32 clsImapSession::GetTotalMessage(const QString &FolderName)
 void clsImapSession::StartMailExtraction(const QString &FolderName)
 {
     const auto keepAlive = shared_from_this();
+    m_fetchesInRange = 0;
+    m_failedFetches = 0;
     if (!Connect()) {
         if (!AbortProcess)
             showMessage(QStringLiteral("Connection failed. Check username and password."));
@@ -123,25 +158,32 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
         reportFailure();
         return;
     }
-    const qint32 first = CurrentLocation;
-    const qint32 last = MaxRecord;
-    client().setFetchAhead(first, last);
-    for (qint32 i = first; i <= last; ++i) {
+    // 64 bits, so that a range ending at the largest 32-bit number ends instead of wrapping.
+    const qint64 first = CurrentLocation;
+    const qint64 last = MaxRecord;
+    m_fetchesInRange = qMax<qint64>(0, last - first + 1);
+    client().setFetchAhead(int(first), int(last));
+    for (qint64 i = first; i <= last; ++i) {
         platform::giveEventLoopTurn();
-        CurrentLocation = i;
+        if (endIfConnectionTaken())
+            break;
+        CurrentLocation = qint32(i);
         ImapClient &imap = client();
-        const std::optional<FetchedMessage> fetched = imap.fetchMessage(i);
+        const std::optional<FetchedMessage> fetched = imap.fetchMessage(int(i));
         appendErrorLogRecord(imap.lastErrorText());
         // Once Stop was clicked every later fetch fails: end here rather than logging failures
         // for the rest of the range. A message obtained after Stop is not reported.
-        if (AbortProcess)
+        if (endIfConnectionTaken())
             break;
-        if (!fetched)
+        if (!fetched) {
+            ++m_failedFetches;
             continue;
-        reportMessage(parseMailMessage(fetched->raw, fetched->internalDate), i);
+        }
+        reportMessage(parseMailMessage(fetched->raw, fetched->internalDate), qint32(i));
         platform::giveEventLoopTurn();
     }
-    if (Imap1)
+    // A connection taken away is the new owner's: nothing of this run may touch it.
+    if (Imap1 && !m_connectionTaken)
         Imap1->setFetchAhead(0, 0);
 }
 
@@ -155,7 +197,8 @@ void clsImapSession::reportMessage(const MailMessage &message, qint32 sequenceNu
     QString plain = message.plainTextBody;
     QString html = message.htmlBody;
     qint32 uid = sequenceNumber;
-    emit MailExtractListing(from, fromName, fromAddress, subject, receivedDate, plain, html, uid);
+    emit MailExtractListing(from, fromName, fromAddress, subject, receivedDate, plain, html, uid,
+                            message.date);
 }
 
 QStringList clsImapSession::EnumMailFolders()

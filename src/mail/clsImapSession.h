@@ -5,7 +5,12 @@
 //
 // Held by std::shared_ptr: Stop drops the window's reference while this object's own download
 // is still running, and every public call keeps the object alive until it returns.
+//
+// A session owns the connection its last Connect opened. When a later connect or disconnect
+// takes it away (the user may do either inside an event-loop turn of a running call), the
+// session behaves as if Stop had been clicked: the call ends at its next step, quietly.
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -38,16 +43,25 @@ public:
     // Lists the mailboxes into the application-wide folder lists; returns every listed name.
     QStringList EnumMailFolders();
 
+    // The outcome of the last StartMailExtraction: how many numbers its range held, and how
+    // many of those fetches obtained no message (fetches cut short by Stop not counted).
+    qint64 fetchesInRange() const { return m_fetchesInRange; }
+    qint64 failedFetches() const { return m_failedFetches; }
+    // True once a later connect or disconnect took this session's connection away.
+    bool connectionTaken() const { return m_connectionTaken; }
+
 signals:
     void MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
                             QString &Subject, QString &ReceivedDate, QString &PlainTextBody,
-                            QString &HTMLTextBody, qint32 &uID);
+                            QString &HTMLTextBody, qint32 &uID,
+                            const QDateTime &ReceivedDateTime);
     void ScrapProgress(qint32 &percent);
 
 private:
     clsImapSession() = default;
     void subscribe();
     void reportFailure();
+    bool endIfConnectionTaken();
     ImapClient &client();
     void reportMessage(const MailMessage &message, qint32 sequenceNumber);
     void Imap1_AbortCheck(qint32 &abort);
@@ -57,6 +71,10 @@ private:
     QMetaObject::Connection m_abortConnection;
     QMetaObject::Connection m_percentConnection;
     qint32 m_lastResult = 0;
+    quint64 m_connectionEpoch = 0;
+    bool m_connectionTaken = false;
+    qint64 m_fetchesInRange = 0;
+    qint64 m_failedFetches = 0;
 };
 
 using ImapSessionPtr = std::shared_ptr<clsImapSession>;

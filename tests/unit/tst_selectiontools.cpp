@@ -106,7 +106,7 @@ void TestSelectionTools::firstPassClearsTicksOnlyUntilTheFirstMatch()
     for (int i = 0; i < subjects.size(); ++i)
         setDayNumberCell(appendMessageRow(&list, entry("x", subjects.at(i),
                                                        QStringLiteral("1/%1/2021").arg(i + 1))),
-                         QStringLiteral("1/%1/2021").arg(i + 1));
+                         QDateTime(QDate(2021, 1, i + 1), QTime(0, 0)));
     SortNewestFirst(&list);
     QCOMPARE(list.topLevelItem(0)->text(SubjectColumn), QStringLiteral("a"));
 

@@ -1,0 +1,29 @@
+#include "mail/ImapConnectionEpoch.h"
+
+#include "imap/ImapClient.h"
+
+#include <QVariant>
+
+namespace {
+// Kept on the client itself, so that every session driving that client sees the same count and
+// the count ends with the client.
+const char EpochProperty[] = "quorvaleConnectionEpoch";
+}  // namespace
+
+quint64 currentConnectionEpoch(const ImapClient &client)
+{
+    return client.property(EpochProperty).toULongLong();
+}
+
+quint64 startConnectionEpoch(ImapClient &client)
+{
+    const quint64 epoch = currentConnectionEpoch(client) + 1;
+    client.setProperty(EpochProperty, epoch);
+    return epoch;
+}
+
+void endImapConnection(ImapClient &client)
+{
+    startConnectionEpoch(client);
+    client.disconnect();
+}

@@ -1,0 +1,151 @@
+// The main window's downloads against a scripted server, for what a real server will not do on
+// request: refuse one message, or claim more messages than the program can number.
+
+#include "ScriptedImapServer.h"
+#include "TestFiles.h"
+#include "app/Form1.h"
+#include "core/AppGlobals.h"
+#include "core/ProgramFolder.h"
+#include "core/SettingsStore.h"
+#include "list/MessageListView.h"
+#include "platform/EventLoop.h"
+#include "platform/ScriptedDialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray plainMessage(int number)
+{
+    return QStringLiteral("From: Sender %1 <sender%1@example.com>\r\nSubject: Message %1\r\n"
+                          "Date: Wed, 1 Sep 2021 15:00:00 +0200\r\n\r\nBody %1\r\n")
+        .arg(number)
+        .toUtf8();
+}
+
+// EXAMINE answered with a message count of the server's choosing.
+ScriptedImapServer::Handler examineClaiming(const QByteArray &count)
+{
+    return [count](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send("* " + count + " EXISTS\r\n* 0 RECENT\r\n" + tag + " OK [READ-ONLY] done\r\n");
+    };
+}
+
+}  // namespace
+
+class TestForm1DownloadFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void failedFetchesAreNamedInTheClosingBox();
+    void hugeCountIsNotAllocatedUpFront();
+    void countBeyondThirtyTwoBitsIsRefused();
+
+private:
+    std::unique_ptr<Form1> connectedForm();
+
+    ScriptedImapServer m_server;
+    QTemporaryDir m_programDir;
+    std::unique_ptr<platform::ScriptedDialogs> m_dialogs;
+};
+
+void TestForm1DownloadFaults::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_server.start(&error), qPrintable(error));
+    qputenv("QUORVALE_IMAP_HOST", m_server.host().toUtf8());
+    qputenv("QUORVALE_IMAP_PORT", QByteArray::number(m_server.port()));
+    qputenv("QUORVALE_IMAP_CAFILE", m_server.caFile().toUtf8());
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    setProgramFolder(m_programDir.path());
+    Form1::setUnloadAction([] {});
+}
+
+void TestForm1DownloadFaults::init()
+{
+    QFile::remove(settingsFilePath());
+    QFile::remove(m_programDir.filePath("errorlog.txt"));
+    globals() = AppGlobals();
+    m_dialogs = std::make_unique<platform::ScriptedDialogs>();
+    m_server.setMessages({plainMessage(1), plainMessage(2), plainMessage(3)});
+    m_server.on("EXAMINE", nullptr);
+    m_server.on("FETCH", nullptr);
+}
+
+void TestForm1DownloadFaults::cleanup()
+{
+    platform::setEventLoopTurn(nullptr);
+    m_dialogs.reset();
+}
+
+std::unique_ptr<Form1> TestForm1DownloadFaults::connectedForm()
+{
+    auto form = std::make_unique<Form1>();
+    form->Form_Load();
+    m_dialogs->clear();
+    form->Text1->setText("user");
+    form->Text2->setText("secret");
+    form->PushButton3->click();
+    return form;
+}
+
+void TestForm1DownloadFaults::failedFetchesAreNamedInTheClosingBox()
+{
+    m_server.on("FETCH", [](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        const int number = arguments.left(arguments.indexOf(' ')).toInt();
+        if (number == 2) {
+            session.send(tag + " NO Message is not available\r\n");
+            return;
+        }
+        session.send(ScriptedImapServer::fetchResponse(number, session.server().message(number))
+                     + tag + " OK Fetch completed\r\n");
+    });
+    auto form = connectedForm();
+    const int recordsBefore = errorLogRecords(m_programDir.path());
+    form->PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts(),
+             QStringList{"Done. 1 of 3 messages could not be downloaded; the error log lists them."});
+    QCOMPARE(form->ListView1->topLevelItemCount(), 2);
+    QCOMPARE(errorLogRecords(m_programDir.path()) - recordsBefore, 3);
+}
+
+// The largest count a 32-bit number holds: the entry table grows with the rows, so a run costs
+// memory for the messages it obtained. Stopped after three.
+void TestForm1DownloadFaults::hugeCountIsNotAllocatedUpFront()
+{
+    m_server.on("EXAMINE", examineClaiming("2147483647"));
+    auto form = connectedForm();
+    platform::setEventLoopTurn([&] {
+        QCoreApplication::processEvents();
+        if (form->ListView1->topLevelItemCount() == 3 && form->PushButton2->text() == "Stop")
+            form->PushButton2->click();
+    });
+    form->PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
+    QCOMPARE(form->ListView1->topLevelItemCount(), 3);
+    QCOMPARE(form->messageEntries().last(), 3);
+}
+
+void TestForm1DownloadFaults::countBeyondThirtyTwoBitsIsRefused()
+{
+    m_server.on("EXAMINE", examineClaiming("2147483648"));
+    auto form = connectedForm();
+    const qsizetype commandsBefore = m_server.commandsReceived().size();
+    form->PushButton2->click();
+    QCOMPARE(m_dialogs->shown.size(), 1);
+    QVERIFY2(m_dialogs->messageTexts().first().contains("can download at most 2147483647 messages"),
+             qPrintable(m_dialogs->messageTexts().first()));
+    QCOMPARE(form->ListView1->topLevelItemCount(), 0);
+    for (const QByteArray &command : m_server.commandsReceived().mid(commandsBefore))
+        QVERIFY2(!command.startsWith("FETCH"), command.constData());
+}
+
+QTEST_MAIN(TestForm1DownloadFaults)
+#include "tst_form1_download_faults.moc"
