@@ -206,8 +206,9 @@ void BrowserView::showPrintPreview()
 
 void BrowserView::showPageSetup()
 {
+    // The page setup dialog works only on a print service printer; the layout chosen serves
+    // every printer, the PDF writer included.
     QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setPageLayout(runPageLayout());
     QPageSetupDialog dialog(&printer, this);
     if (runDialog(dialog) == QDialog::Accepted)

@@ -59,7 +59,15 @@ QByteArray TestPrintServer::document(int id) const
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-int pdfImageCount(const QByteArray &pdf)
+QStringList pdfImageSizes(const QByteArray &pdf)
 {
-    return int(pdf.count("/Subtype /Image"));
+    static const QRegularExpression image(
+        "<<[^>]*/Subtype /Image[^>]*/Width (\\d+)[^>]*/Height (\\d+)[^>]*/ColorSpace /(\\w+)");
+    QStringList sizes;
+    for (auto it = image.globalMatch(QString::fromLatin1(pdf)); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.captured(3) != "DeviceGray")
+            sizes << m.captured(1) + "x" + m.captured(2);
+    }
+    return sizes;
 }

@@ -30,5 +30,6 @@ struct TestPrintServer {
     QByteArray document(int id) const;
 };
 
-// Number of pictures a PDF draws (image objects in it).
-int pdfImageCount(const QByteArray &pdf);
+// Sizes ("WxH") of the pictures a PDF holds, leaving out the grey masks that carry another
+// picture's transparency.
+QStringList pdfImageSizes(const QByteArray &pdf);
