@@ -12,6 +12,8 @@ packages=(
   qt6-qpa-plugins iputils-ping fonts-dejavu-core fonts-noto-core fonts-noto-cjk
   # tests: the IMAP server, TLS certificates, a private secret store, the reference client
   dovecot-imapd openssl dbus gnome-keyring libsecret-tools python3
+  # tests: a private print server and a PDF text reader to look into printed jobs
+  cups cups-client poppler-utils
 )
 
 missing=()

@@ -14,6 +14,9 @@
 #include "imap/ImapClient.h"
 #include "imap/ImapEndpoint.h"
 #include "platform/EventLoop.h"
+#include "print/Form3.h"
+#include "print/PdfWriterPrinter.h"
+#include "print/Printers.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -58,9 +61,13 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
 {
     createControls();
     connectHandlers();
+    registerPdfWriterPrinter();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    delete m_preview;
+}
 
 bool Form1::isBusy() const
 {
@@ -101,7 +108,7 @@ void Form1::Form_Load()
     p(196, [&] { m_selectionPassFlag = false; });
     p(198, [&] { setLabelBackgroundWhite(Label1); });
     p(200, [&] { setLabelBackgroundWhite(Label2); });
-    // 202 to 210: the start-up printer is remembered here once printing exists.
+    rememberStartupPrinter(p);
     if (p.test(212, [&] { return Check1->isChecked(); }))
         p(214, [&] { Check2->setEnabled(true); });
     else
@@ -118,7 +125,7 @@ void Form1::Form_Load()
     });
     if (p.test(224, [&] { return Check2->checkState() == Qt::Checked; }))
         p(226, [&] { PushButton3_Click(); });
-    // 226: the PDF writer check joins here once printing exists.
+    p(226, [&] { CheckPDFWriter(); });
 }
 
 void Form1::restoreFolderOptions(Procedure &p)
@@ -171,7 +178,8 @@ void Form1::Form_QueryUnload()
 {
     Procedure p(QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
     p(100, [&] { platform::giveEventLoopTurn(); });
-    // 102 to 104: the start-up printer is made the default again once printing exists.
+    if (p.test(102, [&] { return m_startupPrinter.has_value(); }))
+        p(104, [&] { restoreStartupPrinter(); });
     p(106, [&] { platform::giveEventLoopTurn(); });
 }
 
@@ -211,6 +219,7 @@ void Form1::connectHandlers()
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);

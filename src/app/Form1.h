@@ -8,9 +8,11 @@
 
 #include <QCursor>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class Procedure;
 class QCheckBox;
@@ -20,6 +22,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTreeWidgetItem;
+class Form3;
 class ImapClient;
 class MessageListView;
 class SkinFramework;
@@ -47,11 +50,13 @@ public:
     bool selectionPassFlag() const { return m_selectionPassFlag; }
     bool isBusy() const;
     ImapClient *imapComponent() const { return m_imap; }
+    Form3 *previewWindow() const;
 
     // Handlers, public so that a test can run them as a click would.
     void PushButton1_Click();
     void PushButton2_Click();
     void PushButton3_Click();
+    void PushButton4_Click();
     void PushButton5_Click();
     void PushButton6_Click();
     void PushButton7_Click();
@@ -79,6 +84,8 @@ private:
     // Start-up and shutdown pieces.
     void restoreFolderOptions(Procedure &p);
     void restoreRememberMe(Procedure &p);
+    void rememberStartupPrinter(Procedure &p);
+    void restoreStartupPrinter();
     void Form_QueryUnload();
 
     // Connect and disconnect.
@@ -171,4 +178,9 @@ private:
     bool m_selectionPassFlag = false;
     QCursor m_customPointer;
     bool m_closing = false;
+    // The default printer at start-up, and the print service's own default then (they differ
+    // when the program's PDF writer was the default): both are put back at shutdown.
+    std::optional<QString> m_startupPrinter;
+    std::optional<QString> m_startupPrintServiceDefault;
+    QPointer<Form3> m_preview;
 };

@@ -2,6 +2,7 @@
 #include "mime/MailMessage.h"
 
 #include "mime/MimeBodies.h"
+#include "mime/MimeInlineImages.h"
 #include "mime/MimeHeaderText.h"
 
 #include <QStringList>
@@ -112,9 +113,10 @@ void readMessage(const QByteArray &raw, MailMessage &out)
     if (const auto date = headerDate(object))
         out.date = *date;
 
-    const MimeTextBodies bodies = findTextBodies(g_mime_message_get_mime_part(message.get()));
+    GMimeObject *root = g_mime_message_get_mime_part(message.get());
+    const MimeTextBodies bodies = findTextBodies(root);
     out.plainTextBody = bodies.plain.value_or(QString());
-    out.htmlBody = bodies.html.value_or(QString());
+    out.htmlBody = inlineCidImages(root, bodies.html.value_or(QString()));
 }
 
 } // namespace

@@ -14,20 +14,6 @@ bool isAttachment(GMimeObject *object)
     return disposition && g_mime_content_disposition_is_attachment(disposition);
 }
 
-QByteArray decodedContent(GMimePart *part)
-{
-    GMimeDataWrapper *content = g_mime_part_get_content(part);
-    if (!content)
-        return QByteArray();
-    GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
-    if (g_mime_data_wrapper_write_to_stream(content, sink.get()) < 0)
-        return QByteArray();
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
-    if (!bytes || bytes->len == 0)
-        return QByteArray();
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
-}
-
 QString partText(GMimePart *part)
 {
     const char *charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
@@ -72,6 +58,20 @@ void walk(GMimeObject *object, MimeTextBodies &found, int depth)
 }
 
 } // namespace
+
+QByteArray decodedContent(GMimePart *part)
+{
+    GMimeDataWrapper *content = g_mime_part_get_content(part);
+    if (!content)
+        return QByteArray();
+    GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
+    if (g_mime_data_wrapper_write_to_stream(content, sink.get()) < 0)
+        return QByteArray();
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
+    if (!bytes || bytes->len == 0)
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+}
 
 MimeTextBodies findTextBodies(GMimeObject *root)
 {

@@ -4,6 +4,7 @@
 
 #include "mime/MimeLibrary.h"
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -16,3 +17,6 @@ struct MimeTextBodies {
 // "Content-Disposition: attachment" are skipped (a file name alone does not make an
 // attachment); transfer encoding and charset are decoded; CRLF line ends become LF.
 MimeTextBodies findTextBodies(GMimeObject *root);
+
+// A part's content with its transfer encoding undone; empty when it has none.
+QByteArray decodedContent(GMimePart *part);

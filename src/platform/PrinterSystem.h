@@ -20,19 +20,25 @@ public:
     virtual ~PrinterSystem() = default;
 
     // Every installed printer in the print service's order, then the program's own printers.
-    // Empty with an error text when the print service cannot be asked.
+    // When the print service cannot be asked, only the program's own printers, and an error
+    // text.
     virtual QStringList printerNames(QString *error = nullptr) = 0;
     // The device name of the user's default printer; nullopt with an error text when there is
     // none or it cannot be read.
     virtual std::optional<QString> defaultPrinterName(QString *error = nullptr) = 0;
-    // Makes `name` the user's default printer (it stays so after the program ends).
+    // The print service's own default for this user, leaving the program's printers aside: what
+    // other programs print on. nullopt with an error text when there is none.
+    virtual std::optional<QString> printServiceDefaultName(QString *error = nullptr) = 0;
+    // Makes `name` the user's default printer (it stays so after the program ends). One of the
+    // program's own printers becomes the program's default only, leaving the print service's
+    // default as it is; a print service printer becomes both.
     virtual bool setDefaultPrinter(const QString &name, QString *error = nullptr) = 0;
     // One job on printer `name`: the PDF at pdfPath, titled `title`. Returns once the print
     // service accepted the job (or the program's own printer finished with it).
     virtual bool printPdf(const QString &name, const QString &pdfPath, const QString &title,
                           QString *error = nullptr) = 0;
 
-    // Adds one of the program's own printers.
+    // Adds one of the program's own printers; one of the same name is replaced.
     virtual void addVirtualPrinter(const QString &name, VirtualPrinter print) = 0;
 };
 

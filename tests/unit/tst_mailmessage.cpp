@@ -290,7 +290,7 @@ Content-Disposition: attachment; filename=x.pdf
 
 %PDF
 --m--
-)") << "deep plain" << "<img src=\"cid:logo\">";
+)") << "deep plain" << "<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\">";
     QTest::newRow("attached message is not the body") << message(R"(From: a@example.com
 Content-Type: multipart/mixed; boundary=b
 

@@ -1,0 +1,97 @@
+// The main window's printer steps (the start-up printer and putting it back) and opening the
+// preview of the checked messages.
+
+#include "app/Form1.h"
+
+#include "core/AppError.h"
+#include "core/MessageBox.h"
+#include "core/Procedure.h"
+#include "list/MessageList.h"
+#include "list/MessageListView.h"
+#include "platform/EventLoop.h"
+#include "platform/PrinterSystem.h"
+#include "print/Form3.h"
+#include "print/Printers.h"
+
+#include <QRadioButton>
+
+void Form1::rememberStartupPrinter(Procedure &p)
+{
+    QString defaultName;
+    QStringList printers;
+    // No default printer, or no print service, simply leaves nothing to put back.
+    p(202, [&] {
+        platform::PrinterSystem &system = platform::printerSystem();
+        defaultName = system.defaultPrinterName().value_or(QString());
+        m_startupPrintServiceDefault = system.printServiceDefaultName();
+    });
+    p(204, [&] { printers = platform::printerSystem().printerNames(); });
+    for (const QString &printer : printers) {
+        p(206, [&] {
+            if (!m_startupPrinter && !defaultName.isEmpty() && printer == defaultName)
+                m_startupPrinter = printer;
+        });
+        p(208, [&] { platform::giveEventLoopTurn(); });
+    }
+}
+
+void Form1::restoreStartupPrinter()
+{
+    platform::giveEventLoopTurn();
+    // The print service's default first: making a print service printer the default also ends
+    // the PDF writer's turn as the program's default, which the second call then restores.
+    if (m_startupPrintServiceDefault && *m_startupPrintServiceDefault != *m_startupPrinter)
+        SetDefaultPrinter(*m_startupPrintServiceDefault, false);
+    SetDefaultPrinter(*m_startupPrinter, false);
+}
+
+void Form1::PushButton4_Click()
+{
+    Procedure p(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
+    if (!p.test(100, [&] { return ListView1->topLevelItemCount() > 0; }))
+        return;
+    qint32 checked = 0;
+    p(102, [&] { checked = CountCheckedRows(ListView1); });
+    if (p.test(104, [&] { return checked == 0; })) {
+        p(106, [&] { showMessage(QStringLiteral("Please select at least one message.")); });
+        return;
+    }
+    p(108, [&] { setBusyPointer(); });
+    QVector<MessageEntry> selected;
+    p(110, [&] {
+        selected.reserve(checked);
+        for (int entryNumber : checkedEntryNumbers(ListView1)) {
+            // Ticks added while the count gave the event loop turns do not fit the array.
+            if (selected.size() >= checked)
+                apperror::throwSubscriptOutOfRange();
+            selected.append(MessageEntries.at(entryNumber));
+        }
+    });
+    p(130, [&] { setDefaultPointer(); });
+    if (!p.test(132, [&] { return ListView1->topLevelItemCount() > 0; }))
+        return;
+    Form3 *preview = nullptr;
+    p(134, [&] {
+        delete m_preview;  // one preview window at a time
+        preview = m_preview = new Form3(selected);
+        preview->setAttribute(Qt::WA_DeleteOnClose);
+        connect(preview, &Form3::backRequested, this, &QWidget::show);
+        connect(preview, &Form3::endProgramRequested, this, &QWidget::close);
+    });
+    auto opened = [&]() -> Form3 & {
+        if (!preview)
+            throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+        return *preview;
+    };
+    p(136, [&] { opened().PrintAsHTML = Option1->isChecked(); });
+    p(138, [&] {
+        opened().Form_Load();
+        opened().show();
+    });
+    p(140, [&] { hide(); });
+}
+
+Form3 *Form1::previewWindow() const
+{
+    return m_preview.data();
+}

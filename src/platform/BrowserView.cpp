@@ -1,0 +1,218 @@
+#include "platform/BrowserView.h"
+
+#include "platform/MessagePage.h"
+#include "platform/MessagePageScheme.h"
+#include "platform/PrinterSystem.h"
+#include "platform/PrivateTempFolder.h"
+#include "platform/Wait.h"
+
+#include <QFile>
+#include <QPageSetupDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QTemporaryFile>
+#include <QWebEngineLoadingInfo>
+#include <stdexcept>
+
+namespace platform {
+
+namespace {
+
+BrowserView::DialogRunner &dialogRunner()
+{
+    static BrowserView::DialogRunner runner;
+    return runner;
+}
+
+int runDialog(QDialog &dialog)
+{
+    return dialogRunner() ? dialogRunner()(dialog) : dialog.exec();
+}
+
+// Every view counts its loads from one sequence, so that two views showing the same file never
+// share a URL the engine could answer from memory.
+quint64 nextGeneration()
+{
+    static quint64 generation = 0;
+    return ++generation;
+}
+
+// Long enough for a very long message; a page that takes longer is not worth a frozen window.
+constexpr qint64 kPreviewRenderLimitMs = 120000;
+
+}  // namespace
+
+QPageLayout &BrowserView::runPageLayout()
+{
+    static QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                              QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    return layout;
+}
+
+void BrowserView::setDialogRunner(DialogRunner runner)
+{
+    dialogRunner() = std::move(runner);
+}
+
+BrowserView::BrowserView(QWidget *parent) : QWebEngineView(parent)
+{
+    m_page = new MessagePage(this);
+    setPage(m_page);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &BrowserView::onLoadingChanged);
+}
+
+BrowserView::~BrowserView() = default;
+
+void BrowserView::setRemoteImagesAllowed(bool allowed)
+{
+    m_page->guard.remoteImagesAllowed = allowed;
+}
+
+void BrowserView::Navigate(const QString &target)
+{
+    if (target == QLatin1String("about:blank")) {
+        m_target = QUrl(target);
+    } else {
+        MessagePage::schemeHandler().allowPage(target);
+        m_target = messagePageUrl(target, nextGeneration());
+    }
+    m_page->expect(m_target);
+    m_busy = true;
+    m_readyState = Loading;
+    m_page->load(m_target);
+}
+
+void BrowserView::onLoadingChanged(const QWebEngineLoadingInfo &info)
+{
+    if (info.url() != m_target || info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+        return;
+    m_busy = false;
+    if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
+        return;
+    m_lastLoadOk = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+    m_readyState = Complete;
+}
+
+void BrowserView::Stop()
+{
+    m_page->triggerAction(QWebEnginePage::Stop);
+    m_busy = false;
+    if (m_printing)
+        endPrint(false, QStringLiteral("Printing was stopped."));
+}
+
+int BrowserView::QueryStatusWB(int command) const
+{
+    const bool known = command == Print || command == PrintPreview || command == PageSetup;
+    if (!known)
+        return 0;
+    const bool ready = m_readyState == Complete && !m_busy && !m_printing;
+    return (command == PageSetup || ready) ? SupportedAndEnabled : Supported;
+}
+
+void BrowserView::ExecWB(int command, int option)
+{
+    Q_UNUSED(option);  // the view has no print dialog of its own: 0 and 2 behave alike
+    switch (command) {
+    case Print:
+        printLoadedPage();
+        return;
+    case PrintPreview:
+        showPrintPreview();
+        return;
+    case PageSetup:
+        showPageSetup();
+        return;
+    default:
+        throw std::invalid_argument("The browser view has no command " + std::to_string(command) + ".");
+    }
+}
+
+QString BrowserView::jobTitle() const
+{
+    const QString title = m_page->title();
+    // The engine names a page without a title by its URL, which says nothing to a person.
+    if (title.isEmpty() || title.startsWith(QLatin1String(kMessagePageScheme)))
+        return QStringLiteral("Quorvale message");
+    return title;
+}
+
+void BrowserView::printLoadedPage()
+{
+    if (m_printing)
+        throw std::runtime_error("The browser view is still printing the last page.");
+    if (m_readyState != Complete || m_busy)
+        throw std::runtime_error("The page is not loaded yet; it cannot be printed.");
+    m_printing = true;
+    m_printError.clear();
+    const quint64 number = ++m_printNumber;
+    m_page->printToPdf([this, number](const QByteArray &pdf) { finishPrint(pdf, number); },
+                       runPageLayout());
+}
+
+void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber)
+{
+    if (printNumber != m_printNumber || !m_printing)
+        return;  // stopped meanwhile
+    if (pdf.isEmpty()) {
+        endPrint(false, QStringLiteral("The page could not be turned into a PDF."));
+        return;
+    }
+    PrinterSystem &printers = printerSystem();
+    QString error;
+    const std::optional<QString> printer = printers.defaultPrinterName(&error);
+    if (!printer) {
+        endPrint(false, error);
+        return;
+    }
+    QTemporaryFile file(privateTempFolder() + QStringLiteral("/print-XXXXXX.pdf"));
+    if (!file.open() || file.write(pdf) != pdf.size() || !file.flush()) {
+        endPrint(false, QStringLiteral("Cannot write the page's PDF: %1").arg(file.errorString()));
+        return;
+    }
+    file.close();
+    const bool ok = printers.printPdf(*printer, file.fileName(), jobTitle(), &error);
+    endPrint(ok, ok ? QString() : error);
+}
+
+void BrowserView::endPrint(bool ok, const QString &error)
+{
+    m_printing = false;
+    m_printError = error;
+    emit jobFinished(ok);
+}
+
+void BrowserView::showPrintPreview()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);  // a preview never talks to a print queue
+    printer.setPageLayout(runPageLayout());
+    QPrintPreviewDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print Preview"));
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *target) {
+        bool finished = false;
+        auto done = connect(this, &QWebEngineView::printFinished, this, [&finished] { finished = true; });
+        print(target);
+        Deadline limit(kPreviewRenderLimitMs);
+        WaitPlan plan;
+        plan.done = [&finished] { return finished; };
+        plan.deadline = &limit;
+        waitUntil(plan);
+        disconnect(done);
+    });
+    runDialog(dialog);
+}
+
+void BrowserView::showPageSetup()
+{
+    // The page setup dialog works only on a print service printer; the layout chosen serves
+    // every printer, the PDF writer included.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(runPageLayout());
+    QPageSetupDialog dialog(&printer, this);
+    if (runDialog(dialog) == QDialog::Accepted)
+        runPageLayout() = printer.pageLayout();
+}
+
+}  // namespace platform

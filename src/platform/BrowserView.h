@@ -1,0 +1,91 @@
+#pragma once
+// The embedded browser view the preview window shows messages in (WebBrowser1) and prints them
+// through (WebBrowser2), over Qt WebEngine. It keeps the operations the windows use by their
+// familiar names: Silent, Navigate, Busy, ReadyState, ExecWB, QueryStatusWB, Stop.
+//
+// A message is untrusted content, so every view: runs no JavaScript; loads no file but the page
+// it was sent to and the logo beside it (see MessagePageScheme.h); follows no link, form or
+// redirect; and loads remote pictures only after setRemoteImagesAllowed(true), never other
+// remote content.
+//
+// Printing (ExecWB 6) turns the loaded page into a PDF with the run's page layout and hands it
+// to the default printer of the printer system as one job. It finishes later: isPrinting() is
+// true until then, and jobFinished reports the outcome. Wait for it with platform::waitUntil.
+
+#include <QPageLayout>
+#include <QString>
+#include <QUrl>
+#include <QWebEngineView>
+#include <functional>
+
+class QDialog;
+
+namespace platform {
+
+class MessagePage;
+
+class BrowserView : public QWebEngineView {
+    Q_OBJECT
+public:
+    // Command and option numbers of ExecWB and QueryStatusWB.
+    enum Command { Print = 6, PrintPreview = 7, PageSetup = 8 };
+    enum Option { DoDefault = 0, DontPromptUser = 2 };
+    enum ReadyStateValue { Uninitialized = 0, Loading = 1, Complete = 4 };
+    enum CommandStatus { Supported = 1, SupportedAndEnabled = 3 };
+
+    explicit BrowserView(QWidget *parent = nullptr);
+    ~BrowserView() override;
+
+    // Silent: the view shows no message boxes of its own (print failures go to jobFinished only).
+    void setSilent(bool silent) { m_silent = silent; }
+    bool Silent() const { return m_silent; }
+    void setRemoteImagesAllowed(bool allowed);
+
+    // Starts loading "about:blank" or the file at `target` and returns at once.
+    void Navigate(const QString &target);
+    bool Busy() const { return m_busy; }
+    int ReadyState() const { return m_readyState; }
+    // False when the last load ended in an error (the view then shows an empty page).
+    bool lastLoadSucceeded() const { return m_lastLoadOk; }
+
+    // Print (6), print preview (7) or page setup (8). Printing needs a loaded page and raises
+    // AppError otherwise; an unknown command raises AppError as well.
+    void ExecWB(int command, int option);
+    int QueryStatusWB(int command) const;
+    // Stops a load in progress and abandons a print that has not reached the printer yet.
+    void Stop();
+
+    bool isPrinting() const { return m_printing; }
+    const QString &lastPrintError() const { return m_printError; }
+
+    // The page layout every print and preview of the run uses; page setup changes it.
+    static QPageLayout &runPageLayout();
+    // Runs a modal dialog of the view (preview, page setup) and answers its result. Tests
+    // replace it so that no dialog waits for a person; nullptr restores exec().
+    using DialogRunner = std::function<int(QDialog &)>;
+    static void setDialogRunner(DialogRunner runner);
+
+signals:
+    void jobFinished(bool ok);
+
+private:
+    void onLoadingChanged(const class QWebEngineLoadingInfo &info);
+    void printLoadedPage();
+    void finishPrint(const QByteArray &pdf, quint64 printNumber);
+    void endPrint(bool ok, const QString &error);
+    void showPrintPreview();
+    void showPageSetup();
+    QString jobTitle() const;
+
+    MessagePage *m_page = nullptr;
+    QUrl m_target;
+    bool m_silent = false;
+    bool m_busy = false;
+    int m_readyState = Uninitialized;
+    bool m_lastLoadOk = true;
+    bool m_printing = false;
+    quint64 m_printNumber = 0;  // a print abandoned by Stop leaves its late result unread
+    QString m_printError;
+};
+
+}  // namespace platform

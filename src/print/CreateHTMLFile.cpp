@@ -1,0 +1,66 @@
+// Rendering the message at the preview's current position into the page file.
+//
+// The page file and a copy of the logo live in the run's private temporary folder (never
+// straight in a shared one), keep the names "tmp.tmp" and "gmail_logo.gif", and the page is
+// UTF-8 with a byte-order mark, so it shows every character whatever charset the message
+// declared.
+
+#include "print/Form3.h"
+
+#include "core/AppError.h"
+#include "core/ProgramFolder.h"
+#include "core/Procedure.h"
+#include "core/Utilities.h"
+#include "platform/PrivateTempFolder.h"
+#include "print/MessageHtml.h"
+
+#include <QFile>
+
+namespace {
+
+QString pageFolder()
+{
+    const QString folder = platform::privateTempFolder();
+    if (folder.isEmpty())
+        throw AppError(QStringLiteral("No private temporary folder could be made."), 75);
+    return folder;
+}
+
+}  // namespace
+
+void Form3::CreateHTMLFile()
+{
+    Procedure p(QStringLiteral("Form3"), QStringLiteral("CreateHTMLFile"));
+    QString pageTemplate;
+    MessageEntry entry;
+    QString page;
+    p(100, [&] { pageTemplate = ReadWholeFile(programFile(QStringLiteral("Base.tmp"))); });
+    p(102, [&] { entry = entryAt(CurrentEntry); });
+    if (p.test(112, [&] { return PrintAsHTML; })) {
+        if (p.test(114, [&] { return !entry.HTMLTextBody.isEmpty(); }))
+            p(116, [&] { page = fillMessageTemplate(pageTemplate, entry, entry.HTMLTextBody); });
+        else
+            p(118, [&] { page = fillMessageTemplate(pageTemplate, entry, plainTextAsHtml(entry.PlainTextBody)); });
+    } else {
+        p(120, [&] { page = fillMessageTemplate(pageTemplate, entry, plainTextAsHtml(entry.PlainTextBody)); });
+    }
+    QString logoCopy;
+    if (p.test(122, [&] {
+            logoCopy = pageFolder() + QStringLiteral("/gmail_logo.gif");
+            return !PathExists(logoCopy);
+        })) {
+        p(124, [&] {
+            const QString logo = programFile(QStringLiteral("gmail_logo.gif"));
+            if (!QFile::copy(logo, logoCopy))
+                throw AppError(QStringLiteral("File not found: %1").arg(logo), 53);
+        });
+    }
+    int fileNumber = 0;
+    QString path;
+    p(126, [&] { fileNumber = FreeFileNumber(); });
+    p(128, [&] { path = pageFolder() + QStringLiteral("/tmp.tmp"); });
+    p(130, [&] { OpenTextFile(path, fileNumber, false); });
+    p(132, [&] { WriteTextLine(QChar(0xFEFF) + page, fileNumber); });
+    p(134, [&] { CloseTextFile(fileNumber); });
+    p(136, [&] { HTMLFilePath = path; });
+}

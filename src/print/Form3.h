@@ -1,0 +1,94 @@
+#pragma once
+// The preview window: the checked messages one at a time as printable pages, stepping through
+// them, the print preview and page setup of the view, and the printer choice. It works on its
+// own copy of the messages it was given. The main window stays in charge of the program: "<
+// Back" asks it to show itself again, and closing this window any other way asks it to end the
+// program with its own closing steps.
+
+#include "mail/MessageEntry.h"
+
+#include <QCursor>
+#include <QVector>
+#include <QWidget>
+
+class Procedure;
+class QComboBox;
+class QGroupBox;
+class QProgressBar;
+class QPushButton;
+namespace platform {
+class BrowserView;
+}
+
+class Form3 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form3(QVector<MessageEntry> selectedEntries, QWidget *parent = nullptr);
+    ~Form3() override;
+
+    // Set by the main window before Form_Load: true shows HTML bodies (and remote pictures).
+    bool PrintAsHTML = true;
+    // Used by the print runs and the PDF options.
+    bool ExportCanceled = false;
+    QString lPDFFilename;
+    QString lPDFOutput;
+
+    // The load steps; the first message is shown at the end.
+    void Form_Load();
+    // Renders the message at the current position into the page file (see CreateHTMLFile.cpp).
+    void CreateHTMLFile();
+    // Shows the page file in WebBrowser1 without waiting for it.
+    void Navigate();
+
+    // Handlers, public so that a test can run them as a click would.
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton8_Click();
+    void PushButton9_Click();
+
+    int currentEntry() const { return CurrentEntry; }
+    int lastEntry() const { return LastEntry; }
+    const QString &htmlFilePath() const { return HTMLFilePath; }
+    bool isBusy() const;
+
+signals:
+    void backRequested();
+    void endProgramRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    QPushButton *makeButton(const char *name, const QString &caption, const QRect &geometry);
+    void FillPrinterList();
+    void Combo1_Click(int index);
+    void step(const char *procedure, int direction);
+    const MessageEntry &entryAt(int position) const;
+
+public:
+    QPushButton *PushButton8 = nullptr;
+    platform::BrowserView *WebBrowser1 = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    QComboBox *Combo1 = nullptr;
+    QPushButton *PushButton1 = nullptr;
+    QPushButton *PushButton2 = nullptr;
+    QPushButton *PushButton9 = nullptr;
+    QPushButton *PushButton3 = nullptr;
+    QPushButton *PushButton4 = nullptr;
+    QPushButton *PushButton5 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QWidget *Picture1 = nullptr;
+    platform::BrowserView *WebBrowser2 = nullptr;
+
+private:
+    QVector<MessageEntry> m_selectedEntries;  // as handed over; copied by the load step
+    QVector<MessageEntry> PreviewEntries;     // positions 1 to LastEntry are [0] to [LastEntry - 1]
+    QString HTMLFilePath;
+    int CurrentEntry = 0;
+    int LastEntry = 0;
+    bool GoingBack = false;
+    QCursor m_customPointer;
+};
