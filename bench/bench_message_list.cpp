@@ -77,7 +77,7 @@ struct TickRefresh {
 };
 
 // The refresh that one user tick runs, with every turn timed (a turn still processes events).
-TickRefresh timeTickRefresh(QTreeWidget *list, QLabel *label1, QLabel *label2, int intervalMs)
+TickRefresh timeTickRefresh(MessageListView *list, QLabel *label1, QLabel *label2, int intervalMs)
 {
     TurnWatch watch;
     setCountTurnInterval(intervalMs);

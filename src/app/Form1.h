@@ -6,7 +6,6 @@
 #include "mail/MessageEntry.h"
 #include "mail/clsImapSession.h"
 
-#include <QCursor>
 #include <QList>
 #include <QStringList>
 #include <QWidget>
@@ -21,6 +20,7 @@ class QPushButton;
 class QRadioButton;
 class QTreeWidgetItem;
 class ImapClient;
+class MessageListPanel;
 class MessageListView;
 class SkinFramework;
 class StatusProgressBar;
@@ -44,7 +44,8 @@ public:
     const QString &labelFilter() const { return LabelFilter; }
     void setCharactersFilter(const QString &filter) { CharactersFilter = filter; }
     void setLabelFilter(const QString &filter) { LabelFilter = filter; }
-    bool selectionPassFlag() const { return m_selectionPassFlag; }
+    bool selectionPassFlag() const;
+    MessageListPanel *listPanel() const { return m_listPanel; }
     bool isBusy() const;
     ImapClient *imapComponent() const { return m_imap; }
 
@@ -52,11 +53,7 @@ public:
     void PushButton1_Click();
     void PushButton2_Click();
     void PushButton3_Click();
-    void PushButton5_Click();
-    void PushButton6_Click();
     void PushButton7_Click();
-    void PushButton8_Click();
-    void PushButton9_Click();
     void PushButton10_Click();
 
 protected:
@@ -113,13 +110,10 @@ private:
     bool characterFilterAccepts(const MessageEntry &entry) const;
 
     // The message list.
-    void ListView1_ItemCheck();
     void refreshTotals(bool reset);
-    void checkRowsByText(const char *procedure, bool containing);
 
     void setBusyPointer();
     void setDefaultPointer();
-    void applyHoverRule(QObject *watched);
 
 public:
     // Controls, named as the window's designer named them.
@@ -165,7 +159,6 @@ private:
     MessageEntryTable MessageEntries;
     QString CharactersFilter;
     QString LabelFilter;
-    bool m_selectionPassFlag = false;
-    QCursor m_customPointer;
+    MessageListPanel *m_listPanel = nullptr;
     bool m_closing = false;
 };

@@ -8,6 +8,7 @@
 #include "core/Procedure.h"
 #include "core/Twips.h"
 #include "list/MessageList.h"
+#include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 #include "mail/Folders.h"
 #include "mail/Form2.h"
@@ -118,7 +119,7 @@ void Form1::runGetAll(Procedure &p)
     p(110, [&] { mailbox = chosenMailboxName(); });
     p(112, [&] {
         emptyListForDownload();
-        m_selectionPassFlag = false;
+        m_listPanel->resetSelectionPass();
     });
     const ImapSessionPtr session = sessionForRun(p, 114);
     if (session && !session->AbortProcess) {
@@ -165,7 +166,7 @@ void Form1::runGetSome(Procedure &p)
         }
         p(134, [&] {
             refreshTotals(false);
-            m_selectionPassFlag = false;
+            m_listPanel->resetSelectionPass();
         });
     }
     endRun(p, 136);
