@@ -7,6 +7,7 @@
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
 #include "core/Twips.h"
+#include "list/CharacterFilter.h"
 #include "list/MessageList.h"
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
@@ -200,13 +201,7 @@ void Form1::stopDownload(Procedure &p)
 
 bool Form1::characterFilterAccepts(const MessageEntry &entry) const
 {
-    const QString &filter = CharactersFilter;
-    if (filter.isEmpty())
-        return true;
-    return entry.From.contains(filter) || entry.FromName.contains(filter)
-        || entry.FromAddress.contains(filter) || entry.ReceivedDate.contains(filter)
-        || entry.PlainTextBody.contains(filter)
-        || entry.Subject.contains(filter, Qt::CaseInsensitive);
+    return ::characterFilterAccepts(CharactersFilter, entry);
 }
 
 void Form1::oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
