@@ -186,6 +186,13 @@ void Form1::connectHandlers()
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(PushButton11, &QPushButton::clicked, this, &Form1::PushButton11_Click);
+    connect(PushButton13, &QPushButton::clicked, this, &Form1::PushButton13_Click);
+    connect(PushButton14, &QPushButton::clicked, this, &Form1::PushButton14_Click);
+    connect(PushButton15, &QPushButton::clicked, this, &Form1::PushButton15_Click);
+    connect(PushButton16, &QPushButton::clicked, this, &Form1::PushButton16_Click);
+    connect(PushButton17, &QPushButton::clicked, this, &Form1::PushButton17_Click);
+    connect(PushButton18, &QPushButton::clicked, this, &Form1::PushButton18_Click);
     connect(PushButton10, &QPushButton::clicked, this, &Form1::PushButton10_Click);
     connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
     connect(Check2, &QCheckBox::stateChanged, this, &Form1::Check2_Click);

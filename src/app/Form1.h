@@ -54,6 +54,13 @@ public:
     void PushButton2_Click();
     void PushButton3_Click();
     void PushButton7_Click();
+    void PushButton11_Click();
+    void PushButton13_Click();
+    void PushButton14_Click();
+    void PushButton15_Click();
+    void PushButton16_Click();
+    void PushButton17_Click();
+    void PushButton18_Click();
     void PushButton10_Click();
 
 protected:

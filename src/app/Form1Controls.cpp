@@ -109,6 +109,9 @@ void Form1::createFilterFrame()
                        twipsRect(3360, 795, 2610, 405));
     PushButton18 = makeButton(Frame6, "PushButton18", QStringLiteral("Clear Filter"),
                               twipsRect(6120, 800, 1440, 405));
+    // They show a label name or a filter text the user chose: characters, never markup.
+    Label3->setTextFormat(Qt::PlainText);
+    Label4->setTextFormat(Qt::PlainText);
 }
 
 void Form1::createListArea()

@@ -4,6 +4,7 @@
 #include "app/Form1.h"
 
 #include "core/Procedure.h"
+#include "list/Form4.h"
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 
@@ -24,4 +25,14 @@ void Form1::PushButton7_Click()
         p(102, [&] { ListView1->clear(); });
         p(104, [&] { refreshTotals(true); });
     }
+}
+
+void Form1::PushButton11_Click()
+{
+    Procedure p(QStringLiteral("Form1"), QStringLiteral("PushButton11_Click"));
+    Form4 larger(ListView1, this);
+    p(100, [&] { larger.copyRowsFromMainList(); });
+    p(102, [&] { larger.setWindowState(Qt::WindowMaximized); });
+    p(104, [&] { larger.exec(); });
+    p(106, [&] { refreshTotals(false); });
 }
