@@ -3,6 +3,7 @@
 // Characters" lists only the messages containing it; Cancel, reopening, a vanished label, and
 // a filter window opened during a download.
 
+#include "ModalWindows.h"
 #include "TestServer.h"
 #include "app/Form1.h"
 #include "core/AppGlobals.h"
@@ -26,22 +27,6 @@
 #include <functional>
 
 namespace {
-
-template <typename Window>
-void whenOpen(std::function<void(Window *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *window = qobject_cast<Window *>(QApplication::activeModalWidget());
-        if (!window || !window->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(window);
-    });
-    timer->start();
-}
 
 QStringList subjects(const QTreeWidget *list)
 {

@@ -1,6 +1,7 @@
 // The larger list window: ticks both ways, closing by "< Back" or the close box, "Clear List"
 // on both lists, its own selection-pass flag, and its layout at the designed and small sizes.
 
+#include "ModalWindows.h"
 #include "app/Form1.h"
 #include "core/ProgramFolder.h"
 #include "list/Form4.h"
@@ -40,22 +41,6 @@ QString ticks(const QTreeWidget *list)
     return marks;
 }
 
-// Acts inside the larger window once the main window's button has opened it.
-void whenForm4Opens(std::function<void(Form4 *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *window = qobject_cast<Form4 *>(QApplication::activeModalWidget());
-        if (!window || !window->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(window);
-    });
-    timer->start();
-}
-
 }  // namespace
 
 class TestForm4 : public QObject {
@@ -88,7 +73,7 @@ void TestForm4::ticksGoBothWaysAndTheCloseBoxCopiesThemBack()
 
     QString seen;
     QString seenTotals;
-    whenForm4Opens([&](Form4 *larger) {
+    whenOpen<Form4>([&](Form4 *larger) {
         seen = ticks(larger->ListView1);
         seenTotals = larger->Label1->text() + " / " + larger->Label2->text();
         QVERIFY(larger->windowState() & Qt::WindowMaximized);
@@ -103,7 +88,7 @@ void TestForm4::ticksGoBothWaysAndTheCloseBoxCopiesThemBack()
     QCOMPARE(form.Label2->text(), QStringLiteral("Selected Emails: 1"));
 
     // The close box copies back exactly like "< Back".
-    whenForm4Opens([&](Form4 *larger) {
+    whenOpen<Form4>([&](Form4 *larger) {
         larger->PushButton5->click();  // "Check All"
         larger->close();
     });
