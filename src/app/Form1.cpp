@@ -5,11 +5,13 @@
 #include "app/StatusProgressBar.h"
 #include "core/AppError.h"
 #include "core/Conversions.h"
+#include "core/HoverPointer.h"
 #include "core/ProgramFolder.h"
 #include "core/Procedure.h"
 #include "core/SettingsStore.h"
 #include "core/Utilities.h"
 #include "list/MessageList.h"
+#include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 #include "imap/ImapClient.h"
 #include "imap/ImapEndpoint.h"
@@ -40,14 +42,6 @@ std::function<void()> &unloadAction()
         std::_Exit(0);
     };
     return action;
-}
-
-void setLabelBackgroundWhite(QLabel *label)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QColor(255, 255, 255));
-    label->setPalette(palette);
-    label->setAutoFillBackground(true);
 }
 
 }  // namespace
@@ -95,7 +89,7 @@ void Form1::Form_Load()
         ShortenTitle();
     });
     if (p.test(108, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(110, [&] { m_customPointer = loadPointerImage(programFile(QStringLiteral("HAND-M.CUR"))); });
+        p(110, [&] { setHoverPointerImage(this, loadPointerImage(programFile(QStringLiteral("HAND-M.CUR")))); });
     p(130, [&] { Text1->setText(getSetting(QStringLiteral("User"))); });
     p(132, [&] { Text2->setText(getSetting(QStringLiteral("Password"))); });
     restoreFolderOptions(p);
@@ -105,9 +99,9 @@ void Form1::Form_Load()
     p(178, [&] { m_imap = new ImapClient(this); });
     restoreRememberMe(p);
     p(194, [&] { refreshTotals(false); });
-    p(196, [&] { m_selectionPassFlag = false; });
-    p(198, [&] { setLabelBackgroundWhite(Label1); });
-    p(200, [&] { setLabelBackgroundWhite(Label2); });
+    p(196, [&] { m_listPanel->resetSelectionPass(); });
+    p(198, [&] { setTotalsLabelWhite(Label1); });
+    p(200, [&] { setTotalsLabelWhite(Label2); });
     rememberStartupPrinter(p);
     if (p.test(212, [&] { return Check1->isChecked(); }))
         p(214, [&] { Check2->setEnabled(true); });
@@ -185,33 +179,13 @@ void Form1::Form_QueryUnload()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::Enter:
-    case QEvent::MouseMove:
-        applyHoverRule(watched);
-        break;
-    case QEvent::FocusIn:
-        if (watched == Text1 || watched == Text2) {
-            auto *box = static_cast<QLineEdit *>(watched);
-            // A mouse press that gave the focus would undo an immediate selection.
-            QTimer::singleShot(0, box, [box] { box->selectAll(); });
-            box->selectAll();
-        }
-        break;
-    default:
-        break;
+    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2)) {
+        auto *box = static_cast<QLineEdit *>(watched);
+        // A mouse press that gave the focus would undo an immediate selection.
+        QTimer::singleShot(0, box, [box] { box->selectAll(); });
+        box->selectAll();
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void Form1::applyHoverRule(QObject *watched)
-{
-    if (isBusy())
-        return;
-    if (qobject_cast<QPushButton *>(watched))
-        setCursor(m_customPointer);
-    else
-        setCursor(Qt::ArrowCursor);
 }
 
 void Form1::connectHandlers()
@@ -220,11 +194,14 @@ void Form1::connectHandlers()
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
-    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
-    connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
-    connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
+    connect(PushButton11, &QPushButton::clicked, this, &Form1::PushButton11_Click);
+    connect(PushButton13, &QPushButton::clicked, this, &Form1::PushButton13_Click);
+    connect(PushButton14, &QPushButton::clicked, this, &Form1::PushButton14_Click);
+    connect(PushButton15, &QPushButton::clicked, this, &Form1::PushButton15_Click);
+    connect(PushButton16, &QPushButton::clicked, this, &Form1::PushButton16_Click);
+    connect(PushButton17, &QPushButton::clicked, this, &Form1::PushButton17_Click);
+    connect(PushButton18, &QPushButton::clicked, this, &Form1::PushButton18_Click);
     connect(PushButton10, &QPushButton::clicked, this, &Form1::PushButton10_Click);
     connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
     connect(Check2, &QCheckBox::stateChanged, this, &Form1::Check2_Click);
@@ -236,5 +213,4 @@ void Form1::connectHandlers()
                 folderOption_Click();
         });
     }
-    connect(ListView1, &MessageListView::itemCheck, this, &Form1::ListView1_ItemCheck);
 }

@@ -6,7 +6,6 @@
 #include "mail/MessageEntry.h"
 #include "mail/clsImapSession.h"
 
-#include <QCursor>
 #include <QList>
 #include <QPointer>
 #include <QStringList>
@@ -24,6 +23,7 @@ class QRadioButton;
 class QTreeWidgetItem;
 class Form3;
 class ImapClient;
+class MessageListPanel;
 class MessageListView;
 class SkinFramework;
 class StatusProgressBar;
@@ -47,7 +47,8 @@ public:
     const QString &labelFilter() const { return LabelFilter; }
     void setCharactersFilter(const QString &filter) { CharactersFilter = filter; }
     void setLabelFilter(const QString &filter) { LabelFilter = filter; }
-    bool selectionPassFlag() const { return m_selectionPassFlag; }
+    bool selectionPassFlag() const;
+    MessageListPanel *listPanel() const { return m_listPanel; }
     bool isBusy() const;
     ImapClient *imapComponent() const { return m_imap; }
     Form3 *previewWindow() const;
@@ -57,11 +58,14 @@ public:
     void PushButton2_Click();
     void PushButton3_Click();
     void PushButton4_Click();
-    void PushButton5_Click();
-    void PushButton6_Click();
     void PushButton7_Click();
-    void PushButton8_Click();
-    void PushButton9_Click();
+    void PushButton11_Click();
+    void PushButton13_Click();
+    void PushButton14_Click();
+    void PushButton15_Click();
+    void PushButton16_Click();
+    void PushButton17_Click();
+    void PushButton18_Click();
     void PushButton10_Click();
 
 protected:
@@ -123,13 +127,10 @@ private:
     bool characterFilterAccepts(const MessageEntry &entry) const;
 
     // The message list.
-    void ListView1_ItemCheck();
     void refreshTotals(bool reset);
-    void checkRowsByText(const char *procedure, bool containing);
 
     void setBusyPointer();
     void setDefaultPointer();
-    void applyHoverRule(QObject *watched);
 
 public:
     // Controls, named as the window's designer named them.
@@ -175,8 +176,7 @@ private:
     MessageEntryTable MessageEntries;
     QString CharactersFilter;
     QString LabelFilter;
-    bool m_selectionPassFlag = false;
-    QCursor m_customPointer;
+    MessageListPanel *m_listPanel = nullptr;
     bool m_closing = false;
     // The default printer at start-up, and the print service's own default then (they differ
     // when the program's PDF writer was the default): both are put back at shutdown.

@@ -9,6 +9,7 @@
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
 #include "core/SettingsStore.h"
+#include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 #include "imap/ImapClient.h"
 #include "imap/ImapEndpoint.h"
@@ -111,7 +112,7 @@ void Form1::connectPath(Procedure &p)
     p(128, [&] { PushButton3->setText(QStringLiteral("Disconnect")); });
     p(130, [&] {
         setDefaultPointer();
-        m_selectionPassFlag = false;
+        m_listPanel->resetSelectionPass();
     });
 }
 
@@ -148,7 +149,7 @@ void Form1::disconnectPath(Procedure &p, bool afterFailedConnect)
     p(152, [&] { ProgressBar1->setStatusText(QStringLiteral("Disconnected from Gmail.")); });
     p(154, [&] {
         setDefaultPointer();
-        m_selectionPassFlag = false;
+        m_listPanel->resetSelectionPass();
     });
 }
 

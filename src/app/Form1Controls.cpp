@@ -2,8 +2,10 @@
 
 #include "app/Form1.h"
 #include "app/StatusProgressBar.h"
+#include "core/HoverPointer.h"
 #include "core/SkinFramework.h"
 #include "core/Twips.h"
+#include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 
 #include <QCheckBox>
@@ -35,7 +37,7 @@ QPushButton *Form1::makeButton(QWidget *parent, const char *name, const QString 
                                const QRect &geometry)
 {
     auto *button = place(new QPushButton(caption, parent), name, geometry);
-    button->installEventFilter(this);
+    followHoverRule(this, {button});
     return button;
 }
 
@@ -50,9 +52,10 @@ void Form1::createControls()
     createPrintArea();
     SkinFramework1 = new SkinFramework(this);
     SkinFramework1->setObjectName(QStringLiteral("SkinFramework1"));
-    for (QWidget *w : std::initializer_list<QWidget *>{Frame1, Frame2, Frame5, Frame6, Text1, Text2})
-        w->installEventFilter(this);
-    installEventFilter(this);
+    followHoverRule(this, {Frame1, Frame2, Frame5, Frame6, Text1, Text2, ListView1});
+    // The text boxes select their text when they take the focus.
+    Text1->installEventFilter(this);
+    Text2->installEventFilter(this);
 }
 
 void Form1::createLoginFrame()
@@ -106,6 +109,9 @@ void Form1::createFilterFrame()
                        twipsRect(3360, 795, 2610, 405));
     PushButton18 = makeButton(Frame6, "PushButton18", QStringLiteral("Clear Filter"),
                               twipsRect(6120, 800, 1440, 405));
+    // They show a label name or a filter text the user chose: characters, never markup.
+    Label3->setTextFormat(Qt::PlainText);
+    Label4->setTextFormat(Qt::PlainText);
 }
 
 void Form1::createListArea()
@@ -117,7 +123,6 @@ void Form1::createListArea()
     PushButton11 = makeButton(this, "PushButton11", QStringLiteral("Show List In Larger View"),
                               twipsRect(120, 5025, 7800, 405));
     ListView1 = place(new MessageListView(this), "ListView1", twipsRect(120, 5535, 7800, 1860));
-    ListView1->installEventFilter(this);
     Label1 = makeLabel(this, "Label1", QStringLiteral("Total Number Of Emails: "),
                        twipsRect(120, 7485, 3840, 255));
     Label2 = makeLabel(this, "Label2", QStringLiteral("Selected Emails: "),
@@ -132,6 +137,9 @@ void Form1::createListArea()
                              twipsRect(4080, 8355, 3840, 405));
     PushButton7 = makeButton(this, "PushButton7", QStringLiteral("Clear List"),
                              twipsRect(120, 8865, 7800, 405));
+    m_listPanel = new MessageListPanel(this, QStringLiteral("Form1"),
+                                       {ListView1, Label1, Label2, PushButton5, PushButton6,
+                                        PushButton9, PushButton8});
 }
 
 void Form1::createPrintArea()

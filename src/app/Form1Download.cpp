@@ -7,7 +7,9 @@
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
 #include "core/Twips.h"
+#include "list/CharacterFilter.h"
 #include "list/MessageList.h"
+#include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 #include "mail/Folders.h"
 #include "mail/Form2.h"
@@ -126,7 +128,7 @@ void Form1::runGetAll(Procedure &p)
     p(110, [&] { mailbox = chosenMailboxName(); });
     p(112, [&] {
         emptyListForDownload();
-        m_selectionPassFlag = false;
+        m_listPanel->resetSelectionPass();
     });
     const ImapSessionPtr session = sessionForRun(p, 114);
     if (session && !session->AbortProcess) {
@@ -181,7 +183,7 @@ void Form1::runGetSome(Procedure &p)
         }
         p(134, [&] {
             refreshTotals(false);
-            m_selectionPassFlag = false;
+            m_listPanel->resetSelectionPass();
         });
     }
     endRun(p, 136, session);
@@ -232,13 +234,7 @@ QString Form1::incompleteDownloadText(const clsImapSession &session)
 
 bool Form1::characterFilterAccepts(const MessageEntry &entry) const
 {
-    const QString &filter = CharactersFilter;
-    if (filter.isEmpty())
-        return true;
-    return entry.From.contains(filter) || entry.FromName.contains(filter)
-        || entry.FromAddress.contains(filter) || entry.ReceivedDate.contains(filter)
-        || entry.PlainTextBody.contains(filter)
-        || entry.Subject.contains(filter, Qt::CaseInsensitive);
+    return ::characterFilterAccepts(CharactersFilter, entry);
 }
 
 void Form1::oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,

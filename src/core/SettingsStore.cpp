@@ -3,6 +3,7 @@
 #include "core/AppError.h"
 #include "core/Conversions.h"
 #include "core/MessageBox.h"
+#include "core/PrivateFiles.h"
 #include "core/SecretStore.h"
 
 #include <QSettings>
@@ -170,6 +171,9 @@ void saveSetting(const QString &key, const QString &value)
             forgetPassword();
         return;
     }
+    // QSettings writes through a new file that keeps the old one's permissions, so the file
+    // is made private before its first write.
+    preparePrivateFile(settingsFilePath());
     auto settings = openSection();
     settings->setValue(key, value);
     commit(*settings, key);

@@ -2,8 +2,10 @@
 
 #include "core/GeneralDate.h"
 #include "core/Twips.h"
+#include "list/MessageListView.h"
 #include "list/MessageRowItem.h"
 #include "platform/EventLoop.h"
+#include "platform/Wait.h"
 
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -16,23 +18,6 @@ using namespace messagelist;
 namespace {
 
 int countTurnIntervalMs = DefaultCountTurnIntervalMs;
-
-// Bumped by every RefreshTotals on a list. A count gives the event loop turns, and a tick
-// handled during one of them runs its own, newer RefreshTotals to the end; the interrupted
-// older count must then not write its result, which no longer counts that tick.
-const char RefreshSerialProperty[] = "quorvaleTotalsRefreshSerial";
-
-quint64 startRefresh(QTreeWidget *list)
-{
-    const quint64 serial = list->property(RefreshSerialProperty).toULongLong() + 1;
-    list->setProperty(RefreshSerialProperty, serial);
-    return serial;
-}
-
-bool isLatestRefresh(const QTreeWidget *list, quint64 serial)
-{
-    return list->property(RefreshSerialProperty).toULongLong() == serial;
-}
 
 // checkState() converts through the meta-type system; the stored int is read a third faster.
 bool isChecked(const QTreeWidgetItem *row)
@@ -96,27 +81,28 @@ int entryNumberOf(const QTreeWidgetItem *row)
     return row->data(FromColumn, EntryNumberRole).toInt();
 }
 
-void RefreshTotals(QTreeWidget *list, QLabel *label1, QLabel *label2, bool reset)
+void RefreshTotals(MessageListView *list, QLabel *label1, QLabel *label2, bool reset)
 {
     if (reset) {
         if (list)
-            startRefresh(list);
+            list->totalsRefresh().renew();
         setLabelText(label1, QStringLiteral("Total Number Of Emails: 0"));
         setLabelText(label2, QStringLiteral("Selected Emails: 0"));
         return;
     }
     if (!list)
         return;
-    // The count gives the event loop turns: the window may go away under it.
-    const QPointer<QTreeWidget> listAlive(list);
+    // The count gives the event loop turns: a tick handled in one of them runs its own, newer
+    // refresh to the end, and the window may close. Either way this refresh's token dies, and
+    // the result it counted, which misses that tick, is not written.
+    list->totalsRefresh().renew();
+    const platform::LifeToken thisRefresh = list->totalsRefresh().token();
     const QPointer<QLabel> label2Alive(label2);
-    const quint64 serial = startRefresh(list);
     setLabelText(label1, QStringLiteral("Total Number Of Emails: ")
                              + QString::number(list->topLevelItemCount()));
     const qint32 checked = CountCheckedRows(list);
-    if (!listAlive || !isLatestRefresh(list, serial))
-        return;
-    setLabelText(label2Alive, QStringLiteral("Selected Emails: ") + QString::number(checked));
+    if (thisRefresh.alive())
+        setLabelText(label2Alive, QStringLiteral("Selected Emails: ") + QString::number(checked));
 }
 
 void setCountTurnInterval(int milliseconds)
@@ -124,26 +110,36 @@ void setCountTurnInterval(int milliseconds)
     countTurnIntervalMs = qMax(0, milliseconds);
 }
 
-qint32 CountCheckedRows(QTreeWidget *list)
+qint32 CountCheckedRows(MessageListView *list)
 {
     if (!list)
         return 0;
-    // Rows may be removed and the list itself destroyed during a turn (Clear List, closing
-    // the window), so the row count is read again before every row is touched.
-    const QPointer<QTreeWidget> listAlive(list);
     // Reading the clock costs about as much as reading a row, so it is read every few rows.
     const int rowsPerClockReading = countTurnIntervalMs == 0 ? 1 : 32;
-    QElapsedTimer sinceTurn;
-    sinceTurn.start();
     qint32 checked = 0;
-    for (int index = 0; listAlive && index < list->topLevelItemCount(); ++index) {
-        if (isChecked(list->topLevelItem(index)))
-            ++checked;
-        if ((index + 1) % rowsPerClockReading == 0 && sinceTurn.elapsed() >= countTurnIntervalMs) {
-            platform::giveEventLoopTurn();
-            sinceTurn.restart();
+    int index = 0;
+    // Rows may be removed during a turn (Clear List), so the row count is read again before
+    // every row is touched; the wait's life token covers the list itself going away.
+    const auto countUntilTurnDue = [&] {
+        QElapsedTimer sinceTurn;
+        sinceTurn.start();
+        if (index >= list->topLevelItemCount())
+            return true;
+        for (; index < list->topLevelItemCount(); ++index) {
+            if (isChecked(list->topLevelItem(index)))
+                ++checked;
+            if ((index + 1) % rowsPerClockReading == 0 && sinceTurn.elapsed() >= countTurnIntervalMs) {
+                ++index;
+                break;
+            }
         }
-    }
+        return false;  // one turn after the last row too, as after every stretch of rows
+    };
+    platform::WaitPlan plan;
+    plan.done = countUntilTurnDue;
+    plan.life = list->lifeToken();
+    plan.slice = [](int) { platform::giveEventLoopTurn(); };
+    platform::waitUntil(plan);
     return checked;
 }
 

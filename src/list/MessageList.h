@@ -15,6 +15,7 @@
 #include <QtGlobal>
 #include <qnamespace.h>
 
+class MessageListView;
 class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -50,11 +51,13 @@ int entryNumberOf(const QTreeWidgetItem *row);
 
 // Writes "Total Number Of Emails: n" and "Selected Emails: n"; with reset, both say 0
 // without looking at the list.
-void RefreshTotals(QTreeWidget *list, QLabel *label1, QLabel *label2, bool reset);
+// A refresh that a newer one overtook during its count leaves the labels to the newer one.
+void RefreshTotals(MessageListView *list, QLabel *label1, QLabel *label2, bool reset);
 // Counts checked rows top to bottom. Between rows it gives the event loop a turn whenever
 // the count turn interval has passed since the last one, so a click made during a long count
-// is handled while it runs; rows removed in a turn end the count early instead of being read.
-qint32 CountCheckedRows(QTreeWidget *list);
+// is handled while it runs; rows removed in a turn end the count early instead of being read,
+// and a list destroyed in a turn ends it with the rows counted so far.
+qint32 CountCheckedRows(MessageListView *list);
 
 // A turn after every row cost more than the count itself (about 2 microseconds a turn, over
 // 100 ms for 50,000 rows on a busy machine); every 10 ms keeps the window responsive for a

@@ -1,8 +1,8 @@
 #include "list/SelectionTools.h"
 
+#include "core/TextSearch.h"
 #include "list/MessageList.h"
 
-#include <QLocale>
 #include <QTreeWidget>
 
 using namespace messagelist;
@@ -11,19 +11,12 @@ namespace {
 
 const int SearchedColumns[] = {FromColumn, SubjectColumn, ReceivedDateColumn};
 
-// `lowerNeedle` is already lower-cased, so a pass over many rows lowers it once.
-bool cellContains(const QString &cell, const QString &lowerNeedle, const QLocale &locale)
-{
-    if (cell.isEmpty())
-        return false;
-    return locale.toLower(cell).contains(lowerNeedle, Qt::CaseSensitive);
-}
-
-bool rowContainsLowered(const QTreeWidgetItem *row, const QString &lowerNeedle,
-                        const QLocale &locale)
+// `foldedNeedle` is already case-folded, so a pass over many rows folds it once.
+bool rowContainsFolded(const QTreeWidgetItem *row, const QString &foldedNeedle)
 {
     for (int column : SearchedColumns) {
-        if (cellContains(row->text(column), lowerNeedle, locale))
+        const QString cell = row->text(column);
+        if (!cell.isEmpty() && containsFolded(cell, foldedNeedle))
             return true;
     }
     return false;
@@ -41,22 +34,26 @@ void checkAllRows(QTreeWidget *list, bool checked)
 
 void checkRowsByText(QTreeWidget *list, const QString &x, bool containing, bool &selectionPassFlag)
 {
-    const QLocale locale;
-    const QString lowerNeedle = locale.toLower(x);
+    // Decided once: the pass sets the flag at its first match, and a decision taken row by
+    // row would stop unticking there and leave every later row ticked.
+    const bool untickFirst = !selectionPassFlag;
+    const QString foldedNeedle = foldCase(x);
     const int rows = list->topLevelItemCount();
+    bool tickedAny = false;
     for (int index = 0; index < rows; ++index) {
         QTreeWidgetItem *row = list->topLevelItem(index);
-        if (!selectionPassFlag)
+        if (untickFirst)
             row->setCheckState(FromColumn, Qt::Unchecked);
-        if (rowContainsLowered(row, lowerNeedle, locale) == containing) {
+        if (rowContainsFolded(row, foldedNeedle) == containing) {
             row->setCheckState(FromColumn, Qt::Checked);
-            selectionPassFlag = true;
+            tickedAny = true;
         }
     }
+    if (tickedAny)
+        selectionPassFlag = true;
 }
 
 bool rowContainsText(const QTreeWidgetItem *row, const QString &x)
 {
-    const QLocale locale;
-    return rowContainsLowered(row, locale.toLower(x), locale);
+    return rowContainsFolded(row, foldCase(x));
 }

@@ -14,12 +14,12 @@ class QTreeWidgetItem;
 // flag, so that the next text pass starts from a clean list.
 void checkAllRows(QTreeWidget *list, bool checked);
 
-// Walks the rows top to bottom. While `selectionPassFlag` is false, each visited row is first
-// unticked; a row that matches (containing: one of the three cells contains `x`; otherwise:
-// none does) is ticked and sets the flag, so later passes add to the selection. The flag is
-// never cleared here.
+// Walks the rows top to bottom. When `selectionPassFlag` is false as the pass begins, every
+// row is unticked before it is tested; otherwise the pass only adds ticks. A row that matches
+// (containing: one of the three cells contains `x`; otherwise: none does) is ticked. A pass
+// that ticked a row sets the flag, so later passes add to the selection; it never clears it.
 void checkRowsByText(QTreeWidget *list, const QString &x, bool containing, bool &selectionPassFlag);
 
-// Whether the row's From, Subject or Received Date contains `x`, letter case ignored. An
-// empty `x` is found in every non-empty cell and in no empty one.
+// Whether the row's From, Subject or Received Date contains `x`, letter case ignored the same
+// way in every locale. An empty `x` is found in every non-empty cell and in no empty one.
 bool rowContainsText(const QTreeWidgetItem *row, const QString &x);

@@ -3,13 +3,13 @@
 #include "core/AppError.h"
 #include "core/AppGlobals.h"
 #include "core/Conversions.h"
+#include "core/HoverPointer.h"
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
 #include "core/ProgramFolder.h"
 #include "core/Twips.h"
 #include "core/Utilities.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,8 +30,7 @@ Form2::Form2(QWidget *parent) : QDialog(parent)
                      twipsRect(1440, 2340, 990, 360));
     PushButton1->setAutoDefault(false);
     Command1->setAutoDefault(false);
-    PushButton1->installEventFilter(this);
-    installEventFilter(this);
+    followHoverRule(this, {PushButton1});
     connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 }
@@ -51,7 +50,7 @@ void Form2::Form_Load()
     p(100, [&] { FlattenColors(this); });
     p(102, [&] { setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png")))); });
     if (p.test(104, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(106, [&] { m_customPointer = loadPointerImage(programFile(QStringLiteral("HAND-M.CUR"))); });
+        p(106, [&] { setHoverPointerImage(this, loadPointerImage(programFile(QStringLiteral("HAND-M.CUR")))); });
     p(108, [&] { globals().RangeConfirmed = false; });
     p(110, [&] {
         Text1_1->setText(QString::number(MaxMessage));
@@ -114,11 +113,4 @@ void Form2::done(int result)
 void Form2::Form_Unload()
 {
     globals().SkipDoneMessage = true;
-}
-
-bool Form2::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::Enter && cursor().shape() != Qt::WaitCursor)
-        setCursor(watched == PushButton1 ? m_customPointer : QCursor(Qt::ArrowCursor));
-    return QDialog::eventFilter(watched, event);
 }

@@ -30,11 +30,9 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void done(int result) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Load();
     void Form_Unload();
     bool m_loaded = false;
-    QCursor m_customPointer;
 };

@@ -123,7 +123,7 @@ void TestPreview::download()
 
 void TestPreview::tick(const QList<int> &rows)
 {
-    m_form->PushButton6_Click();  // uncheck all
+    m_form->PushButton6->click();  // uncheck all
     for (int row : rows)
         m_form->ListView1->topLevelItem(row)->setCheckState(0, Qt::Checked);
 }

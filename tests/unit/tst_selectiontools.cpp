@@ -1,6 +1,7 @@
 // The selection tools: Check All / Uncheck All and the text passes, on small lists where the
 // exact ticks are known and on a list longer than the old 32,767-row limit.
 
+#include "list/CharacterFilter.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
 #include "list/SelectionTools.h"
@@ -46,9 +47,11 @@ private slots:
 
     void checkAllAndUncheckAll();
     void workedSequence();
-    void firstPassClearsTicksOnlyUntilTheFirstMatch();
+    void firstPassClearsEveryTickBeforeTicking();
+    void containingPassAfterCheckAllKeepsOnlyTheMatches();
     void passWithoutMatchKeepsTheFlag();
     void letterCaseIsIgnored();
+    void letterCaseIsIgnoredAlikeInEveryLocale();
     void emptyTextIsInEveryNonEmptyCell();
     void onlyFromSubjectAndReceivedDateAreSearched();
     void passesCoverFortyThousandRows();
@@ -98,7 +101,7 @@ void TestSelectionTools::workedSequence()
     QVERIFY(flag);
 }
 
-void TestSelectionTools::firstPassClearsTicksOnlyUntilTheFirstMatch()
+void TestSelectionTools::firstPassClearsEveryTickBeforeTicking()
 {
     // Added oldest first, shown newest first: the pass follows what the user sees.
     MessageListView list;
@@ -114,7 +117,28 @@ void TestSelectionTools::firstPassClearsTicksOnlyUntilTheFirstMatch()
         tick(&list, i);
     bool flag = false;
     checkRowsByText(&list, "MATCH", true, flag);
-    QCOMPARE(ticks(&list), QStringLiteral("..xxx"));
+    QCOMPARE(ticks(&list), QStringLiteral("..x.."));
+    QVERIFY(flag);
+}
+
+void TestSelectionTools::containingPassAfterCheckAllKeepsOnlyTheMatches()
+{
+    // 300 messages, 39 of them about an invoice, spread from the first row to the last.
+    MessageListView list;
+    QList<int> invoices;
+    for (int entryNumber = 1; entryNumber <= 300; ++entryNumber) {
+        const bool invoice = entryNumber % 8 == 1 && invoices.size() < 38;
+        const bool last = entryNumber == 300;
+        if (invoice || last)
+            invoices << entryNumber;
+        appendMessageRow(&list, entry("billing", invoice || last ? QStringLiteral("Your invoice")
+                                                                 : QStringLiteral("News")));
+    }
+    QCOMPARE(invoices.size(), 39);
+    checkAllRows(&list, true);
+    bool flag = false;  // as "Check All Emails" leaves it
+    checkRowsByText(&list, "INVOICE", true, flag);
+    QCOMPARE(checkedEntryNumbers(&list), invoices);
     QVERIFY(flag);
 }
 
@@ -149,6 +173,28 @@ void TestSelectionTools::letterCaseIsIgnored()
     QVERIFY(rowContainsText(row, "Été À Paris"));
     QVERIFY(!rowContainsText(row, "ete"));  // a plain substring: accents are not folded
     QVERIFY(!rowContainsText(row, "paris!"));
+}
+
+void TestSelectionTools::letterCaseIsIgnoredAlikeInEveryLocale()
+{
+    // Turkish and Azeri lower "I" to a dotless "ı"; the search must not follow them.
+    for (const char *name : {"tr_TR", "az_AZ", "de_DE", "en_US"}) {
+        QLocale::setDefault(QLocale(QLatin1String(name)));
+        MessageListView list;
+        appendMessageRow(&list, entry("billing", "invoice 7"));
+        appendMessageRow(&list, entry("ISTANBUL OFFICE", "hello"));
+        appendMessageRow(&list, entry("x", "Straße"));
+        bool flag = false;
+        checkRowsByText(&list, "INVOICE", true, flag);
+        QVERIFY2(ticks(&list) == QStringLiteral("x.."), name);
+        QVERIFY2(rowContainsText(list.topLevelItem(1), "istanbul"), name);
+        QVERIFY2(rowContainsText(list.topLevelItem(2), "STRAßE"), name);
+
+        MessageEntry mail = entry("billing", "INVOICE 7");
+        QVERIFY2(characterFilterAccepts("invoice", mail), name);
+        QVERIFY2(!characterFilterAccepts("BILLING", mail), name);  // exact case outside the Subject
+    }
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 void TestSelectionTools::emptyTextIsInEveryNonEmptyCell()

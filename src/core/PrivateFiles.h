@@ -1,0 +1,11 @@
+#pragma once
+// Files only their owner may read: the settings (user name, filters, folder choices) and the
+// error log (what was downloaded, and what failed).
+
+#include <QString>
+
+// Creates the folders of `path` that do not exist yet, each readable only by the owner
+// (0700), and the file itself empty and 0600 when it does not exist. An existing file is
+// narrowed to 0600; existing folders are left as they are. False when something could not
+// be created.
+bool preparePrivateFile(const QString &path);
