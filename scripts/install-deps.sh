@@ -11,6 +11,8 @@ packages=(
   qt6-qpa-plugins iputils-ping fonts-dejavu-core
   # tests: the IMAP server, TLS certificates, a private secret store, the reference client
   dovecot-imapd openssl dbus gnome-keyring libsecret-tools python3
+  # tests: reading the text and title of the PDFs the program writes
+  poppler-utils
 )
 
 missing=()
