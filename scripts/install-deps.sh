@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-webengine-dev libgmime-3.0-dev libcups2-dev qtkeychain-qt6-dev libgl-dev
   # run
   qt6-qpa-plugins iputils-ping fonts-dejavu-core
+  # Japanese, Chinese and Korean text in printed messages
+  fonts-noto-cjk
   # tests: the IMAP server, TLS certificates, a private secret store, the reference client
   dovecot-imapd openssl dbus gnome-keyring libsecret-tools python3
   # tests: reading the text and title of the PDFs the program writes
