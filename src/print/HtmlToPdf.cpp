@@ -29,7 +29,9 @@ HtmlPdfRenderer::HtmlPdfRenderer(QObject *parent) : QObject(parent)
     m_page = new QWebEnginePage(m_profile, this);
     QWebEngineSettings *settings = m_page->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    // "As it appears in the browser (with images)": a message's pictures on the web load too.
     settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     settings->setAttribute(QWebEngineSettings::PrintElementBackgrounds, true);
 }
 
@@ -45,6 +47,20 @@ QPageLayout HtmlPdfRenderer::defaultLayout()
                        QPageLayout::Millimeter);
 }
 
+platform::WaitOutcome HtmlPdfRenderer::waitFor(const bool &finished, int limitMs,
+                                               const QMetaObject::Connection &report)
+{
+    platform::Deadline deadline(limitMs);
+    platform::WaitPlan plan;
+    plan.done = [&] { return finished; };
+    plan.life = m_life.token();
+    plan.deadline = &deadline;
+    const platform::WaitOutcome outcome = platform::waitUntil(plan);
+    if (outcome != platform::WaitOutcome::Gone)  // gone: the page took the connection along
+        disconnect(report);
+    return outcome;
+}
+
 platform::WaitOutcome HtmlPdfRenderer::load(const QString &htmlPath, int limitMs, bool *loaded)
 {
     bool finished = false;
@@ -56,15 +72,7 @@ platform::WaitOutcome HtmlPdfRenderer::load(const QString &htmlPath, int limitMs
     // each time. (A query to tell the loads apart made each one several times slower.)
     m_files->allowFolder(QFileInfo(htmlPath).absolutePath());
     m_page->load(platform::htmlFileUrl(htmlPath));
-    platform::Deadline deadline(limitMs);
-    platform::WaitPlan plan;
-    plan.done = [&] { return finished; };
-    plan.life = m_life.token();
-    plan.deadline = &deadline;
-    const platform::WaitOutcome outcome = platform::waitUntil(plan);
-    if (outcome == platform::WaitOutcome::Gone)
-        return outcome;  // the renderer and its page are gone
-    disconnect(connection);
+    const platform::WaitOutcome outcome = waitFor(finished, limitMs, connection);
     if (outcome == platform::WaitOutcome::TimedOut)
         m_page->triggerAction(QWebEnginePage::Stop);
     return outcome;
@@ -84,15 +92,7 @@ platform::WaitOutcome HtmlPdfRenderer::print(const QString &pdfPath, const QPage
                                         *printed = ok;
                                     });
     m_page->printToPdf(target, layout);
-    platform::Deadline deadline(limitMs);
-    platform::WaitPlan plan;
-    plan.done = [&] { return finished; };
-    plan.life = m_life.token();
-    plan.deadline = &deadline;
-    const platform::WaitOutcome outcome = platform::waitUntil(plan);
-    if (outcome != platform::WaitOutcome::Gone)
-        disconnect(connection);
-    return outcome;
+    return waitFor(finished, limitMs, connection);
 }
 
 HtmlPdfRenderer::Outcome HtmlPdfRenderer::render(const QString &htmlPath, const QString &pdfPath,

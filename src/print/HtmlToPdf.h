@@ -36,6 +36,9 @@ public:
     static QPageLayout defaultLayout();
 
 private:
+    // Waits until `finished` (set by the page's report through `report`) or the limit.
+    platform::WaitOutcome waitFor(const bool &finished, int limitMs,
+                                  const QMetaObject::Connection &report);
     platform::WaitOutcome load(const QString &htmlPath, int limitMs, bool *loaded);
     platform::WaitOutcome print(const QString &pdfPath, const QPageLayout &layout, int limitMs,
                                 bool *printed);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -47,6 +48,8 @@ private slots:
     void failuresAreNotSuccess();
     void aSecondPageWhileOneIsWaitingIsRefused();
     void oneRendererServesManyPages();
+    void aPageThatNeverFinishesLoadingIsGivenUp();
+    void closingTheRendererEndsItsWait();
 
 private:
     QString page(const QString &name, const QString &title, const QString &body);
@@ -170,6 +173,33 @@ void TestHtmlToPdf::oneRendererServesManyPages()
         QVERIFY(m_renderer->render(html, pdf, HtmlPdfRenderer::defaultLayout()).ok);
         QVERIFY2(pdfText(pdf).contains(QStringLiteral("Body number %1").arg(i)), qPrintable(pdfText(pdf)));
     }
+}
+
+void TestHtmlToPdf::aPageThatNeverFinishesLoadingIsGivenUp()
+{
+    QTcpServer silent;  // accepts the picture's connection and never answers
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    const QString html = page(QStringLiteral("stuck.tmp"), QStringLiteral("Stuck"),
+                              QStringLiteral("<p>text</p><img src=\"http://127.0.0.1:%1/logo.gif\">").arg(silent.serverPort()));
+    const QString pdf = m_dir.filePath(QStringLiteral("stuck.pdf"));
+    const HtmlPdfRenderer::Outcome outcome = m_renderer->render(html, pdf, HtmlPdfRenderer::defaultLayout(), 1000);
+    QVERIFY(!outcome.ok);
+    QVERIFY2(outcome.error.contains(QStringLiteral("took longer than")), qPrintable(outcome.error));
+    // The next page goes through as usual.
+    QVERIFY(m_renderer->render(page(QStringLiteral("after.tmp"), QStringLiteral("After"), QStringLiteral("<p>after</p>")),
+                               m_dir.filePath(QStringLiteral("after.pdf")), HtmlPdfRenderer::defaultLayout()).ok);
+    QVERIFY(pdfText(m_dir.filePath(QStringLiteral("after.pdf"))).contains(QStringLiteral("after")));
+}
+
+void TestHtmlToPdf::closingTheRendererEndsItsWait()
+{
+    auto *renderer = new HtmlPdfRenderer;
+    QTimer::singleShot(0, this, [&] { delete renderer; });
+    const QString html = page(QStringLiteral("closed.tmp"), QStringLiteral("Closed"), QStringLiteral("<p>x</p>"));
+    const HtmlPdfRenderer::Outcome outcome = renderer->render(html, m_dir.filePath(QStringLiteral("closed.pdf")),
+                                                              HtmlPdfRenderer::defaultLayout());
+    QVERIFY(!outcome.ok);
+    QVERIFY2(outcome.error.contains(QStringLiteral("closed")), qPrintable(outcome.error));
 }
 
 int main(int argc, char **argv)
