@@ -17,7 +17,7 @@
 #include "imap/ImapEndpoint.h"
 #include "platform/EventLoop.h"
 #include "print/Form3.h"
-#include "print/PdfWriterPrinter.h"
+#include "print/TervanePdfWriter.h"
 #include "print/Printers.h"
 
 #include <QCheckBox>
@@ -55,7 +55,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
 {
     createControls();
     connectHandlers();
-    registerPdfWriterPrinter();
+    registerPdfWriter();
 }
 
 Form1::~Form1()

@@ -190,6 +190,13 @@ QString formatGeneralDate(const QDateTime &dateTime, const QLocale &locale)
     return locale.toString(local, formats.dateTime);
 }
 
+QString formatLongTime(const QTime &time, const QLocale &locale)
+{
+    if (!time.isValid())
+        return QString();
+    return locale.toString(time, formatsFor(locale).time);
+}
+
 std::optional<QDateTime> parseGeneralDate(const QString &text, const QLocale &locale)
 {
     const QString trimmed = text.trimmed();

@@ -12,6 +12,9 @@ QString formatGeneralDate(const QDateTime &dateTime, const QLocale &locale = QLo
 // Reads what formatGeneralDate writes (with or without the time; surrounding white space is
 // ignored) as a local date-time; nothing for any other text.
 std::optional<QDateTime> parseGeneralDate(const QString &text, const QLocale &locale = QLocale());
+// The time of day as the locale writes it in long form, without a time zone (the time half of
+// the general date text).
+QString formatLongTime(const QTime &time, const QLocale &locale = QLocale());
 
 // Days since 1899-12-30 00:00 local time with the time of day as fraction, rounded half to even.
 // Counted on the local calendar and clock, so a daylight-saving change never moves it. An

@@ -1,5 +1,5 @@
 #pragma once
-// Every message box, input box and folder browser of the program goes through this interface,
+// Every message box, input box, folder browser and save-file dialog of the program goes through this interface,
 // so that tests can read each box's text and answer it from a script.
 
 #include <QString>
@@ -30,6 +30,11 @@ public:
     // Returns the chosen folder, or empty text when the user cancels.
     virtual QString browseForFolder(QWidget *owner, const QString &prompt,
                                     const QString &startFolder) = 0;
+    // A file to save to, starting at `suggestedPath` (a folder, or a folder and a name) and
+    // offering the files `filter` names ("PDF files (*.pdf)"); empty text when the user cancels.
+    // It never asks about replacing a file: callers that save never overwrite.
+    virtual QString saveFileName(QWidget *owner, const QString &title,
+                                 const QString &suggestedPath, const QString &filter) = 0;
     virtual void beep() = 0;
 };
 

@@ -68,6 +68,14 @@ QString QtDialogs::browseForFolder(QWidget *owner, const QString &prompt,
                                              QFileDialog::ShowDirsOnly);
 }
 
+QString QtDialogs::saveFileName(QWidget *owner, const QString &title,
+                                const QString &suggestedPath, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(owner ? owner : QApplication::activeWindow(), title,
+                                        suggestedPath, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
 void QtDialogs::beep()
 {
     QApplication::beep();

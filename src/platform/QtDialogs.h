@@ -11,6 +11,8 @@ public:
                      const QString &defaultText) override;
     QString browseForFolder(QWidget *owner, const QString &prompt,
                             const QString &startFolder) override;
+    QString saveFileName(QWidget *owner, const QString &title, const QString &suggestedPath,
+                         const QString &filter) override;
     void beep() override;
 };
 

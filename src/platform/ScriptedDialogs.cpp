@@ -45,6 +45,17 @@ QString ScriptedDialogs::browseForFolder(QWidget *, const QString &prompt,
     return folders.isEmpty() ? QString() : folders.dequeue();
 }
 
+QString ScriptedDialogs::saveFileName(QWidget *, const QString &title,
+                                      const QString &suggestedPath, const QString &filter)
+{
+    MessageBoxRequest r;
+    r.title = title;
+    r.text = filter;
+    r.detailedText = suggestedPath;
+    shown.append({Shown::SaveFileDialog, r});
+    return saveNames.isEmpty() ? QString() : saveNames.dequeue();
+}
+
 QStringList ScriptedDialogs::messageTexts() const
 {
     QStringList texts;

@@ -1,7 +1,7 @@
 #pragma once
 // A Dialogs double: records every box and answers from a queue. When the queue is empty a
-// message box is answered with OK, or No to a question (so nothing is opened), an input box with `defaultInput`
-// and a folder browser with empty text (cancel).
+// message box is answered with OK, or No to a question (so nothing is opened), an input box with `defaultInput`,
+// a folder browser and a save-file dialog with empty text (cancel).
 
 #include "platform/Dialogs.h"
 
@@ -15,8 +15,10 @@ namespace platform {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        enum Kind { MessageBox, InputBox, FolderBrowser } kind;
-        MessageBoxRequest request;  // for input boxes and browsers: text = prompt
+        enum Kind { MessageBox, InputBox, FolderBrowser, SaveFileDialog } kind;
+        // For input boxes and browsers: text = prompt, detailedText = the default or start.
+        // For save-file dialogs: title, text = the filter, detailedText = the suggested path.
+        MessageBoxRequest request;
     };
 
     // Installs itself for its lifetime.
@@ -28,6 +30,8 @@ public:
                      const QString &defaultText) override;
     QString browseForFolder(QWidget *owner, const QString &prompt,
                             const QString &startFolder) override;
+    QString saveFileName(QWidget *owner, const QString &title, const QString &suggestedPath,
+                         const QString &filter) override;
     void beep() override { ++beeps; }
 
     // Texts of the message boxes shown so far, oldest first.
@@ -38,6 +42,7 @@ public:
     QQueue<BoxAnswer> answers;
     QQueue<QString> inputs;
     QQueue<QString> folders;
+    QQueue<QString> saveNames;
     QString defaultInput;
     int beeps = 0;
     // Called while a message box "is open", before it is answered; lets a test act inside it.

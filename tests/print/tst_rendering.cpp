@@ -14,7 +14,8 @@
 #include "platform/ScriptedDialogs.h"
 #include "platform/Wait.h"
 #include "print/Form3.h"
-#include "print/PdfWriterPrinter.h"
+#include "print/PdfWriterHandOff.h"
+#include "print/TervanePdfWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -131,7 +132,7 @@ void TestRendering::initTestCase()
     m_mailServer = TestServer::fromFixture();
     qputenv("TEMP", m_temp.path().toUtf8());
     setProgramFolder(m_programDir.path());
-    registerPdfWriterPrinter();
+    registerPdfWriter();
 }
 
 void TestRendering::init()
@@ -339,11 +340,16 @@ void TestRendering::printPreviewAndPageSetup()
     // Letter landscape from the page setup: 792 x 612 points.
     QVERIFY2(pdf.contains("/MediaBox [0 0 792 612]"), pdf.left(2000).constData());
 
-    // The PDF writer has no output yet: the job fails with a reason, not silently.
+    // On the program's PDF writer the same print becomes the file named in the hand-off.
+    const QString target = m_temp.filePath("Quarterly report.pdf");
+    writePdfWriterHandOff(target);
     QVERIFY(platform::printerSystem().setDefaultPrinter("Tervane PDF Writer"));
     view->ExecWB(6, 0);
     QVERIFY(waitFor([view] { return !view->isPrinting(); }));
-    QVERIFY(view->lastPrintError().contains("PDF writer"));
+    QVERIFY2(view->lastPrintError().isEmpty(), qPrintable(view->lastPrintError()));
+    QFile written(target);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().contains("/MediaBox [0 0 792 612]"));
     QFile::remove(platform::CupsPrinterSystem::ownDefaultFilePath());
 }
 

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Message pages to PDF files: the program's own road (one hidden web page for all pages, each
+# PDF named and written by the PDF writer) over N pages, beside one wkhtmltopdf process per
+# page and one headless chromium process per page over the first M of the same pages, in the
+# same run. The two per-process tools are slow, so by default they run over fewer pages; their
+# rate per page is what is compared. Installs wkhtmltopdf and chromium with apt when missing.
+# Run as root after scripts/build.sh.
+#   bench/run_html_to_pdf_bench.sh [N=1000] [M=100]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUORVALE_BUILD_DIR:-$top/build}
+n=${1:-1000}
+m=${2:-100}
+
+missing=()
+command -v wkhtmltopdf >/dev/null || missing+=(wkhtmltopdf)
+command -v chromium >/dev/null || missing+=(chromium)
+if [ ${#missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1
+export XDG_CONFIG_HOME=$work/config HOME=$work/home XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+"$build/bench/bench_html_to_pdf" --make-pages "$work/pages" "$n"
+echo "$n pages of about $(( $(du -sk "$work/pages" | cut -f1) / n )) KB each"
+"$build/bench/bench_html_to_pdf" "$work/pages" "$work/quorvale" "$n" 2>"$work/quorvale.log" \
+  | tee "$work/quorvale.txt" || { tail -5 "$work/quorvale.log"; exit 1; }
+written=$(find "$work/quorvale" -maxdepth 1 -name '*.pdf' | wc -l)
+echo "  $written PDF files written"
+rate=$(sed -nE 's/^quorvale: .* ([0-9.]+) msg\/s.*/\1/p' "$work/quorvale.txt")
+
+# One process per page, timed and with the peak resident size of the largest process.
+python3 - "$work" "$m" "$rate" <<'PY'
+import os, resource, subprocess, sys, time
+work, m, ours = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
+pages = sorted(os.listdir(os.path.join(work, "pages")))[:m]
+tools = {
+    "wkhtmltopdf": lambda src, out: ["wkhtmltopdf", "-q", "--disable-javascript", src, out],
+    "chromium": lambda src, out: [
+        "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+        "--disable-component-update", "--disable-sync", "--disable-default-apps", "--no-first-run",
+        "--no-default-browser-check", "--disable-extensions", "--disable-features=Translate,MediaRouter",
+        "--no-pdf-header-footer", "--print-to-pdf=" + out, "file://" + src],
+}
+for name, command in tools.items():
+    out_dir = os.path.join(work, name)
+    os.makedirs(out_dir)
+    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    start = time.monotonic()
+    failed = 0
+    for page in pages:
+        out = os.path.join(out_dir, page[:-5] + ".pdf")
+        result = subprocess.run(command(os.path.join(work, "pages", page), out),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        failed += result.returncode != 0 or not os.path.exists(out)
+    seconds = time.monotonic() - start
+    peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    rate = len(pages) / seconds
+    print("%s: %d pages in %.2f s, %.2f msg/s, %d failed; largest process %.0f MB%s"
+          % (name, len(pages), seconds, rate, failed, peak / 1024,
+             "" if peak > before else " (no larger than the earlier tool's)"))
+    print("  quorvale is %.1f times as fast" % (ours / rate))
+PY

@@ -1,0 +1,39 @@
+#pragma once
+// The pieces of a PDF file's name: filling a pattern's fields, the characters a name may not
+// hold, and fitting the name to the output folder and to the file system's limits. Plain
+// functions; CreatePdfFile.h runs them in order for one message.
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+// The pattern a new user starts with.
+const QString &defaultPdfNamePattern();
+
+// "mm-dd-yyyy", the form every date in a file name takes.
+QString pdfNameDate(const QDate &date);
+
+// The text of "<Received Date>": the message's date-time when there is one, otherwise its
+// date text read back in the locale's general date form. Raises AppError (type mismatch) when
+// neither gives a date.
+QString receivedDateForName(const std::optional<QDateTime> &dateTime, const QString &dateText);
+
+// Replaces the characters a name must not hold: each of / \ * : ? < > | becomes a blank;
+// apostrophes, double quotes, "#", line breaks and NUL disappear; outer blanks are trimmed.
+QString cleanPdfName(const QString &filled);
+
+// The first `count` characters of `text`, counting a character outside the basic plane as one.
+QString leftCharacters(const QString &text, int count);
+// `text` cut at its end to at most `maxBytes` bytes of UTF-8, never inside a character.
+QString cutToUtf8Bytes(const QString &text, int maxBytes);
+
+// The longest a file name may be, in UTF-8 bytes.
+inline constexpr int FileNameByteLimit = 255;
+// Room kept in every name for the writer's " (n)" against collisions (up to 99999 copies).
+inline constexpr int CollisionSuffixReserve = 8;
+
+// The full path of the PDF for `name` in `folder`: a "/" between them when the folder has
+// none at its end; the name cut so that folder and name hold at most 250 characters (a folder
+// that alone reaches 250 leaves the name to the byte limit only) and so that the name with a
+// collision suffix and ".pdf" fits in one file name. Empty when `name` is empty.
+QString pdfOutputPath(const QString &folder, const QString &name);

@@ -1,0 +1,91 @@
+#include "print/PdfTitle.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+namespace {
+
+// A PDF text string: UTF-16BE with its byte-order mark, in hex.
+QByteArray pdfTextString(const QString &text)
+{
+    QByteArray utf16("\xFE\xFF", 2);
+    for (const QChar c : text) {
+        utf16 += char(c.unicode() >> 8);
+        utf16 += char(c.unicode() & 0xFF);
+    }
+    return '<' + utf16.toHex().toUpper() + '>';
+}
+
+struct Trailer {
+    QByteArray size, root, info;  // "71", "20 0", "1 0"
+    qint64 startXref = -1;
+};
+
+QByteArray capture(const QString &text, const QString &pattern)
+{
+    const QRegularExpressionMatch m = QRegularExpression(pattern).match(text);
+    return m.hasMatch() ? m.captured(1).toLatin1() : QByteArray();
+}
+
+Trailer readTrailer(const QString &tail)
+{
+    Trailer t;
+    const qsizetype at = tail.lastIndexOf(QLatin1String("trailer"));
+    if (at < 0)
+        return t;
+    const QString dictionary = tail.mid(at);
+    t.size = capture(dictionary, QStringLiteral("/Size\\s+(\\d+)"));
+    t.root = capture(dictionary, QStringLiteral("/Root\\s+(\\d+\\s+\\d+)\\s+R"));
+    t.info = capture(dictionary, QStringLiteral("/Info\\s+(\\d+\\s+\\d+)\\s+R"));
+    const QByteArray xref = capture(dictionary, QStringLiteral("startxref\\s+(\\d+)"));
+    t.startXref = xref.isEmpty() ? -1 : xref.toLongLong();
+    return t;
+}
+
+}  // namespace
+
+bool setPdfTitle(const QString &pdfPath, const QString &title)
+{
+    QFile file(pdfPath);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    // Latin-1 keeps one character per byte, so offsets in the text are offsets in the file.
+    const QString content = QString::fromLatin1(file.readAll());
+    const Trailer t = readTrailer(content.right(1024));
+    if (t.size.isEmpty() || t.root.isEmpty() || t.startXref < 0)
+        return false;
+    QByteArray entries;
+    QByteArray object = t.info;
+    if (!object.isEmpty()) {
+        const QString pattern = QStringLiteral("(?:^|\\s)%1\\s+obj\\s*<<(.*?)>>\\s*endobj")
+                                    .arg(QString::fromLatin1(object).replace(QLatin1Char(' '), QStringLiteral("\\s+")));
+        const QRegularExpressionMatch m =
+            QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption).match(content);
+        if (!m.hasMatch())
+            return false;
+        static const QRegularExpression oldTitle(QStringLiteral("/Title\\s*(\\([^)]*\\)|<[^>]*>)"));
+        entries = m.captured(1).remove(oldTitle).toLatin1();
+    }
+    QByteArray size = t.size;
+    if (object.isEmpty()) {
+        object = t.size + " 0";
+        size = QByteArray::number(t.size.toLongLong() + 1);
+    }
+    QByteArray update = content.endsWith(QLatin1Char('\n')) ? QByteArray() : QByteArray("\n");
+    const qint64 objectOffset = content.size() + update.size();
+    update += object + " obj\n<<" + entries + "/Title " + pdfTextString(title) + ">>\nendobj\n";
+    const qint64 xrefOffset = content.size() + update.size();
+    const QList<QByteArray> number = object.split(' ');
+    update += "xref\n" + number.at(0) + " 1\n"
+        + QByteArray::number(objectOffset).rightJustified(10, '0') + ' '
+        + number.at(1).rightJustified(5, '0') + " n \n";
+    update += "trailer\n<</Size " + size + "/Root " + t.root + " R/Info " + object + " R/Prev "
+        + QByteArray::number(t.startXref) + ">>\nstartxref\n" + QByteArray::number(xrefOffset)
+        + "\n%%EOF\n";
+    file.seek(file.size());
+    if (file.write(update) != update.size() || !file.flush()) {
+        file.resize(content.size());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,10 @@
+#pragma once
+// The web engine's PDFs carry no title; a reader's window and file lists show the title, so
+// each message's PDF gets its subject there.
+
+#include <QString>
+
+// Sets the document title of the PDF at `pdfPath` by appending an update to the file (the
+// original bytes stay as they are). False when the file is not a PDF this can update or
+// cannot be written; the PDF is then still whole.
+bool setPdfTitle(const QString &pdfPath, const QString &title);

@@ -1,0 +1,165 @@
+#include "print/TervanePdfWriter.h"
+
+#include "platform/Dialogs.h"
+#include "print/PdfFileName.h"
+#include "print/PdfWriterHandOff.h"
+#include "print/PdfWriterName.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString PdfExtension = QStringLiteral(".pdf");
+constexpr int MostCopies = 99999;
+
+bool taken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();  // a dangling link still holds the name
+}
+
+// The n-th candidate for `target`: the name itself, then "stem (n).pdf", each cut (never
+// inside a character) to fit one file name.
+QString candidatePath(const QString &target, int n)
+{
+    const QFileInfo info(target);
+    QString stem = info.fileName();
+    QString extension;
+    if (stem.endsWith(PdfExtension, Qt::CaseInsensitive)) {
+        extension = stem.right(PdfExtension.size());
+        stem.chop(PdfExtension.size());
+    }
+    const QString suffix = (n > 1 ? QStringLiteral(" (%1)").arg(n) : QString()) + extension;
+    const QString name = cutToUtf8Bytes(stem, FileNameByteLimit - int(suffix.toUtf8().size()))
+        + suffix;
+    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? name : target.left(slash + 1) + name;
+}
+
+QString folderOf(const QString &path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+QString failure(const QString &path, const QString &reason)
+{
+    return QStringLiteral("The PDF file %1 could not be written: %2").arg(path, reason);
+}
+
+// Writes `bytes` to `path`, which must not exist yet; the reason when it could not. Plain
+// system calls, so that a short write on a full disk comes back with its errno.
+std::optional<QString> writeNewFile(const QString &path, const QByteArray &bytes, bool *nameTaken)
+{
+    *nameTaken = false;
+    const QByteArray local = QFile::encodeName(path);
+    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        *nameTaken = error == EEXIST;  // another writer got there between our look and the open
+        if (error == ENOENT && !QFileInfo(folderOf(path)).isDir())
+            return QStringLiteral("the folder %1 does not exist.").arg(folderOf(path));
+        return QString::fromLocal8Bit(strerror(error));
+    }
+    qsizetype done = 0;
+    int error = 0;
+    while (done < bytes.size() && error == 0) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0)
+            error = EIO;
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0)
+        return std::nullopt;
+    ::unlink(local.constData());
+    return QString::fromLocal8Bit(strerror(error));
+}
+
+// Asks for the file when no hand-off names one: a name from the job's title, in the folder
+// of the last hand-off (or the desktop).
+QString askForTarget(const QString &title, const QString &lastOutput)
+{
+    QString folder = lastOutput.isEmpty() ? QString() : QFileInfo(lastOutput).absolutePath();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    QString name = cleanPdfName(title);
+    if (name.isEmpty())
+        name = QStringLiteral("Untitled");
+    QString chosen = platform::dialogs().saveFileName(
+        nullptr, QStringLiteral("Save PDF File As"), folder + QLatin1Char('/') + name + PdfExtension,
+        QStringLiteral("PDF files (*.pdf)"));
+    if (!chosen.isEmpty() && !chosen.endsWith(PdfExtension, Qt::CaseInsensitive))
+        chosen += PdfExtension;
+    return chosen;
+}
+
+}  // namespace
+
+PdfWriteResult writePdfWithoutOverwriting(const QString &sourcePdf, const QString &targetPath)
+{
+    PdfWriteResult result;
+    QFile source(sourcePdf);
+    if (!source.open(QIODevice::ReadOnly)) {
+        result.error = failure(targetPath, QStringLiteral("the printed document %1 cannot be read "
+                                                          "(%2).")
+                                               .arg(sourcePdf, source.errorString()));
+        return result;
+    }
+    const QByteArray bytes = source.readAll();
+    for (int n = 1; n <= MostCopies; ++n) {
+        const QString candidate = candidatePath(targetPath, n);
+        if (taken(candidate))
+            continue;
+        bool nameTaken = false;
+        const std::optional<QString> reason = writeNewFile(candidate, bytes, &nameTaken);
+        if (!reason) {
+            result.written = true;
+            result.path = candidate;
+            return result;
+        }
+        if (!nameTaken) {
+            result.error = failure(candidate, *reason);
+            return result;
+        }
+    }
+    result.error = failure(targetPath, QStringLiteral("%1 files of that name exist already.")
+                                           .arg(MostCopies));
+    return result;
+}
+
+bool printOnPdfWriter(const QString &pdfPath, const QString &title, QString *error)
+{
+    const PdfWriterHandOff handOff = readPdfWriterHandOff();
+    QString target;
+    if (handOff.bypassesSaveAs() && !handOff.outputFile.isEmpty())
+        target = handOff.outputFile;
+    else
+        target = askForTarget(title, handOff.outputFile);
+    if (target.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("No file name was chosen for \"%1\"; no PDF was written.")
+                         .arg(title);
+        return false;
+    }
+    const PdfWriteResult result = writePdfWithoutOverwriting(pdfPath, target);
+    if (!result.written && error)
+        *error = result.error;
+    return result.written;
+}
+
+void registerPdfWriter(platform::PrinterSystem &system)
+{
+    system.addVirtualPrinter(pdfWriterName(), printOnPdfWriter);
+}

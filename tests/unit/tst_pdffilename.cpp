@@ -1,0 +1,186 @@
+// Naming each message's PDF from the user's pattern, and handing the path to the PDF writer.
+
+#include "core/GeneralDate.h"
+#include "mail/MessageEntry.h"
+#include "platform/ScriptedDialogs.h"
+#include "print/CreatePdfFile.h"
+#include "print/PdfFileName.h"
+#include "print/PdfWriterHandOff.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestPdfFileName : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void workedExampleNamesAndHandsOff();
+    void fieldsMatchInAnyLetterCase();
+    void currentTimeLosesItsColons();
+    void receivedDateComesFromTheDateTime();
+    void receivedDateFallsBackToItsText();
+    void unreadableReceivedDateIsReportedOnlyWhenAsked();
+    void folderGetsOneSeparator();
+    void folderAndNameHoldAtMost250Characters();
+    void multiByteNamesFitOneFileNameWithRoomForACopyNumber();
+    void emptyNameHandsNothingOff();
+
+private:
+    QString create(const QString &pattern, const QString &folder = QStringLiteral("/out/"));
+    MessageEntry m_message;
+    PdfNameRequest m_request;
+    std::unique_ptr<platform::ScriptedDialogs> m_dialogs;
+};
+
+void TestPdfFileName::init()
+{
+    QFile::remove(pdfWriterHandOffPath());
+    m_dialogs = std::make_unique<platform::ScriptedDialogs>();
+    m_message = MessageEntry();
+    m_message.Subject = QStringLiteral("Re: Invoice #12/2020?");
+    m_message.From = QStringLiteral("\"Ann Lee\" <ann@example.com>");
+    m_message.FromName = QStringLiteral("Ann Lee");
+    m_message.FromAddress = QStringLiteral("ann@example.com");
+    m_request = PdfNameRequest();
+    m_request.count = 3;
+    m_request.now = QDateTime(QDate(2026, 12, 6), QTime(14, 5, 9));
+    m_request.userName = QStringLiteral("me@gmail.com");
+}
+
+void TestPdfFileName::cleanup()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+QString TestPdfFileName::create(const QString &pattern, const QString &folder)
+{
+    m_request.pattern = pattern;
+    m_request.folder = folder;
+    return CreatePDF_File(m_request, m_message);
+}
+
+void TestPdfFileName::workedExampleNamesAndHandsOff()
+{
+    const QString path = create(defaultPdfNamePattern());
+    QCOMPARE(path, QStringLiteral("/out/3 - 12-06-2026 Re  Invoice 12 2020.pdf"));
+    const PdfWriterHandOff handOff = readPdfWriterHandOff();
+    QCOMPARE(handOff.outputFile, path);
+    QCOMPARE(handOff.bypassSaveAs, QStringLiteral("1"));
+    QVERIFY(m_dialogs->shown.isEmpty());
+}
+
+void TestPdfFileName::fieldsMatchInAnyLetterCase()
+{
+    QCOMPARE(create(QStringLiteral("<subject>|<FROM NAME>|<from address>|<To>|<COUNT>|<current date>")),
+             QStringLiteral("/out/Re  Invoice 12 2020  Ann Lee ann@example.com me@gmail.com 3 12-06-2026.pdf"));
+    // "<From>" keeps its own angle brackets' text; a word that is no field stays as typed.
+    QCOMPARE(create(QStringLiteral("<From> <Unknown>")),
+             QStringLiteral("/out/Ann Lee  ann@example.com   Unknown.pdf"));
+}
+
+void TestPdfFileName::currentTimeLosesItsColons()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QCOMPARE(create(QStringLiteral("<Current Time>")), QStringLiteral("/out/14 05 09.pdf"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QString name = create(QStringLiteral("<current time>"));
+    QVERIFY2(name.startsWith(QStringLiteral("/out/2 05 09")) && name.contains(QStringLiteral("PM")),
+             qPrintable(name));
+}
+
+void TestPdfFileName::receivedDateComesFromTheDateTime()
+{
+    // The text would read back differently in this locale; the date-time decides.
+    m_message.ReceivedDate = QStringLiteral("01/02/2021 10:00:00");
+    m_request.receivedDateTime = QDateTime(QDate(2021, 2, 1), QTime(23, 30), Qt::LocalTime);
+    QCOMPARE(create(QStringLiteral("<Received Date> <Subject>")),
+             QStringLiteral("/out/02-01-2021 Re  Invoice 12 2020.pdf"));
+    QVERIFY(m_dialogs->shown.isEmpty());
+}
+
+void TestPdfFileName::receivedDateFallsBackToItsText()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    m_message.ReceivedDate = formatGeneralDate(QDateTime(QDate(2021, 2, 1), QTime(10, 0)));
+    QCOMPARE(create(QStringLiteral("<received date>")), QStringLiteral("/out/02-01-2021.pdf"));
+}
+
+void TestPdfFileName::unreadableReceivedDateIsReportedOnlyWhenAsked()
+{
+    m_message.ReceivedDate = QStringLiteral("not a date");
+    QCOMPARE(create(QStringLiteral("<Count> <Subject>")),
+             QStringLiteral("/out/3 Re  Invoice 12 2020.pdf"));
+    QVERIFY(m_dialogs->shown.isEmpty());
+
+    QCOMPARE(create(QStringLiteral("<Count> <Received Date>")), QStringLiteral("/out/3  Received Date.pdf"));
+    QCOMPARE(m_dialogs->messageTexts().size(), 1);
+    const QString report = m_dialogs->messageTexts().first();
+    QVERIFY2(report.contains(QStringLiteral("Form3.CreatePDF_File at line 116")), qPrintable(report));
+
+    m_dialogs->clear();
+    m_request.receivedDateTime = QDateTime();  // a message without a usable date
+    create(QStringLiteral("<Received Date>"));
+    QCOMPARE(m_dialogs->messageTexts().size(), 1);
+}
+
+void TestPdfFileName::folderGetsOneSeparator()
+{
+    QCOMPARE(create(QStringLiteral("<Count>"), QStringLiteral("/home/me/PDF")),
+             QStringLiteral("/home/me/PDF/3.pdf"));
+    QCOMPARE(create(QStringLiteral("<Count>"), QStringLiteral("/home/me/PDF/")),
+             QStringLiteral("/home/me/PDF/3.pdf"));
+    // A subject's "/" never makes a folder.
+    m_message.Subject = QStringLiteral("a/b/../c");
+    QCOMPARE(create(QStringLiteral("<Subject>"), QStringLiteral("/x/")), QStringLiteral("/x/a b .. c.pdf"));
+}
+
+void TestPdfFileName::folderAndNameHoldAtMost250Characters()
+{
+    const QString folder = QLatin1Char('/') + QString(38, QLatin1Char('f')) + QLatin1Char('/');
+    m_message.Subject = QString(200, QLatin1Char('s')) + QString(30, QLatin1Char('t'));
+    const QString path = create(QStringLiteral("<Subject>"), folder);
+    QCOMPARE(path, folder + QString(200, QLatin1Char('s')) + QString(10, QLatin1Char('t')) + QStringLiteral(".pdf"));
+
+    // A folder that alone takes the 250 leaves the name to the file system's own limit.
+    const QString deep = QLatin1Char('/') + QString(260, QLatin1Char('d')) + QLatin1Char('/');
+    m_message.Subject = QStringLiteral("kept");
+    QCOMPARE(create(QStringLiteral("<Subject>"), deep), deep + QStringLiteral("kept.pdf"));
+}
+
+void TestPdfFileName::multiByteNamesFitOneFileNameWithRoomForACopyNumber()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    const QString japanese = QStringLiteral("請求書のご案内");  // 3 bytes a character in UTF-8
+    const QString emoji = QString::fromUcs4(U"\U0001F4E7");  // 4 bytes, two UTF-16 units
+    m_message.Subject = japanese.repeated(20) + emoji.repeated(10);
+    const QString path = create(QStringLiteral("<Subject>"), folder);
+    const QString name = path.mid(folder.size());
+    const QByteArray bytes = name.toUtf8();
+    QVERIFY2(bytes.size() + 8 <= 255, bytes.constData());
+    QVERIFY(name.startsWith(japanese.repeated(11)));
+    QCOMPARE(QString::fromUtf8(bytes), name);  // no half character
+    // The name and a copy number really fit the file system.
+    QFile copy(folder + name.chopped(4) + QStringLiteral(" (99999).pdf"));
+    QVERIFY2(copy.open(QIODevice::WriteOnly), qPrintable(copy.errorString()));
+
+    m_message.Subject = QStringLiteral("x") + emoji.repeated(70);
+    const QString cut = create(QStringLiteral("<Subject>"), folder).mid(folder.size()).chopped(4);
+    QVERIFY(!cut.at(cut.size() - 1).isHighSurrogate());
+    QCOMPARE(cut.toUtf8().size(), 1 + 4 * 60);
+}
+
+void TestPdfFileName::emptyNameHandsNothingOff()
+{
+    create(QStringLiteral("<Count>"));
+    m_message.Subject = QStringLiteral(" ?#\"'\r\n ");
+    QCOMPARE(create(QStringLiteral("<Subject>")), QString());
+    QCOMPARE(create(QStringLiteral(" <> ")), QString());
+    QCOMPARE(readPdfWriterHandOff().outputFile, QStringLiteral("/out/3.pdf"));
+    QVERIFY(m_dialogs->shown.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestPdfFileName)
+#include "tst_pdffilename.moc"

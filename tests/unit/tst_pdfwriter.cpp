@@ -1,0 +1,252 @@
+// The PDF writer on real files: never replacing a file, saying when a file could not be
+// written (a vanished folder, a read-only or full file system), and asking for a name when the
+// program handed none off.
+
+#include "platform/PrinterSystem.h"
+#include "platform/ScriptedDialogs.h"
+#include "print/PdfWriterHandOff.h"
+#include "print/TervanePdfWriter.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// Printer system of which only the registration is used.
+class RecordingPrinterSystem : public platform::PrinterSystem {
+public:
+    QStringList printerNames(QString *) override { return names; }
+    std::optional<QString> defaultPrinterName(QString *) override { return std::nullopt; }
+    std::optional<QString> printServiceDefaultName(QString *) override { return std::nullopt; }
+    bool setDefaultPrinter(const QString &, QString *) override { return false; }
+    bool printPdf(const QString &name, const QString &pdf, const QString &title, QString *error) override
+    {
+        const int i = names.indexOf(name);
+        return i >= 0 && printers.at(i)(pdf, title, error);
+    }
+    void addVirtualPrinter(const QString &name, platform::VirtualPrinter print) override
+    {
+        names << name;
+        printers << print;
+    }
+    QStringList names;
+    QList<platform::VirtualPrinter> printers;
+};
+
+}  // namespace
+
+class TestPdfWriter : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void takenNamesGetACopyNumber();
+    void copyNumberStillFitsALongName();
+    void failuresAreReportedAndLeaveNoFile_data();
+    void failuresAreReportedAndLeaveNoFile();
+    void jobGoesToTheHandedOffFile();
+    void withoutHandOffTheUserPicksTheFile();
+    void cancelledSaveWritesNothing();
+    void registeredUnderItsDeviceName();
+
+private:
+    QString source(int size = 5000);
+    QTemporaryDir m_dir;
+    QString m_fullDisk;
+    QString m_readOnly;
+    std::unique_ptr<platform::ScriptedDialogs> m_dialogs;
+};
+
+void TestPdfWriter::initTestCase()
+{
+    // A full disk and a read-only one, as small file systems in a mount namespace of this
+    // test's own, so nothing shows outside it. Only root may make them.
+    if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0
+        || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return;
+    const QString full = m_dir.filePath(QStringLiteral("full"));
+    const QString readOnly = m_dir.filePath(QStringLiteral("readonly"));
+    QDir().mkpath(full);
+    QDir().mkpath(readOnly);
+    if (mount("tmpfs", full.toLocal8Bit(), "tmpfs", 0, "size=8k") == 0)
+        m_fullDisk = full;
+    if (mount("tmpfs", readOnly.toLocal8Bit(), "tmpfs", MS_RDONLY, "size=8k") == 0)
+        m_readOnly = readOnly;
+}
+
+void TestPdfWriter::cleanupTestCase()
+{
+    for (const QString &m : {m_fullDisk, m_readOnly})
+        if (!m.isEmpty())
+            umount(m.toLocal8Bit());
+}
+
+void TestPdfWriter::init()
+{
+    QFile::remove(pdfWriterHandOffPath());
+    m_dialogs = std::make_unique<platform::ScriptedDialogs>();
+}
+
+QString TestPdfWriter::source(int size)
+{
+    static int made = 0;
+    const QString path = m_dir.filePath(QStringLiteral("job%1.pdf").arg(++made));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot make a job file");
+    QByteArray bytes = "%PDF-1.4 job " + QByteArray::number(made) + '\n';
+    bytes += QByteArray(size - bytes.size(), 'x');
+    f.write(bytes);
+    return path;
+}
+
+void TestPdfWriter::takenNamesGetACopyNumber()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("collide"));
+    QDir().mkpath(folder);
+    const QString target = folder + QStringLiteral("/Re Invoice.pdf");
+    QStringList sources, written;
+    for (int i = 0; i < 3; ++i) {
+        sources << source();
+        const PdfWriteResult r = writePdfWithoutOverwriting(sources.last(), target);
+        QVERIFY2(r.written, qPrintable(r.error));
+        written << r.path;
+    }
+    QCOMPARE(written, (QStringList{target, folder + QStringLiteral("/Re Invoice (2).pdf"),
+                                   folder + QStringLiteral("/Re Invoice (3).pdf")}));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(readAll(written[i]), readAll(sources[i]));
+
+    // A name taken by a folder or by a link to nowhere is not free either.
+    QDir().mkpath(folder + QStringLiteral("/dir.pdf"));
+    QFile::link(folder + QStringLiteral("/nowhere"), folder + QStringLiteral("/dir (2).pdf"));
+    QCOMPARE(writePdfWithoutOverwriting(source(), folder + QStringLiteral("/dir.pdf")).path,
+             folder + QStringLiteral("/dir (3).pdf"));
+}
+
+void TestPdfWriter::copyNumberStillFitsALongName()
+{
+    // 248 bytes of name: ".pdf" fits in 255, " (2).pdf" only when the name loses a character.
+    const QString stem = QStringLiteral("料金").repeated(41) + QStringLiteral("ab");
+    const QString target = m_dir.filePath(stem + QStringLiteral(".pdf"));
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        const PdfWriteResult r = writePdfWithoutOverwriting(source(), target);
+        QVERIFY2(r.written, qPrintable(r.error));
+        names << QFileInfo(r.path).fileName();
+    }
+    QCOMPARE(names, (QStringList{stem + QStringLiteral(".pdf"), stem.chopped(1) + QStringLiteral(" (2).pdf"),
+                                 stem.chopped(1) + QStringLiteral(" (3).pdf")}));
+}
+
+void TestPdfWriter::failuresAreReportedAndLeaveNoFile_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("vanished folder") << "vanished" << "does not exist";
+    QTest::newRow("read-only file system") << "readonly" << "";
+    QTest::newRow("full disk") << "full" << "No space left on device";
+}
+
+void TestPdfWriter::failuresAreReportedAndLeaveNoFile()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, reason);
+    QString folder = m_dir.filePath(where);
+    if (where == QLatin1String("vanished")) {
+        QDir().mkpath(folder);
+        QDir(folder).removeRecursively();
+    } else if (where == QLatin1String("full") && m_fullDisk.isEmpty()) {
+        QSKIP("making a small full file system needs root");
+    } else if (where == QLatin1String("readonly") && m_readOnly.isEmpty()) {
+        QDir().mkpath(folder);  // without root: a folder without write permission
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const QString target = folder + QStringLiteral("/message.pdf");
+    const PdfWriteResult r = writePdfWithoutOverwriting(source(64 * 1024), target);
+    QVERIFY(!r.written);
+    QVERIFY2(r.error.contains(target) && r.error.contains(reason), qPrintable(r.error));
+    QVERIFY(!QFile::exists(target));
+
+    QString error;
+    writePdfWriterHandOff(target);
+    QVERIFY(!printOnPdfWriter(source(64 * 1024), QStringLiteral("Subject"), &error));
+    QVERIFY2(error.contains(target), qPrintable(error));
+}
+
+void TestPdfWriter::jobGoesToTheHandedOffFile()
+{
+    const QString target = m_dir.filePath(QStringLiteral("1 - 12-06-2026 請求書.pdf"));
+    writePdfWriterHandOff(target);
+    const QString job = source();
+    QString error;
+    QVERIFY2(printOnPdfWriter(job, QStringLiteral("請求書"), &error), qPrintable(error));
+    QCOMPARE(readAll(target), readAll(job));
+    QVERIFY(m_dialogs->shown.isEmpty());
+    // The same hand-off again (a name that came out empty) keeps the first file.
+    QVERIFY(printOnPdfWriter(source(), QStringLiteral("請求書"), &error));
+    QCOMPARE(readAll(target), readAll(job));
+    QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("1 - 12-06-2026 請求書 (2).pdf"))));
+}
+
+void TestPdfWriter::withoutHandOffTheUserPicksTheFile()
+{
+    const QString picked = m_dir.filePath(QStringLiteral("picked"));
+    m_dialogs->saveNames.enqueue(picked);
+    QString error;
+    const QString job = source();
+    QVERIFY2(printOnPdfWriter(job, QStringLiteral("Re: Lunch?"), &error), qPrintable(error));
+    QCOMPARE(readAll(picked + QStringLiteral(".pdf")), readAll(job));
+    QCOMPARE(m_dialogs->shown.size(), 1);
+    const auto &dialog = m_dialogs->shown.first();
+    QCOMPARE(dialog.kind, platform::ScriptedDialogs::Shown::SaveFileDialog);
+    QCOMPARE(QFileInfo(dialog.request.detailedText).fileName(), QStringLiteral("Re  Lunch.pdf"));
+    QCOMPARE(dialog.request.text, QStringLiteral("PDF files (*.pdf)"));
+
+    // "BypassSaveAs" other than "1" also asks, starting in the folder last handed off.
+    writePdfWriterHandOff(m_dir.filePath(QStringLiteral("old.pdf")));
+    QSettings(pdfWriterHandOffPath(), QSettings::IniFormat).setValue(QStringLiteral("BypassSaveAs"), QStringLiteral("0"));
+    m_dialogs->saveNames.enqueue(picked + QStringLiteral(".PDF"));
+    QVERIFY(printOnPdfWriter(source(), QStringLiteral("x"), &error));
+    QCOMPARE(QFileInfo(m_dialogs->shown.last().request.detailedText).absolutePath(), m_dir.path());
+    QVERIFY(QFile::exists(picked + QStringLiteral(".PDF")));
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("old.pdf"))));
+}
+
+void TestPdfWriter::cancelledSaveWritesNothing()
+{
+    QString error;
+    const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
+    QVERIFY(!printOnPdfWriter(source(), QStringLiteral("Subject"), &error));
+    QVERIFY2(error.contains(QStringLiteral("No file name")), qPrintable(error));
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), before.size() + 1);  // the job file only
+}
+
+void TestPdfWriter::registeredUnderItsDeviceName()
+{
+    RecordingPrinterSystem system;
+    registerPdfWriter(system);
+    QCOMPARE(system.names, QStringList{QStringLiteral("Tervane PDF Writer")});
+    const QString target = m_dir.filePath(QStringLiteral("registered.pdf"));
+    writePdfWriterHandOff(target);
+    QString error;
+    const QString job = source();
+    QVERIFY2(system.printPdf(QStringLiteral("Tervane PDF Writer"), job, QStringLiteral("t"), &error),
+             qPrintable(error));
+    QCOMPARE(readAll(target), readAll(job));
+}
+
+QTEST_GUILESS_MAIN(TestPdfWriter)
+#include "tst_pdfwriter.moc"
