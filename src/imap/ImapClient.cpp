@@ -4,8 +4,6 @@
 #include "imap/ImapEndpoint.h"
 #include "imap/ModifiedUtf7.h"
 
-#include <QPointer>
-
 using namespace ImapClientDetail;
 
 ImapClient::ImapClient(QObject *parent)
@@ -20,7 +18,7 @@ ImapClient::ImapClient(QObject *parent)
 ImapClient::~ImapClient()
 {
     // Handlers of our signals may touch a half-destroyed object: raise none from here.
-    endConnection(std::move(m_connection), false, nullptr);
+    endConnection(std::move(m_connection), platform::LifeToken(), false);
 }
 
 void ImapClient::setSsl(bool on) { m_ssl = on; }
@@ -48,20 +46,21 @@ int ImapClient::messageCount() const
 
 int ImapClient::connectToServer(const QString &host)
 {
-    // A new generation at once: a call still waiting on the old connection (we may be inside
-    // one of its signals) sees that it was replaced.
-    const quint64 generation = ++m_generation;
+    // A new life at once: a call still waiting on the old connection (we may be inside one of
+    // its signals) sees that it was replaced.
+    m_connectionLife.renew();
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("Connect to %1:%2").arg(host).arg(m_port);
     discardFetchesAhead();
-    bool aborted = false;
-    if (!endConnection(std::move(m_connection), true, &aborted))
+    const platform::WaitOutcome ending = endConnection(std::move(m_connection), life, true);
+    if (!life.ownerAlive())
         return 0;
-    if (m_generation != generation) {
+    if (ending == platform::WaitOutcome::Gone) {
         setError(what + QStringLiteral(" failed: another connect or disconnect was made while the "
                                        "old connection was being closed"));
         return 0;
     }
-    if (aborted) {
+    if (ending == platform::WaitOutcome::Aborted) {
         setError(what + QStringLiteral(": Operation aborted"));
         return 0;
     }
@@ -74,11 +73,11 @@ int ImapClient::connectToServer(const QString &host)
         setError(what + QStringLiteral(" failed: no host name or an invalid port"));
         return 0;
     }
-    if (!startCall(generation, what) || !openSocket(generation, host.trimmed()))
+    if (!startCall(life, what) || !openSocket(life, host.trimmed()))
         return 0;
     const WaitSpec greeting{[this] { return m_connection->tracker.greeting().has_value(); },
                             what + QStringLiteral(" (waiting for the server's greeting)")};
-    if (!waitFor(generation, greeting))
+    if (!waitFor(life, greeting))
         return 0;
     const ImapResponse &answer = *m_connection->tracker.greeting();
     if (answer.status != ImapStatus::Ok && answer.status != ImapStatus::Preauth) {
@@ -92,7 +91,8 @@ int ImapClient::connectToServer(const QString &host)
 
 void ImapClient::disconnect()
 {
-    const quint64 generation = ++m_generation;
+    m_connectionLife.renew();
+    const platform::LifeToken life = m_connectionLife.token();
     discardFetchesAhead();
     std::unique_ptr<Connection> connection = std::move(m_connection);
     if (!connection) {
@@ -100,12 +100,10 @@ void ImapClient::disconnect()
         return;
     }
     const QString where = connection->where;
-    bool aborted = false;
-    if (!endConnection(std::move(connection), true, &aborted))
-        return;
-    if (m_generation != generation)
-        return;  // a connect made meanwhile reports its own outcome
-    setSuccess(aborted ? QStringLiteral("OK: disconnected from %1 (without waiting for LOGOUT)").arg(where)
+    const platform::WaitOutcome ending = endConnection(std::move(connection), life, true);
+    if (ending == platform::WaitOutcome::Gone)
+        return;  // destroyed, or a connect made meanwhile reports its own outcome
+    setSuccess(ending == platform::WaitOutcome::Aborted ? QStringLiteral("OK: disconnected from %1 (without waiting for LOGOUT)").arg(where)
                        : QStringLiteral("OK: disconnected from %1").arg(where));
 }
 
@@ -113,11 +111,11 @@ void ImapClient::disconnect()
 
 QString ImapClient::sendRawCommand(const QString &commandText)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QByteArray line = commandText.toUtf8();
     const QByteArray verb = line.left(line.indexOf(' ')).toUpper();
     const QString what = QStringLiteral("Command %1").arg(QString::fromUtf8(verb.left(40)));
-    if (!startCall(generation, what) || !requireConnection(generation, what))
+    if (!startCall(life, what) || !requireConnection(life, what))
         return QString();
     if (line.contains('\r') || line.contains('\n') || line.contains('\0') || line.trimmed().isEmpty()) {
         setError(what + QStringLiteral(" failed: a raw command must be one non-empty line"));
@@ -128,7 +126,7 @@ QString ImapClient::sendRawCommand(const QString &commandText)
         plan.kind = ImapPendingCommand::Kind::Select;
         discardFetchesAhead();
     }
-    const Command command = runCommand(generation, plan);
+    const Command command = runCommand(life, plan);
     if (!command)
         return QString();
     if (!command->succeeded()) {
@@ -141,9 +139,9 @@ QString ImapClient::sendRawCommand(const QString &commandText)
 
 int ImapClient::login(const QString &user, const QString &password)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("LOGIN");
-    if (!startCall(generation, what) || !requireConnection(generation, what))
+    if (!startCall(life, what) || !requireConnection(life, what))
         return 0;
     const QByteArray userBytes = user.toUtf8();
     const QByteArray passwordBytes = password.toUtf8();
@@ -153,13 +151,14 @@ int ImapClient::login(const QString &user, const QString &password)
     }
     discardFetchesAhead();
     // Whatever is said about this login, the password stays out of it.
-    QPointer<ImapClient> self(this);
     m_secret = passwordBytes;
     const CommandSpec plan{{text("LOGIN "), astring(userBytes), text(" "), astring(passwordBytes)},
                            ImapPendingCommand::Kind::Other, 0, false, what};
-    const Command command = runCommand(generation, plan);
+    const Command command = runCommand(life, plan);
     int result = 0;
-    if (self && command) {
+    if (!life.ownerAlive())
+        return 0;
+    if (command) {
         if (command->succeeded()) {
             setSuccess(QStringLiteral("OK: logged in as %1 (%2)").arg(user, command->completion->text));
             result = 1;
@@ -167,21 +166,20 @@ int ImapClient::login(const QString &user, const QString &password)
             setError(commandFailure(what, *command));
         }
     }
-    if (self)
-        m_secret.clear();
+    m_secret.clear();
     return result;
 }
 
 std::optional<QList<MailboxInfo>> ImapClient::listMailboxes(const QString &reference, const QString &pattern)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("LIST");
-    if (!startCall(generation, what) || !requireConnection(generation, what))
+    if (!startCall(life, what) || !requireConnection(life, what))
         return std::nullopt;
     const CommandSpec plan{{text("LIST "), astring(encodeMailboxName(reference)), text(" "),
                             astring(encodeMailboxName(pattern))},
                            ImapPendingCommand::Kind::Other, 0, false, what};
-    const Command command = runCommand(generation, plan);
+    const Command command = runCommand(life, plan);
     if (!command)
         return std::nullopt;
     if (!command->succeeded()) {
@@ -209,15 +207,15 @@ std::optional<QList<MailboxInfo>> ImapClient::listMailboxes(const QString &refer
 
 int ImapClient::selectMailbox(const QString &name)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("EXAMINE \"%1\"").arg(name);
-    if (!startCall(generation, what) || !requireConnection(generation, what))
+    if (!startCall(life, what) || !requireConnection(life, what))
         return 0;
     // Answers still due for the old mailbox mean nothing in the new one.
     discardFetchesAhead();
     const CommandSpec plan{{text("EXAMINE "), astring(encodeMailboxName(name))},
                            ImapPendingCommand::Kind::Select, 0, false, what};
-    const Command command = runCommand(generation, plan);
+    const Command command = runCommand(life, plan);
     if (!command)
         return 0;
     if (!command->succeeded()) {
