@@ -37,9 +37,9 @@ void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificat
 
 QString ImapClient::lastErrorText() const { return m_lastError; }
 
-int ImapClient::messageCount() const
+qint64 ImapClient::messageCount() const
 {
-    return m_connection ? int(m_connection->tracker.messageCount()) : 0;
+    return m_connection ? m_connection->tracker.messageCount() : 0;
 }
 
 // ---- connecting ------------------------------------------------------------------------------

@@ -63,7 +63,9 @@ public:
     int login(const QString &user, const QString &password);  // 1 = logged in
     std::optional<QList<MailboxInfo>> listMailboxes(const QString &reference, const QString &pattern);
     int selectMailbox(const QString &name);  // EXAMINE (read-only); 1 = selected
-    int messageCount() const;                // messages in the selected mailbox, 0 when none
+    // Messages in the selected mailbox, 0 when none. Carried whole as the server sent it, which
+    // may be more than an int holds: the caller decides what it can take.
+    qint64 messageCount() const;
 
     // Fetches message n (1-based) of the selected mailbox. Nothing is sent for a number outside
     // the mailbox.

@@ -101,7 +101,7 @@ std::optional<FetchedMessage> ImapClient::fetchMessage(int sequenceNumber)
         setError(what + QStringLiteral(" failed: no mailbox is selected"));
         return std::nullopt;
     }
-    const int count = messageCount();
+    const qint64 count = messageCount();
     if (sequenceNumber < 1 || sequenceNumber > count) {
         setError(what + QStringLiteral(" failed: the mailbox has no message with that number (it holds %1)").arg(count));
         return std::nullopt;

@@ -170,6 +170,17 @@ QByteArray readWord(const QByteArray &raw, qsizetype &pos)
     return raw.mid(begin, pos - begin);
 }
 
+bool isDigits(const QByteArray &word)
+{
+    if (word.isEmpty())
+        return false;
+    for (char c : word) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
 // Tags and keywords are atoms: a quote or bracket in one means the line is not IMAP.
 bool isPlainWord(const QByteArray &word)
 {
@@ -256,10 +267,12 @@ Outcome parseUntagged(const QByteArray &raw, qsizetype &pos, ImapResponse &respo
     if (word.isEmpty())
         return fail(error, pos >= raw.size() ? Outcome::Incomplete : Outcome::Malformed,
                     QStringLiteral("untagged response without content"));
-    bool isNumber = false;
-    const qint64 number = word.toLongLong(&isNumber);
-    if (isNumber && number >= 0) {
-        response.number = number;
+    if (isDigits(word)) {
+        // A count beyond any integer this program carries is refused, not read as a keyword.
+        bool fits = false;
+        response.number = word.toLongLong(&fits);
+        if (!fits)
+            return fail(error, Outcome::Malformed, QStringLiteral("a number too large to carry"));
         skipSpaces(raw, pos);
         word = readWord(raw, pos);
         if (word.isEmpty())

@@ -76,6 +76,8 @@ private slots:
     void destroyedInsideAbortCheckDuringFetch();
     void fetchAheadSendsEarlyAndSurvivesUnsolicitedData();
     void abortDuringFetchAheadKeepsTheAnswer();
+    void hugeMessageCountsAreCarriedWhole_data();
+    void hugeMessageCountsAreCarriedWhole();
 
 private:
     ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
@@ -482,6 +484,36 @@ void TestImapClientFaults::abortDuringFetchAheadKeepsTheAnswer()
         QCOMPARE(subjectOf(client.fetchMessage(number)), QStringLiteral("Scripted message %1").arg(number));
     // The aborted answer was kept and used: message 1 was asked for once.
     QCOMPARE(commandsStartingWith(*m_server, "FETCH 1 "), 1);
+}
+
+void TestImapClientFaults::hugeMessageCountsAreCarriedWhole_data()
+{
+    QTest::addColumn<QByteArray>("count");
+    QTest::newRow("just past a signed int") << QByteArray("2147483648");
+    QTest::newRow("past an unsigned int") << QByteArray("4294967298");
+    QTest::newRow("beyond 64 bits") << QByteArray("99999999999999999999");
+}
+
+void TestImapClientFaults::hugeMessageCountsAreCarriedWhole()
+{
+    QFETCH(QByteArray, count);
+    m_server->on("EXAMINE", [count](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send("* " + count + " EXISTS\r\n" + tag + " OK [READ-ONLY] Examine completed\r\n");
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QCOMPARE(client.login("user", "secret"), 1);
+    bool fits = false;
+    const qint64 expected = count.toLongLong(&fits);
+    if (!fits) {
+        QVERIFY(client.selectMailbox("INBOX") != 1);
+        QVERIFY2(client.lastErrorText().contains("too large"), qPrintable(client.lastErrorText()));
+        QCOMPARE(client.messageCount(), 0);
+        return;
+    }
+    QCOMPARE(client.selectMailbox("INBOX"), 1);
+    QCOMPARE(client.messageCount(), expected);
+    QVERIFY2(client.lastErrorText().contains(QString::fromLatin1(count)), qPrintable(client.lastErrorText()));
 }
 
 QTEST_GUILESS_MAIN(TestImapClientFaults)
