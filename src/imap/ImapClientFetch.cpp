@@ -154,6 +154,11 @@ std::optional<FetchedMessage> ImapClient::messageFrom(const ImapPendingCommand &
             data.internalDate = part->internalDate;
     }
     if (!data.hasBody) {
+        if (m_connection && m_connection->tracker.bye()) {
+            setError(QStringLiteral("FETCH %1 failed: the server is closing the connection (BYE %2)")
+                         .arg(number).arg(m_connection->tracker.bye()->text));
+            return std::nullopt;
+        }
         setError(QStringLiteral("FETCH %1 failed: the server sent no message (was it deleted?)").arg(number));
         return std::nullopt;
     }

@@ -54,7 +54,7 @@ struct ImapClient::Connection {
     QByteArray newTag() { return "Q" + QByteArray::number(nextTag++); }
 
     // Reads what has arrived and hands every complete response to the tracker. False when the
-    // server sent something that is not IMAP; error says what.
+    // server sent something that is not IMAP or is out of step; error says what.
     bool pump(bool *receivedBytes, QString *error);
 };
 

@@ -34,13 +34,18 @@ bool ImapClient::Connection::pump(bool *receivedBytes, QString *error)
     while (const std::optional<QByteArray> raw = reader.takeResponse()) {
         ImapParseResult parsed = parseImapResponse(*raw);
         if (parsed.outcome != ImapParseResult::Outcome::Complete) {
-            *error = parsed.error + QStringLiteral(" in \"%1\"").arg(QString::fromUtf8(raw->left(80)).trimmed());
+            *error = QStringLiteral("the server's answer could not be read (%1 in \"%2\")")
+                         .arg(parsed.error, QString::fromUtf8(raw->left(80)).trimmed());
             return false;
         }
         tracker.dispatch(*raw, std::move(parsed.response));
+        if (tracker.sawUnexpectedReply()) {
+            *error = QStringLiteral("the server sent an unexpected reply, to a command this program never sent");
+            return false;
+        }
     }
     if (reader.hasError()) {
-        *error = reader.errorText();
+        *error = QStringLiteral("the server's answer could not be read (%1)").arg(reader.errorText());
         return false;
     }
     return true;
@@ -178,8 +183,7 @@ void ImapClient::readSlice(const WaitSpec &plan, platform::Deadline &silence, in
     bool received = false;
     QString protocolError;
     if (!connection.pump(&received, &protocolError)) {
-        *failure = plan.what + QStringLiteral(" failed: the server's answer could not be read (%1); "
-                                              "connection closed").arg(protocolError);
+        *failure = plan.what + QStringLiteral(" failed: %1; connection closed").arg(protocolError);
         return;
     }
     if (received)

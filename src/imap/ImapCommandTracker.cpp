@@ -41,8 +41,10 @@ void ImapCommandTracker::finish(ImapResponse response, const QByteArray &raw)
 {
     const auto found = std::find_if(m_outstanding.begin(), m_outstanding.end(),
                                     [&](const Command &c) { return c->tag == response.tag; });
-    if (found == m_outstanding.end())
-        return;  // an answer to nothing we sent; nothing can wait for it
+    if (found == m_outstanding.end()) {
+        m_unexpectedReply = true;
+        return;
+    }
     const Command command = *found;
     m_outstanding.erase(found);
     if (m_awaitingContinuation == command)

@@ -58,6 +58,9 @@ public:
 
     qsizetype outstandingCount() const { return qsizetype(m_outstanding.size()); }
 
+    // A tagged reply whose tag matches no command sent: the conversation is out of step.
+    bool sawUnexpectedReply() const { return m_unexpectedReply; }
+
 private:
     void finish(ImapResponse response, const QByteArray &raw);
     void handleUntagged(const QByteArray &raw, ImapResponse response);
@@ -71,5 +74,6 @@ private:
     std::optional<ImapResponse> m_greeting;
     std::optional<ImapResponse> m_bye;
     bool m_selected = false;
+    bool m_unexpectedReply = false;
     qint64 m_messageCount = 0;
 };

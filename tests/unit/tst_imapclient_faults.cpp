@@ -78,6 +78,7 @@ private slots:
     void abortDuringFetchAheadKeepsTheAnswer();
     void hugeMessageCountsAreCarriedWhole_data();
     void hugeMessageCountsAreCarriedWhole();
+    void repliesOutOfStepSayWhatHappened();
 
 private:
     ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
@@ -514,6 +515,31 @@ void TestImapClientFaults::hugeMessageCountsAreCarriedWhole()
     QCOMPARE(client.selectMailbox("INBOX"), 1);
     QCOMPARE(client.messageCount(), expected);
     QVERIFY2(client.lastErrorText().contains(QString::fromLatin1(count)), qPrintable(client.lastErrorText()));
+}
+
+// A reply to a command never sent, and a BYE in place of the message: the error says so, and
+// neither waits for the silence limit nor blames the message.
+void TestImapClientFaults::repliesOutOfStepSayWhatHappened()
+{
+    m_server->on("FETCH", [](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        if (arguments.startsWith("1 "))
+            session.send("ZZ9 OK Fetch completed\r\n");
+        else
+            session.send("* BYE Server shutting down\r\n" + tag + " OK Fetch completed\r\n");
+    });
+    ImapClient &client = newClient(5000, 3000);
+    connectLoginSelect();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY2(client.lastErrorText().contains("unexpected reply"), qPrintable(client.lastErrorText()));
+    QVERIFY(elapsed.elapsed() < 3000);
+    QVERIFY(client.sendRawCommand("NOOP").isEmpty());  // out of step: the connection was closed
+
+    connectLoginSelect();
+    QVERIFY(!client.fetchMessage(2));
+    QVERIFY2(client.lastErrorText().contains("BYE Server shutting down"), qPrintable(client.lastErrorText()));
+    QVERIFY(!client.lastErrorText().contains("deleted"));
 }
 
 QTEST_GUILESS_MAIN(TestImapClientFaults)
