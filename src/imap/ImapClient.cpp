@@ -160,7 +160,7 @@ int ImapClient::login(const QString &user, const QString &password)
         return 0;
     if (command) {
         if (command->succeeded()) {
-            setSuccess(QStringLiteral("OK: logged in as %1 (%2)").arg(user, command->completion->text));
+            setSuccess(QStringLiteral("OK: logged in as %1 (%2)").arg(user, serverText(command->completion->text)));
             result = 1;
         } else {
             setError(commandFailure(what, *command));
@@ -233,7 +233,8 @@ void ImapClient::setSuccess(const QString &text) { m_lastError = redacted(text);
 
 QString ImapClient::redacted(QString text) const
 {
-    // Too short a password would blank out ordinary letters; such a one cannot be protected.
+    // Too short a password would blank out ordinary letters; the server's text, the only place
+    // such a one could come from, is withheld by serverText instead.
     if (m_secret.size() < 3)
         return text;
     const QString plain = QString::fromUtf8(m_secret);
@@ -242,14 +243,41 @@ QString ImapClient::redacted(QString text) const
     return text;
 }
 
+// Text the server sent, for an error text. While the password is in flight the server may echo
+// it, whole or in pieces: every run of three or more characters that also occurs in the
+// password is masked, and with a shorter password the server's text is left out.
+QString ImapClient::serverText(const QString &text) const
+{
+    if (m_secret.isEmpty())
+        return text;
+    const QString secret = QString::fromUtf8(m_secret);
+    constexpr qsizetype shortestPiece = 3;
+    if (secret.size() < shortestPiece)
+        return QStringLiteral("(text withheld)");
+    QString masked;
+    for (qsizetype i = 0; i < text.size();) {
+        qsizetype length = 0;
+        while (i + length < text.size() && secret.contains(QStringView(text).mid(i, length + 1)))
+            ++length;
+        if (length >= shortestPiece) {
+            masked += QStringLiteral("***");
+            i += length;
+        } else {
+            masked += text.at(i);
+            ++i;
+        }
+    }
+    return masked;
+}
+
 QString ImapClient::commandFailure(const QString &what, const ImapPendingCommand &command) const
 {
     const ImapResponse &answer = *command.completion;
     QString text = what + QStringLiteral(" failed: the server answered ") + imapStatusName(answer.status);
     if (!answer.code.isEmpty())
-        text += QStringLiteral(" [%1]").arg(QString::fromUtf8(answer.code));
+        text += QStringLiteral(" [%1]").arg(serverText(QString::fromUtf8(answer.code)));
     if (!answer.text.isEmpty())
-        text += QLatin1Char(' ') + answer.text;
+        text += QLatin1Char(' ') + serverText(answer.text);
     return text;
 }
 

@@ -129,6 +129,7 @@ private:
     void setError(const QString &text);
     void setSuccess(const QString &text);
     QString redacted(QString text) const;
+    QString serverText(const QString &text) const;
     QString commandFailure(const QString &what, const ImapPendingCommand &command) const;
     QString connectionLostText(const QString &what) const;
 

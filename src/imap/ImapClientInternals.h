@@ -54,8 +54,9 @@ struct ImapClient::Connection {
     QByteArray newTag() { return "Q" + QByteArray::number(nextTag++); }
 
     // Reads what has arrived and hands every complete response to the tracker. False when the
-    // server sent something that is not IMAP or is out of step; error says what.
-    bool pump(bool *receivedBytes, QString *error);
+    // server sent something that is not IMAP or is out of step; error says what, quoting the
+    // start of unreadable data only when quoteData.
+    bool pump(bool *receivedBytes, QString *error, bool quoteData = true);
 };
 
 struct ImapClient::CommandSpec {

@@ -24,7 +24,7 @@ qint64 fetchNumberOfLine(const QByteArray &line)
 
 }  // namespace
 
-bool ImapClient::Connection::pump(bool *receivedBytes, QString *error)
+bool ImapClient::Connection::pump(bool *receivedBytes, QString *error, bool quoteData)
 {
     const QByteArray bytes = socket->readAll();
     if (!bytes.isEmpty()) {
@@ -34,8 +34,10 @@ bool ImapClient::Connection::pump(bool *receivedBytes, QString *error)
     while (const std::optional<QByteArray> raw = reader.takeResponse()) {
         ImapParseResult parsed = parseImapResponse(*raw);
         if (parsed.outcome != ImapParseResult::Outcome::Complete) {
-            *error = QStringLiteral("the server's answer could not be read (%1 in \"%2\")")
-                         .arg(parsed.error, QString::fromUtf8(raw->left(80)).trimmed());
+            QString detail = parsed.error;
+            if (quoteData)
+                detail += QStringLiteral(" in \"%1\"").arg(QString::fromUtf8(raw->left(80)).trimmed());
+            *error = QStringLiteral("the server's answer could not be read (%1)").arg(detail);
             return false;
         }
         tracker.dispatch(*raw, std::move(parsed.response));
@@ -182,7 +184,8 @@ void ImapClient::readSlice(const WaitSpec &plan, platform::Deadline &silence, in
         connection.socket->waitForReadyRead(ms);
     bool received = false;
     QString protocolError;
-    if (!connection.pump(&received, &protocolError)) {
+    // Bytes received while the password is in flight may echo it: they are never quoted.
+    if (!connection.pump(&received, &protocolError, m_secret.isEmpty())) {
         *failure = plan.what + QStringLiteral(" failed: %1; connection closed").arg(protocolError);
         return;
     }
@@ -193,7 +196,7 @@ void ImapClient::readSlice(const WaitSpec &plan, platform::Deadline &silence, in
     if (connection.socket->state() != QAbstractSocket::ConnectedState) {
         QString reason = QStringLiteral("the server closed the connection");
         if (connection.tracker.bye())
-            reason += QStringLiteral(" (BYE %1)").arg(connection.tracker.bye()->text);
+            reason += QStringLiteral(" (BYE %1)").arg(serverText(connection.tracker.bye()->text));
         *failure = plan.what + QStringLiteral(" failed: ") + reason;
         return;
     }

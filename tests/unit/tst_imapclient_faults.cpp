@@ -79,6 +79,8 @@ private slots:
     void hugeMessageCountsAreCarriedWhole_data();
     void hugeMessageCountsAreCarriedWhole();
     void repliesOutOfStepSayWhatHappened();
+    void loginErrorsHoldNoPieceOfThePassword_data();
+    void loginErrorsHoldNoPieceOfThePassword();
 
 private:
     ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
@@ -540,6 +542,34 @@ void TestImapClientFaults::repliesOutOfStepSayWhatHappened()
     QVERIFY(!client.fetchMessage(2));
     QVERIFY2(client.lastErrorText().contains("BYE Server shutting down"), qPrintable(client.lastErrorText()));
     QVERIFY(!client.lastErrorText().contains("deleted"));
+}
+
+void TestImapClientFaults::loginErrorsHoldNoPieceOfThePassword_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("answer");  // %1 stands for the tag, %2 for the password
+    const QByteArray longPassword = "probe-secret-1234-5678-9abc-defg-hijk-lmno-pqrs-tuvw-xyz";
+    QTest::newRow("unreadable echo") << longPassword << QByteArray("* LIST (\\Noselect) \"/\" ((%2\r\n");
+    QTest::newRow("echo cut short") << longPassword << QByteArray("%1 NO [AUTHENTICATIONFAILED] not probe-secret-12\r\n");
+    QTest::newRow("echo in the code") << longPassword << QByteArray("%1 NO [lmno-pqrs] Authentication failed.\r\n");
+    QTest::newRow("short password") << QByteArray("q7") << QByteArray("%1 NO Authentication failed for q7\r\n");
+}
+
+void TestImapClientFaults::loginErrorsHoldNoPieceOfThePassword()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(QByteArray, answer);
+    m_server->on("LOGIN", [answer, password](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send(QByteArray(answer).replace("%1", tag).replace("%2", password));
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QVERIFY(client.login("user", QString::fromUtf8(password)) != 1);
+    const QString error = client.lastErrorText();
+    QVERIFY2(error.startsWith("LOGIN failed"), qPrintable(error));
+    const qsizetype piece = qMin<qsizetype>(password.size(), 4);
+    for (qsizetype i = 0; i + piece <= password.size(); ++i)
+        QVERIFY2(!error.contains(QString::fromUtf8(password.mid(i, piece))), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestImapClientFaults)
