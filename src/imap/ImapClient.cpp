@@ -13,6 +13,7 @@ ImapClient::ImapClient(QObject *parent)
     if (!caFile.isEmpty())
         m_extraCaCertificates = QSslCertificate::fromPath(caFile, QSsl::Pem,
                                                           QSslCertificate::PatternSyntax::FixedString);
+    prepareTlsConfiguration();
 }
 
 ImapClient::~ImapClient()
@@ -33,6 +34,7 @@ void ImapClient::setTimeouts(int connectMs, int responseMs)
 void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
 {
     m_extraCaCertificates = certificates;
+    prepareTlsConfiguration();
 }
 
 QString ImapClient::lastErrorText() const { return m_lastError; }

@@ -16,6 +16,7 @@
 #include <QMap>
 #include <QObject>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -106,6 +107,7 @@ private:
     bool isCurrent(const platform::LifeToken &life) const;
     bool requireConnection(const platform::LifeToken &life, const QString &what);
 
+    void prepareTlsConfiguration();
     bool openSocket(const platform::LifeToken &life, const QString &host);
     bool waitForEncrypted(const platform::LifeToken &life, const QString &what, platform::Deadline &deadline);
     bool waitFor(const platform::LifeToken &life, const WaitSpec &plan);
@@ -142,6 +144,7 @@ private:
     int m_connectTimeoutMs = 20000;
     int m_responseTimeoutMs = 60000;
     QList<QSslCertificate> m_extraCaCertificates;
+    QSslConfiguration m_tlsConfiguration;
     QString m_lastError;
     QByteArray m_secret;  // the password while LOGIN runs, to keep it out of every error text
 

@@ -12,12 +12,6 @@ using namespace ImapClientDetail;
 
 namespace {
 
-const QList<QSslCertificate> &systemCaCertificates()
-{
-    static const QList<QSslCertificate> certificates = QSslConfiguration::systemCaCertificates();
-    return certificates;
-}
-
 QString describeSslErrors(const QList<QSslError> &errors)
 {
     QStringList texts;
@@ -28,6 +22,28 @@ QString describeSslErrors(const QList<QSslError> &errors)
 }
 
 }  // namespace
+
+namespace {
+
+const QList<QSslCertificate> &systemCaCertificates()
+{
+    static const QList<QSslCertificate> certificates = QSslConfiguration::systemCaCertificates();
+    return certificates;
+}
+
+}  // namespace
+
+// Reading the system's CA folder takes a few hundred milliseconds: done here, when the client
+// is made or its trusted certificates change, so that no connect spends that time between two
+// abort checks.
+void ImapClient::prepareTlsConfiguration()
+{
+    m_tlsConfiguration = QSslConfiguration::defaultConfiguration();
+    if (!m_extraCaCertificates.isEmpty())
+        m_tlsConfiguration.setCaCertificates(systemCaCertificates() + m_extraCaCertificates);
+    // Never relaxed: a server whose certificate does not verify is not talked to.
+    m_tlsConfiguration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+}
 
 bool ImapClient::openSocket(const platform::LifeToken &life, const QString &host)
 {
@@ -56,12 +72,7 @@ bool ImapClient::openSocket(const platform::LifeToken &life, const QString &host
     connection->where = where;
     connection->socket = std::make_unique<QSslSocket>();
     QSslSocket &socket = *connection->socket;
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    if (!m_extraCaCertificates.isEmpty())
-        configuration.setCaCertificates(systemCaCertificates() + m_extraCaCertificates);
-    // Never relaxed: a server whose certificate does not verify is not talked to.
-    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    socket.setSslConfiguration(configuration);
+    socket.setSslConfiguration(m_tlsConfiguration);
     Connection *raw = connection.get();
     QObject::connect(&socket, &QSslSocket::sslErrors, &socket,
                      [raw](const QList<QSslError> &errors) { raw->sslErrors += errors; });

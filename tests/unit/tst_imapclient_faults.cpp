@@ -58,6 +58,8 @@ private slots:
     void init();
     void cleanup();
 
+    // First: it needs a process that has not connected yet.
+    void firstConnectChecksForStopThroughout();
     void plainConnectAndUntrustedCertificateFail();
     void slowTcpConnectSucceeds();
     void greetingFaults_data();
@@ -120,6 +122,23 @@ void TestImapClientFaults::connectLoginSelect()
     QCOMPARE(client.login("user", "secret"), 1);
     QCOMPARE(client.selectMailbox("INBOX"), 1);
     QCOMPARE(client.messageCount(), 3);
+}
+
+// Nothing a connect does (the trusted certificates included) may keep Stop unanswered for long.
+void TestImapClientFaults::firstConnectChecksForStopThroughout()
+{
+    ImapClient &client = newClient();
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> checks;
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) { checks.append(clock.elapsed()); });
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    checks.append(clock.elapsed());
+    qint64 longestGap = 0;
+    for (qsizetype i = 1; i < checks.size(); ++i)
+        longestGap = qMax(longestGap, checks[i] - checks[i - 1]);
+    qDebug() << "longest time between abort checks during the first connect:" << longestGap << "ms";
+    QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
 }
 
 void TestImapClientFaults::plainConnectAndUntrustedCertificateFail()
