@@ -44,6 +44,11 @@ qint64 ImapClient::messageCount() const
     return m_connection ? m_connection->tracker.messageCount() : 0;
 }
 
+qint64 ImapClient::droppedResponseCount() const
+{
+    return m_connection ? m_connection->tracker.droppedCount() : 0;
+}
+
 // ---- connecting ------------------------------------------------------------------------------
 
 int ImapClient::connectToServer(const QString &host)
@@ -123,7 +128,7 @@ QString ImapClient::sendRawCommand(const QString &commandText)
         setError(what + QStringLiteral(" failed: a raw command must be one non-empty line"));
         return QString();
     }
-    CommandSpec plan{{text(line)}, ImapPendingCommand::Kind::Other, 0, true, what};
+    CommandSpec plan{{text(line)}, ImapPendingCommand::Kind::Other, 0, true, what, verb};
     if (verb == "SELECT" || verb == "EXAMINE") {
         plan.kind = ImapPendingCommand::Kind::Select;
         discardFetchesAhead();
@@ -180,7 +185,7 @@ std::optional<QList<MailboxInfo>> ImapClient::listMailboxes(const QString &refer
         return std::nullopt;
     const CommandSpec plan{{text("LIST "), astring(encodeMailboxName(reference)), text(" "),
                             astring(encodeMailboxName(pattern))},
-                           ImapPendingCommand::Kind::Other, 0, false, what};
+                           ImapPendingCommand::Kind::Other, 0, false, what, "LIST"};
     const Command command = runCommand(life, plan);
     if (!command)
         return std::nullopt;

@@ -67,6 +67,8 @@ public:
     // Messages in the selected mailbox, 0 when none. Carried whole as the server sent it, which
     // may be more than an int holds: the caller decides what it can take.
     qint64 messageCount() const;
+    // Untagged responses on this connection that no command asked for: counted and dropped.
+    qint64 droppedResponseCount() const;
 
     // Fetches message n (1-based) of the selected mailbox. Nothing is sent for a number outside
     // the mailbox.
@@ -111,7 +113,8 @@ private:
     bool openSocket(const platform::LifeToken &life, const QString &host);
     bool waitForEncrypted(const platform::LifeToken &life, const QString &what, platform::Deadline &deadline);
     bool waitFor(const platform::LifeToken &life, const WaitSpec &plan);
-    void readSlice(const WaitSpec &plan, platform::Deadline &silence, int ms, QString *failure);
+    struct SliceState;
+    void readSlice(const WaitSpec &plan, SliceState &state, int ms);
     platform::WaitOutcome endConnection(std::unique_ptr<Connection> connection, const platform::LifeToken &life,
                                         bool raiseSignals);
     bool interruptedWait(platform::WaitOutcome outcome, const QString &what);

@@ -145,9 +145,8 @@ platform::WaitOutcome ImapClient::endConnection(std::unique_ptr<Connection> conn
         plan.done = [&] { return unreadable || logout->done() || socket.state() != QAbstractSocket::ConnectedState; };
         plan.slice = [&](int ms) {
             socket.waitForReadyRead(ms);
-            bool received = false;
             QString ignored;
-            unreadable = !connection->pump(&received, &ignored);
+            unreadable = !connection->pump(&ignored);
         };
         outcome = platform::waitUntil(plan);
     }

@@ -56,7 +56,7 @@ struct ImapClient::Connection {
     // Reads what has arrived and hands every complete response to the tracker. False when the
     // server sent something that is not IMAP or is out of step; error says what, quoting the
     // start of unreadable data only when quoteData.
-    bool pump(bool *receivedBytes, QString *error, bool quoteData = true);
+    bool pump(QString *error, bool quoteData = true);
 };
 
 struct ImapClient::CommandSpec {
@@ -65,6 +65,15 @@ struct ImapClient::CommandSpec {
     qint64 fetchNumber = 0;
     bool keepRawText = false;
     QString what;  // for messages: "LOGIN", "FETCH 12" ...
+    QByteArray answerKeyword;  // the untagged data it asks for (see ImapPendingCommand)
+};
+
+// What waitFor's slices share.
+struct ImapClient::SliceState {
+    platform::Deadline silence;  // restarted only by progress on the commands sent
+    QString failure;             // why a slice found the connection unusable
+    qint64 progress = 0;         // the tracker's progress at the last restart
+    qint64 literalReceived = 0;  // bytes of a message literal in flight at the last restart
 };
 
 struct ImapClient::WaitSpec {

@@ -24,13 +24,11 @@ qint64 fetchNumberOfLine(const QByteArray &line)
 
 }  // namespace
 
-bool ImapClient::Connection::pump(bool *receivedBytes, QString *error, bool quoteData)
+bool ImapClient::Connection::pump(QString *error, bool quoteData)
 {
     const QByteArray bytes = socket->readAll();
-    if (!bytes.isEmpty()) {
-        *receivedBytes = true;
+    if (!bytes.isEmpty())
         reader.append(bytes);
-    }
     while (const std::optional<QByteArray> raw = reader.takeResponse()) {
         ImapParseResult parsed = parseImapResponse(*raw);
         if (parsed.outcome != ImapParseResult::Outcome::Complete) {
@@ -152,11 +150,14 @@ bool ImapClient::reportPercent(const platform::LifeToken &life, int percent, int
 // three close the connection, since its state is no longer known.
 bool ImapClient::waitFor(const platform::LifeToken &life, const WaitSpec &plan)
 {
-    platform::Deadline silence(m_responseTimeoutMs);
-    QString failure;  // why a slice found the connection unusable
-    platform::WaitPlan wait = callWait(life, &silence);
-    wait.done = [&] { return !failure.isEmpty() || plan.done(); };
-    wait.slice = [&](int ms) { readSlice(plan, silence, ms, &failure); };
+    if (!isCurrent(life)) {
+        setError(connectionLostText(plan.what));
+        return false;
+    }
+    SliceState state{platform::Deadline(m_responseTimeoutMs), QString(), m_connection->tracker.progress(), 0};
+    platform::WaitPlan wait = callWait(life, &state.silence);
+    wait.done = [&] { return !state.failure.isEmpty() || plan.done(); };
+    wait.slice = [&](int ms) { readSlice(plan, state, ms); };
     const platform::WaitOutcome outcome = platform::waitUntil(wait);
     if (!life.ownerAlive())
         return false;
@@ -167,8 +168,8 @@ bool ImapClient::waitFor(const platform::LifeToken &life, const WaitSpec &plan)
     }
     if (interruptedWait(outcome, plan.what))
         return false;
-    if (!failure.isEmpty()) {
-        dropConnection(failure);
+    if (!state.failure.isEmpty()) {
+        dropConnection(state.failure);
         return false;
     }
     return true;
@@ -177,38 +178,43 @@ bool ImapClient::waitFor(const platform::LifeToken &life, const WaitSpec &plan)
 // One slice of waitFor: waits for data, reads and dispatches it, and reports the progress of a
 // message being fetched. A percentDone handler may replace the connection or destroy this
 // object, so nothing is touched after raising it: the wait looks at the life first.
-void ImapClient::readSlice(const WaitSpec &plan, platform::Deadline &silence, int ms, QString *failure)
+//
+// Only an answer to a command sent restarts the silence limit: a server that sends unrelated
+// lines now and then cannot hold a call for ever.
+void ImapClient::readSlice(const WaitSpec &plan, SliceState &state, int ms)
 {
     Connection &connection = *m_connection;
     if (connection.socket->bytesAvailable() == 0)
         connection.socket->waitForReadyRead(ms);
-    bool received = false;
     QString protocolError;
     // Bytes received while the password is in flight may echo it: they are never quoted.
-    if (!connection.pump(&received, &protocolError, m_secret.isEmpty())) {
-        *failure = plan.what + QStringLiteral(" failed: %1; connection closed").arg(protocolError);
+    if (!connection.pump(&protocolError, m_secret.isEmpty())) {
+        state.failure = plan.what + QStringLiteral(" failed: %1; connection closed").arg(protocolError);
         return;
     }
-    if (received)
-        silence.restart();
+    const auto literal = connection.reader.literalInProgress();
+    const qint64 fetchNumber = literal ? fetchNumberOfLine(literal->firstLine) : 0;
+    const qint64 literalReceived = fetchNumber > 0 && connection.tracker.awaitsFetchOf(fetchNumber) ? literal->received : 0;
+    if (connection.tracker.progress() != state.progress || literalReceived > state.literalReceived) {
+        state.silence.restart();
+        state.progress = connection.tracker.progress();
+    }
+    state.literalReceived = literalReceived;
     if (plan.done())
         return;
     if (connection.socket->state() != QAbstractSocket::ConnectedState) {
         QString reason = QStringLiteral("the server closed the connection");
         if (connection.tracker.bye())
             reason += QStringLiteral(" (BYE %1)").arg(serverText(connection.tracker.bye()->text));
-        *failure = plan.what + QStringLiteral(" failed: ") + reason;
+        state.failure = plan.what + QStringLiteral(" failed: ") + reason;
         return;
     }
-    if (plan.fetchNumber > 0 && plan.lastPercent) {
-        const auto literal = connection.reader.literalInProgress();
-        if (literal && literal->size > 0 && fetchNumberOfLine(literal->firstLine) == plan.fetchNumber) {
-            const int percent = int(qMin<qint64>(99, literal->received * 100 / literal->size));
-            if (percent > *plan.lastPercent) {
-                *plan.lastPercent = percent;
-                qint32 value = percent;
-                emit percentDone(value);
-            }
+    if (plan.fetchNumber > 0 && plan.lastPercent && literal && literal->size > 0 && fetchNumber == plan.fetchNumber) {
+        const int percent = int(qMin<qint64>(99, literal->received * 100 / literal->size));
+        if (percent > *plan.lastPercent) {
+            *plan.lastPercent = percent;
+            qint32 value = percent;
+            emit percentDone(value);
         }
     }
 }
@@ -240,6 +246,7 @@ ImapClient::Command ImapClient::sendCommand(const platform::LifeToken &life, con
     const QByteArray tag = m_connection->newTag();
     const Command command = m_connection->tracker.add(tag, plan.kind, plan.fetchNumber);
     command->keepRawText = plan.keepRawText;
+    command->answerKeyword = plan.answerKeyword;
     QByteArray pending = tag + ' ';
     for (const CommandPart &part : plan.parts) {
         if (!part.literal) {

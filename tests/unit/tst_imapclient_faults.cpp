@@ -83,6 +83,8 @@ private slots:
     void repliesOutOfStepSayWhatHappened();
     void loginErrorsHoldNoPieceOfThePassword_data();
     void loginErrorsHoldNoPieceOfThePassword();
+    void onlyTheAnswerKeepsACallWaiting();
+    void unsolicitedDataIsCountedAndDropped();
 
 private:
     ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
@@ -589,6 +591,53 @@ void TestImapClientFaults::loginErrorsHoldNoPieceOfThePassword()
     const qsizetype piece = qMin<qsizetype>(password.size(), 4);
     for (qsizetype i = 0; i + piece <= password.size(); ++i)
         QVERIFY2(!error.contains(QString::fromUtf8(password.mid(i, piece))), qPrintable(error));
+}
+
+// A slow message keeps its fetch going; unrelated lines now and then do not hold a call past
+// the silence limit.
+void TestImapClientFaults::onlyTheAnswerKeepsACallWaiting()
+{
+    const ScriptedImapServer::Handler slow = slowFetchOf(1);
+    m_server->on("FETCH", [slow](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        if (arguments.startsWith("1 ")) {
+            slow(session, tag, arguments);
+            return;
+        }
+        for (int i = 0; i < 30; ++i)
+            session.send("* OK still working\r\n", 150);
+    });
+    ImapClient &client = newClient(5000, 600);
+    connectLoginSelect();
+    QCOMPARE(subjectOf(client.fetchMessage(1)), QStringLiteral("Scripted message 1"));  // 0.8 s in pieces
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(!client.fetchMessage(2));
+    QVERIFY2(client.lastErrorText().contains("no answer from the server"), qPrintable(client.lastErrorText()));
+    QVERIFY2(elapsed.elapsed() < 2500, qPrintable(QString::number(elapsed.elapsed())));
+}
+
+void TestImapClientFaults::unsolicitedDataIsCountedAndDropped()
+{
+    QByteArray junk;
+    for (int i = 0; i < 5000; ++i)
+        junk += "* SEARCH 1 2 3 4 5 6 7 8 9\r\n* 9 FETCH (FLAGS (\\Seen))\r\n";
+    m_server->on("LIST", [junk](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send(junk + "* LIST (\\HasNoChildren) \"/\" INBOX\r\n" + junk + tag + " OK LIST completed\r\n");
+    });
+    m_server->on("NOOP", [junk](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send(junk + tag + " OK NOOP completed\r\n");
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    const auto mailboxes = client.listMailboxes("", "*");
+    QVERIFY(mailboxes);
+    QCOMPARE(mailboxes->size(), 1);
+    QCOMPARE(client.droppedResponseCount(), 20000);
+    // A raw command returns what it asked for up to a bound, and always its tagged line.
+    const QString text = client.sendRawCommand("NOOP");
+    QVERIFY2(text.size() <= 65536 + 64, qPrintable(QString::number(text.size())));
+    QVERIFY(text.endsWith("OK NOOP completed\r\n"));
+    QVERIFY(client.droppedResponseCount() > 20000);
 }
 
 QTEST_GUILESS_MAIN(TestImapClientFaults)
