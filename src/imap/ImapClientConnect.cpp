@@ -144,7 +144,8 @@ platform::WaitOutcome ImapClient::endConnection(std::unique_ptr<Connection> conn
             plan.abortRequested = nullptr;
         plan.done = [&] { return unreadable || logout->done() || socket.state() != QAbstractSocket::ConnectedState; };
         plan.slice = [&](int ms) {
-            socket.waitForReadyRead(ms);
+            if (!connection->hasPendingInput())
+                socket.waitForReadyRead(ms);
             QString ignored;
             unreadable = !connection->pump(&ignored);
         };

@@ -4,6 +4,8 @@
 
 #include "imap/ImapClientInternals.h"
 
+#include <QElapsedTimer>
+
 
 using namespace ImapClientDetail;
 
@@ -24,13 +26,26 @@ qint64 fetchNumberOfLine(const QByteArray &line)
 
 }  // namespace
 
+bool ImapClient::Connection::hasPendingInput()
+{
+    return socket->bytesAvailable() > 0 || reader.hasCompleteResponse();
+}
+
 bool ImapClient::Connection::pump(QString *error, bool quoteData)
 {
-    const QByteArray bytes = socket->readAll();
-    if (!bytes.isEmpty())
-        reader.append(bytes);
-    while (const std::optional<QByteArray> raw = reader.takeResponse()) {
-        ImapParseResult parsed = parseImapResponse(*raw);
+    QElapsedTimer busy;
+    busy.start();
+    for (;;) {
+        if (busy.elapsed() >= pumpBudgetMs)
+            return true;
+        std::optional<QByteArray> raw = reader.takeResponse();
+        if (!raw) {
+            if (reader.hasError() || socket->bytesAvailable() == 0)
+                break;
+            reader.append(socket->read(pumpChunkBytes));
+            continue;
+        }
+        ImapParseResult parsed = parseImapResponse(*raw, &ImapCommandTracker::usesValuesOf);
         if (parsed.outcome != ImapParseResult::Outcome::Complete) {
             QString detail = parsed.error;
             if (quoteData)
@@ -184,7 +199,7 @@ bool ImapClient::waitFor(const platform::LifeToken &life, const WaitSpec &plan)
 void ImapClient::readSlice(const WaitSpec &plan, SliceState &state, int ms)
 {
     Connection &connection = *m_connection;
-    if (connection.socket->bytesAvailable() == 0)
+    if (!connection.hasPendingInput())
         connection.socket->waitForReadyRead(ms);
     QString protocolError;
     // Bytes received while the password is in flight may echo it: they are never quoted.
@@ -202,7 +217,7 @@ void ImapClient::readSlice(const WaitSpec &plan, SliceState &state, int ms)
     state.literalReceived = literalReceived;
     if (plan.done())
         return;
-    if (connection.socket->state() != QAbstractSocket::ConnectedState) {
+    if (connection.socket->state() != QAbstractSocket::ConnectedState && !connection.hasPendingInput()) {
         QString reason = QStringLiteral("the server closed the connection");
         if (connection.tracker.bye())
             reason += QStringLiteral(" (BYE %1)").arg(serverText(connection.tracker.bye()->text));

@@ -117,6 +117,11 @@ bool ImapCommandTracker::asksFor(const ImapPendingCommand &command, const ImapRe
     return false;
 }
 
+bool ImapCommandTracker::usesValuesOf(const QByteArray &keyword)
+{
+    return keyword == "FETCH" || keyword == "LIST" || keyword == "LSUB" || keyword == "XLIST";
+}
+
 bool ImapCommandTracker::awaitsFetchOf(qint64 number) const
 {
     return std::any_of(m_outstanding.begin(), m_outstanding.end(), [number](const Command &command) {

@@ -74,6 +74,9 @@ public:
     // Grows with every response that answers a command sent: its tagged reply, a go-ahead, or
     // data it asked for. Unsolicited data leaves it alone.
     qint64 progress() const { return m_progress; }
+    // Whether any command reads the values of untagged data with this keyword (a FETCH, a LIST);
+    // the values of all other data may be left unparsed.
+    static bool usesValuesOf(const QByteArray &keyword);
     // Whether a FETCH for this message number is waiting for its answer.
     bool awaitsFetchOf(qint64 number) const;
 
