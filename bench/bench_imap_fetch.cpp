@@ -146,7 +146,7 @@ Run fetchAll(ImapClient &client, const Settings &s, bool ahead)
         run.error = client.lastErrorText();
         return run;
     }
-    const int count = s.count > 0 ? qMin(s.count, client.messageCount()) : client.messageCount();
+    const int count = int(s.count > 0 ? qMin<qint64>(s.count, client.messageCount()) : client.messageCount());
     client.setFetchAhead(ahead ? 1 : 0, ahead ? count : 0);
     QElapsedTimer timer;
     timer.start();

@@ -3,5 +3,6 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVALE_BUILD_DIR:-$top/build}
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# QUORVALE_CMAKE_ARGS: extra configure options (scripts/test.sh --sanitize sets them).
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${QUORVALE_CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" -j"$(nproc)"

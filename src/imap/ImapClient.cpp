@@ -4,8 +4,6 @@
 #include "imap/ImapEndpoint.h"
 #include "imap/ModifiedUtf7.h"
 
-#include <QPointer>
-
 using namespace ImapClientDetail;
 
 ImapClient::ImapClient(QObject *parent)
@@ -15,12 +13,13 @@ ImapClient::ImapClient(QObject *parent)
     if (!caFile.isEmpty())
         m_extraCaCertificates = QSslCertificate::fromPath(caFile, QSsl::Pem,
                                                           QSslCertificate::PatternSyntax::FixedString);
+    prepareTlsConfiguration();
 }
 
 ImapClient::~ImapClient()
 {
     // Handlers of our signals may touch a half-destroyed object: raise none from here.
-    endConnection(std::move(m_connection), false, nullptr);
+    endConnection(std::move(m_connection), platform::LifeToken(), false);
 }
 
 void ImapClient::setSsl(bool on) { m_ssl = on; }
@@ -35,33 +34,40 @@ void ImapClient::setTimeouts(int connectMs, int responseMs)
 void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
 {
     m_extraCaCertificates = certificates;
+    prepareTlsConfiguration();
 }
 
 QString ImapClient::lastErrorText() const { return m_lastError; }
 
-int ImapClient::messageCount() const
+qint64 ImapClient::messageCount() const
 {
-    return m_connection ? int(m_connection->tracker.messageCount()) : 0;
+    return m_connection ? m_connection->tracker.messageCount() : 0;
+}
+
+qint64 ImapClient::droppedResponseCount() const
+{
+    return m_connection ? m_connection->tracker.droppedCount() : 0;
 }
 
 // ---- connecting ------------------------------------------------------------------------------
 
 int ImapClient::connectToServer(const QString &host)
 {
-    // A new generation at once: a call still waiting on the old connection (we may be inside
-    // one of its signals) sees that it was replaced.
-    const quint64 generation = ++m_generation;
+    // A new life at once: a call still waiting on the old connection (we may be inside one of
+    // its signals) sees that it was replaced.
+    m_connectionLife.renew();
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("Connect to %1:%2").arg(host).arg(m_port);
     discardFetchesAhead();
-    bool aborted = false;
-    if (!endConnection(std::move(m_connection), true, &aborted))
+    const platform::WaitOutcome ending = endConnection(std::move(m_connection), life, true);
+    if (!life.ownerAlive())
         return 0;
-    if (m_generation != generation) {
+    if (ending == platform::WaitOutcome::Gone) {
         setError(what + QStringLiteral(" failed: another connect or disconnect was made while the "
                                        "old connection was being closed"));
         return 0;
     }
-    if (aborted) {
+    if (ending == platform::WaitOutcome::Aborted) {
         setError(what + QStringLiteral(": Operation aborted"));
         return 0;
     }
@@ -74,11 +80,11 @@ int ImapClient::connectToServer(const QString &host)
         setError(what + QStringLiteral(" failed: no host name or an invalid port"));
         return 0;
     }
-    if (!startCall(generation, what) || !openSocket(generation, host.trimmed()))
+    if (!startCall(life, what) || !openSocket(life, host.trimmed()))
         return 0;
     const WaitSpec greeting{[this] { return m_connection->tracker.greeting().has_value(); },
                             what + QStringLiteral(" (waiting for the server's greeting)")};
-    if (!waitFor(generation, greeting))
+    if (!waitFor(life, greeting))
         return 0;
     const ImapResponse &answer = *m_connection->tracker.greeting();
     if (answer.status != ImapStatus::Ok && answer.status != ImapStatus::Preauth) {
@@ -92,7 +98,8 @@ int ImapClient::connectToServer(const QString &host)
 
 void ImapClient::disconnect()
 {
-    const quint64 generation = ++m_generation;
+    m_connectionLife.renew();
+    const platform::LifeToken life = m_connectionLife.token();
     discardFetchesAhead();
     std::unique_ptr<Connection> connection = std::move(m_connection);
     if (!connection) {
@@ -100,12 +107,10 @@ void ImapClient::disconnect()
         return;
     }
     const QString where = connection->where;
-    bool aborted = false;
-    if (!endConnection(std::move(connection), true, &aborted))
-        return;
-    if (m_generation != generation)
-        return;  // a connect made meanwhile reports its own outcome
-    setSuccess(aborted ? QStringLiteral("OK: disconnected from %1 (without waiting for LOGOUT)").arg(where)
+    const platform::WaitOutcome ending = endConnection(std::move(connection), life, true);
+    if (ending == platform::WaitOutcome::Gone)
+        return;  // destroyed, or a connect made meanwhile reports its own outcome
+    setSuccess(ending == platform::WaitOutcome::Aborted ? QStringLiteral("OK: disconnected from %1 (without waiting for LOGOUT)").arg(where)
                        : QStringLiteral("OK: disconnected from %1").arg(where));
 }
 
@@ -113,22 +118,22 @@ void ImapClient::disconnect()
 
 QString ImapClient::sendRawCommand(const QString &commandText)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QByteArray line = commandText.toUtf8();
     const QByteArray verb = line.left(line.indexOf(' ')).toUpper();
     const QString what = QStringLiteral("Command %1").arg(QString::fromUtf8(verb.left(40)));
-    if (!startCall(generation, what) || !requireConnection(generation, what))
+    if (!startCall(life, what) || !requireConnection(life, what))
         return QString();
     if (line.contains('\r') || line.contains('\n') || line.contains('\0') || line.trimmed().isEmpty()) {
         setError(what + QStringLiteral(" failed: a raw command must be one non-empty line"));
         return QString();
     }
-    CommandSpec plan{{text(line)}, ImapPendingCommand::Kind::Other, 0, true, what};
+    CommandSpec plan{{text(line)}, ImapPendingCommand::Kind::Other, 0, true, what, verb};
     if (verb == "SELECT" || verb == "EXAMINE") {
         plan.kind = ImapPendingCommand::Kind::Select;
         discardFetchesAhead();
     }
-    const Command command = runCommand(generation, plan);
+    const Command command = runCommand(life, plan);
     if (!command)
         return QString();
     if (!command->succeeded()) {
@@ -141,9 +146,9 @@ QString ImapClient::sendRawCommand(const QString &commandText)
 
 int ImapClient::login(const QString &user, const QString &password)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("LOGIN");
-    if (!startCall(generation, what) || !requireConnection(generation, what))
+    if (!startCall(life, what) || !requireConnection(life, what))
         return 0;
     const QByteArray userBytes = user.toUtf8();
     const QByteArray passwordBytes = password.toUtf8();
@@ -153,35 +158,35 @@ int ImapClient::login(const QString &user, const QString &password)
     }
     discardFetchesAhead();
     // Whatever is said about this login, the password stays out of it.
-    QPointer<ImapClient> self(this);
     m_secret = passwordBytes;
     const CommandSpec plan{{text("LOGIN "), astring(userBytes), text(" "), astring(passwordBytes)},
                            ImapPendingCommand::Kind::Other, 0, false, what};
-    const Command command = runCommand(generation, plan);
+    const Command command = runCommand(life, plan);
     int result = 0;
-    if (self && command) {
+    if (!life.ownerAlive())
+        return 0;
+    if (command) {
         if (command->succeeded()) {
-            setSuccess(QStringLiteral("OK: logged in as %1 (%2)").arg(user, command->completion->text));
+            setSuccess(QStringLiteral("OK: logged in as %1 (%2)").arg(user, serverText(command->completion->text)));
             result = 1;
         } else {
             setError(commandFailure(what, *command));
         }
     }
-    if (self)
-        m_secret.clear();
+    m_secret.clear();
     return result;
 }
 
 std::optional<QList<MailboxInfo>> ImapClient::listMailboxes(const QString &reference, const QString &pattern)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("LIST");
-    if (!startCall(generation, what) || !requireConnection(generation, what))
+    if (!startCall(life, what) || !requireConnection(life, what))
         return std::nullopt;
     const CommandSpec plan{{text("LIST "), astring(encodeMailboxName(reference)), text(" "),
                             astring(encodeMailboxName(pattern))},
-                           ImapPendingCommand::Kind::Other, 0, false, what};
-    const Command command = runCommand(generation, plan);
+                           ImapPendingCommand::Kind::Other, 0, false, what, "LIST"};
+    const Command command = runCommand(life, plan);
     if (!command)
         return std::nullopt;
     if (!command->succeeded()) {
@@ -209,15 +214,15 @@ std::optional<QList<MailboxInfo>> ImapClient::listMailboxes(const QString &refer
 
 int ImapClient::selectMailbox(const QString &name)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("EXAMINE \"%1\"").arg(name);
-    if (!startCall(generation, what) || !requireConnection(generation, what))
+    if (!startCall(life, what) || !requireConnection(life, what))
         return 0;
     // Answers still due for the old mailbox mean nothing in the new one.
     discardFetchesAhead();
     const CommandSpec plan{{text("EXAMINE "), astring(encodeMailboxName(name))},
                            ImapPendingCommand::Kind::Select, 0, false, what};
-    const Command command = runCommand(generation, plan);
+    const Command command = runCommand(life, plan);
     if (!command)
         return 0;
     if (!command->succeeded()) {
@@ -235,7 +240,8 @@ void ImapClient::setSuccess(const QString &text) { m_lastError = redacted(text);
 
 QString ImapClient::redacted(QString text) const
 {
-    // Too short a password would blank out ordinary letters; such a one cannot be protected.
+    // Too short a password would blank out ordinary letters; the server's text, the only place
+    // such a one could come from, is withheld by serverText instead.
     if (m_secret.size() < 3)
         return text;
     const QString plain = QString::fromUtf8(m_secret);
@@ -244,14 +250,41 @@ QString ImapClient::redacted(QString text) const
     return text;
 }
 
+// Text the server sent, for an error text. While the password is in flight the server may echo
+// it, whole or in pieces: every run of three or more characters that also occurs in the
+// password is masked, and with a shorter password the server's text is left out.
+QString ImapClient::serverText(const QString &text) const
+{
+    if (m_secret.isEmpty())
+        return text;
+    const QString secret = QString::fromUtf8(m_secret);
+    constexpr qsizetype shortestPiece = 3;
+    if (secret.size() < shortestPiece)
+        return QStringLiteral("(text withheld)");
+    QString masked;
+    for (qsizetype i = 0; i < text.size();) {
+        qsizetype length = 0;
+        while (i + length < text.size() && secret.contains(QStringView(text).mid(i, length + 1)))
+            ++length;
+        if (length >= shortestPiece) {
+            masked += QStringLiteral("***");
+            i += length;
+        } else {
+            masked += text.at(i);
+            ++i;
+        }
+    }
+    return masked;
+}
+
 QString ImapClient::commandFailure(const QString &what, const ImapPendingCommand &command) const
 {
     const ImapResponse &answer = *command.completion;
     QString text = what + QStringLiteral(" failed: the server answered ") + imapStatusName(answer.status);
     if (!answer.code.isEmpty())
-        text += QStringLiteral(" [%1]").arg(QString::fromUtf8(answer.code));
+        text += QStringLiteral(" [%1]").arg(serverText(QString::fromUtf8(answer.code)));
     if (!answer.text.isEmpty())
-        text += QLatin1Char(' ') + answer.text;
+        text += QLatin1Char(' ') + serverText(answer.text);
     return text;
 }
 

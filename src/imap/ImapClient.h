@@ -8,12 +8,15 @@
 // The client never changes the mailbox: EXAMINE instead of SELECT, BODY.PEEK[] so \Seen is left
 // alone.
 
+#include "platform/Wait.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -31,7 +34,6 @@ struct MailboxInfo {
     QString delimiter;       // empty when the server has none
 };
 
-class QElapsedTimer;
 struct ImapPendingCommand;
 
 class ImapClient : public QObject {
@@ -62,7 +64,11 @@ public:
     int login(const QString &user, const QString &password);  // 1 = logged in
     std::optional<QList<MailboxInfo>> listMailboxes(const QString &reference, const QString &pattern);
     int selectMailbox(const QString &name);  // EXAMINE (read-only); 1 = selected
-    int messageCount() const;                // messages in the selected mailbox, 0 when none
+    // Messages in the selected mailbox, 0 when none. Carried whole as the server sent it, which
+    // may be more than an int holds: the caller decides what it can take.
+    qint64 messageCount() const;
+    // Untagged responses on this connection that no command asked for: counted and dropped.
+    qint64 droppedResponseCount() const;
 
     // Fetches message n (1-based) of the selected mailbox. Nothing is sent for a number outside
     // the mailbox.
@@ -95,24 +101,31 @@ private:
     struct WaitSpec;
     using Command = std::shared_ptr<ImapPendingCommand>;
 
-    bool startCall(quint64 generation, const QString &what);
-    bool checkAbort(quint64 generation, const QString &what);
-    bool reportPercent(quint64 generation, int percent, int &lastPercent, const QString &what);
-    bool isCurrent(quint64 generation) const;
-    bool requireConnection(quint64 generation, const QString &what);
+    platform::WaitPlan callWait(const platform::LifeToken &life, platform::Deadline *deadline);
+    bool raiseAbortCheck();
+    bool startCall(const platform::LifeToken &life, const QString &what);
+    bool checkAbort(const platform::LifeToken &life, const QString &what);
+    bool reportPercent(const platform::LifeToken &life, int percent, int &lastPercent, const QString &what);
+    bool isCurrent(const platform::LifeToken &life) const;
+    bool requireConnection(const platform::LifeToken &life, const QString &what);
 
-    bool openSocket(quint64 generation, const QString &host);
-    bool waitForEncrypted(quint64 generation, const QString &what, const QElapsedTimer &elapsed);
-    bool waitFor(quint64 generation, const WaitSpec &plan);
-    bool endConnection(std::unique_ptr<Connection> connection, bool raiseSignals, bool *aborted);
+    void prepareTlsConfiguration();
+    bool openSocket(const platform::LifeToken &life, const QString &host);
+    bool waitForEncrypted(const platform::LifeToken &life, const QString &what, platform::Deadline &deadline);
+    bool waitFor(const platform::LifeToken &life, const WaitSpec &plan);
+    struct SliceState;
+    void readSlice(const WaitSpec &plan, SliceState &state, int ms);
+    platform::WaitOutcome endConnection(std::unique_ptr<Connection> connection, const platform::LifeToken &life,
+                                        bool raiseSignals);
+    bool interruptedWait(platform::WaitOutcome outcome, const QString &what);
     void dropConnection(const QString &error);
 
-    Command sendCommand(quint64 generation, const CommandSpec &plan);
-    Command runCommand(quint64 generation, const CommandSpec &plan);
+    Command sendCommand(const platform::LifeToken &life, const CommandSpec &plan);
+    Command runCommand(const platform::LifeToken &life, const CommandSpec &plan);
     bool sendBytes(const QByteArray &bytes, const QString &what);
 
-    Command takeOrSendFetch(quint64 generation, int number);
-    bool sendFetchesAhead(quint64 generation, int current);
+    Command takeOrSendFetch(const platform::LifeToken &life, int number);
+    bool sendFetchesAhead(const platform::LifeToken &life, int current);
     int fetchAheadWindow() const;
     void discardFetchesAhead();
     std::optional<FetchedMessage> messageFrom(const ImapPendingCommand &command, int number,
@@ -121,16 +134,20 @@ private:
     void setError(const QString &text);
     void setSuccess(const QString &text);
     QString redacted(QString text) const;
+    QString serverText(const QString &text) const;
     QString commandFailure(const QString &what, const ImapPendingCommand &command) const;
     QString connectionLostText(const QString &what) const;
 
     std::unique_ptr<Connection> m_connection;
-    quint64 m_generation = 0;  // changes whenever the connection is opened, closed or replaced
+    // Renewed whenever the connection is opened, closed or replaced, and ended with this object:
+    // a call that waited while a signal handler did either finds its token gone.
+    platform::Lifetime m_connectionLife;
     bool m_ssl = true;
     int m_port;
     int m_connectTimeoutMs = 20000;
     int m_responseTimeoutMs = 60000;
     QList<QSslCertificate> m_extraCaCertificates;
+    QSslConfiguration m_tlsConfiguration;
     QString m_lastError;
     QByteArray m_secret;  // the password while LOGIN runs, to keep it out of every error text
 

@@ -5,20 +5,12 @@
 #include "imap/ImapClientInternals.h"
 #include "imap/ImapTcpConnector.h"
 
-#include <QElapsedTimer>
-#include <QPointer>
 #include <QSslConfiguration>
 #include <unistd.h>
 
 using namespace ImapClientDetail;
 
 namespace {
-
-const QList<QSslCertificate> &systemCaCertificates()
-{
-    static const QList<QSslCertificate> certificates = QSslConfiguration::systemCaCertificates();
-    return certificates;
-}
 
 QString describeSslErrors(const QList<QSslError> &errors)
 {
@@ -31,45 +23,56 @@ QString describeSslErrors(const QList<QSslError> &errors)
 
 }  // namespace
 
-bool ImapClient::openSocket(quint64 generation, const QString &host)
+namespace {
+
+const QList<QSslCertificate> &systemCaCertificates()
+{
+    static const QList<QSslCertificate> certificates = QSslConfiguration::systemCaCertificates();
+    return certificates;
+}
+
+}  // namespace
+
+// Reading the system's CA folder takes a few hundred milliseconds: done here, when the client
+// is made or its trusted certificates change, so that no connect spends that time between two
+// abort checks.
+void ImapClient::prepareTlsConfiguration()
+{
+    m_tlsConfiguration = QSslConfiguration::defaultConfiguration();
+    if (!m_extraCaCertificates.isEmpty())
+        m_tlsConfiguration.setCaCertificates(systemCaCertificates() + m_extraCaCertificates);
+    // Never relaxed: a server whose certificate does not verify is not talked to.
+    m_tlsConfiguration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+}
+
+bool ImapClient::openSocket(const platform::LifeToken &life, const QString &host)
 {
     const QString where = QStringLiteral("%1:%2").arg(host).arg(m_port);
     const QString what = QStringLiteral("Connect to ") + where;
-    QElapsedTimer elapsed;
-    elapsed.start();
+    // One limit for the TCP and the TLS handshake together.
+    platform::Deadline deadline(m_connectTimeoutMs);
     ImapTcpConnector tcp(host, quint16(m_port));
-    QElapsedTimer sinceCheck;
-    sinceCheck.start();
-    for (;;) {
-        const qint64 left = m_connectTimeoutMs - elapsed.elapsed();
-        const ImapTcpConnector::State state = tcp.step(int(qBound(qint64(0), left, qint64(sliceMs))));
-        if (state == ImapTcpConnector::State::Connected)
-            break;
-        if (state == ImapTcpConnector::State::Failed) {
-            setError(what + QStringLiteral(" failed: ") + tcp.errorText());
-            return false;
-        }
-        if (elapsed.elapsed() >= m_connectTimeoutMs) {
-            setError(what + QStringLiteral(" failed: no TCP connection within %1 s").arg(m_connectTimeoutMs / 1000.0));
-            return false;
-        }
-        if (sinceCheck.elapsed() >= abortCheckEveryMs) {
-            sinceCheck.restart();
-            if (!checkAbort(generation, what))
-                return false;
-        }
+    ImapTcpConnector::State state = tcp.step(0);
+    platform::WaitPlan plan = callWait(life, &deadline);
+    plan.done = [&] { return state != ImapTcpConnector::State::Working; };
+    plan.slice = [&](int ms) { state = tcp.step(ms); };
+    const platform::WaitOutcome outcome = platform::waitUntil(plan);
+    if (outcome == platform::WaitOutcome::TimedOut) {
+        setError(what + QStringLiteral(" failed: no TCP connection within %1 s").arg(m_connectTimeoutMs / 1000.0));
+        return false;
+    }
+    if (interruptedWait(outcome, what))
+        return false;
+    if (state == ImapTcpConnector::State::Failed) {
+        setError(what + QStringLiteral(" failed: ") + tcp.errorText());
+        return false;
     }
 
     auto connection = std::make_unique<Connection>();
     connection->where = where;
     connection->socket = std::make_unique<QSslSocket>();
     QSslSocket &socket = *connection->socket;
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    if (!m_extraCaCertificates.isEmpty())
-        configuration.setCaCertificates(systemCaCertificates() + m_extraCaCertificates);
-    // Never relaxed: a server whose certificate does not verify is not talked to.
-    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    socket.setSslConfiguration(configuration);
+    socket.setSslConfiguration(m_tlsConfiguration);
     Connection *raw = connection.get();
     QObject::connect(&socket, &QSslSocket::sslErrors, &socket,
                      [raw](const QList<QSslError> &errors) { raw->sslErrors += errors; });
@@ -84,98 +87,78 @@ bool ImapClient::openSocket(quint64 generation, const QString &host)
     socket.setPeerVerifyName(host);
     m_connection = std::move(connection);
     m_connection->socket->startClientEncryption();
-    return waitForEncrypted(generation, what, elapsed);
+    return waitForEncrypted(life, what, deadline);
 }
 
 // The TLS handshake on a connected socket. (Waiting in slices is safe here: unlike
 // waitForConnected, a waitForEncrypted that times out keeps the handshake going.)
-bool ImapClient::waitForEncrypted(quint64 generation, const QString &what, const QElapsedTimer &elapsed)
+bool ImapClient::waitForEncrypted(const platform::LifeToken &life, const QString &what, platform::Deadline &deadline)
 {
-    QElapsedTimer sinceCheck;
-    sinceCheck.start();
-    for (;;) {
-        if (!isCurrent(generation)) {
-            setError(connectionLostText(what));
-            return false;
-        }
-        Connection &connection = *m_connection;
-        QSslSocket &socket = *connection.socket;
-        if (socket.isEncrypted())
-            return true;
-        if (socket.state() == QAbstractSocket::UnconnectedState) {
-            QString reason = socket.errorString();
-            if (!connection.sslErrors.isEmpty())
-                reason = QStringLiteral("TLS certificate not trusted: ") + describeSslErrors(connection.sslErrors);
-            else
-                reason = QStringLiteral("TLS handshake failed: ") + reason;
-            dropConnection(what + QStringLiteral(" failed: ") + reason);
-            return false;
-        }
-        const qint64 left = m_connectTimeoutMs - elapsed.elapsed();
-        if (left <= 0) {
-            dropConnection(what + QStringLiteral(" failed: no TLS connection within %1 s")
-                                      .arg(m_connectTimeoutMs / 1000.0));
-            return false;
-        }
-        if (sinceCheck.elapsed() >= abortCheckEveryMs) {
-            sinceCheck.restart();
-            if (!checkAbort(generation, what))
-                return false;
-            continue;
-        }
-        socket.waitForEncrypted(int(qMin<qint64>(sliceMs, left)));
+    // While the life goes on, m_connection is the connection opened for this call.
+    platform::WaitPlan plan = callWait(life, &deadline);
+    plan.done = [this] {
+        const QSslSocket &socket = *m_connection->socket;
+        return socket.isEncrypted() || socket.state() == QAbstractSocket::UnconnectedState;
+    };
+    plan.slice = [this](int ms) { m_connection->socket->waitForEncrypted(ms); };
+    const platform::WaitOutcome outcome = platform::waitUntil(plan);
+    if (outcome == platform::WaitOutcome::TimedOut) {
+        dropConnection(what + QStringLiteral(" failed: no TLS connection within %1 s").arg(m_connectTimeoutMs / 1000.0));
+        return false;
     }
+    if (interruptedWait(outcome, what))
+        return false;
+    const QSslSocket &socket = *m_connection->socket;
+    if (socket.isEncrypted())
+        return true;
+    QString reason = socket.errorString();
+    if (!m_connection->sslErrors.isEmpty())
+        reason = QStringLiteral("TLS certificate not trusted: ") + describeSslErrors(m_connection->sslErrors);
+    else
+        reason = QStringLiteral("TLS handshake failed: ") + reason;
+    dropConnection(what + QStringLiteral(" failed: ") + reason);
+    return false;
 }
 
-// Says goodbye on a connection that is no longer m_connection and closes it. False when a
-// signal handler destroyed this object meanwhile.
-bool ImapClient::endConnection(std::unique_ptr<Connection> connection, bool raiseSignals, bool *aborted)
+// Says goodbye on a connection that is no longer m_connection and closes it. Gone when a signal
+// handler destroyed this object or made another connect or disconnect meanwhile; then only the
+// connection is touched.
+platform::WaitOutcome ImapClient::endConnection(std::unique_ptr<Connection> connection,
+                                                const platform::LifeToken &life, bool raiseSignals)
 {
     if (!connection)
-        return true;
-    QPointer<ImapClient> self(this);
+        return platform::WaitOutcome::Done;
     QSslSocket &socket = *connection->socket;
     const bool canTalk = socket.isEncrypted() && socket.state() == QAbstractSocket::ConnectedState
         && connection->tracker.greeting().has_value() && !connection->tracker.isAwaitingContinuation();
+    platform::WaitOutcome outcome = platform::WaitOutcome::Done;
     if (canTalk) {
         const QByteArray tag = connection->newTag();
         const Command logout = connection->tracker.add(tag, ImapPendingCommand::Kind::Logout);
         socket.write(tag + " LOGOUT\r\n");
         socket.flush();
-        QElapsedTimer elapsed;
-        QElapsedTimer sinceCheck;
-        elapsed.start();
-        sinceCheck.start();
-        const int bound = qMin(logoutBoundMs, m_responseTimeoutMs);
-        QString ignored;
-        bool received = false;
-        while (!logout->done() && socket.state() == QAbstractSocket::ConnectedState
-               && elapsed.elapsed() < bound) {
-            socket.waitForReadyRead(int(qMin<qint64>(sliceMs, bound - elapsed.elapsed())));
-            if (!connection->pump(&received, &ignored))
-                break;
-            if (raiseSignals && sinceCheck.elapsed() >= abortCheckEveryMs) {
-                sinceCheck.restart();
-                qint32 abort = 0;
-                emit abortCheck(abort);
-                if (!self)
-                    return false;
-                if (abort != 0) {
-                    if (aborted)
-                        *aborted = true;
-                    break;
-                }
-            }
-        }
+        platform::Deadline bound(qMin(logoutBoundMs, m_responseTimeoutMs));
+        bool unreadable = false;
+        platform::WaitPlan plan = callWait(life, &bound);
+        if (!raiseSignals)
+            plan.abortRequested = nullptr;
+        plan.done = [&] { return unreadable || logout->done() || socket.state() != QAbstractSocket::ConnectedState; };
+        plan.slice = [&](int ms) {
+            if (!connection->hasPendingInput())
+                socket.waitForReadyRead(ms);
+            QString ignored;
+            unreadable = !connection->pump(&ignored);
+        };
+        outcome = platform::waitUntil(plan);
     }
     socket.abort();
-    return true;
+    return outcome;
 }
 
 void ImapClient::dropConnection(const QString &error)
 {
     m_connection.reset();
-    ++m_generation;
+    m_connectionLife.renew();
     m_ahead.clear();
     setError(error);
 }

@@ -4,8 +4,6 @@
 
 #include "imap/ImapClientInternals.h"
 
-#include <QPointer>
-
 using namespace ImapClientDetail;
 
 namespace {
@@ -42,14 +40,14 @@ void ImapClient::discardFetchesAhead()
 
 // The command whose answer is message `number`: one sent ahead for it, or a new one. Commands
 // sent ahead for numbers the caller skipped, or all of them when it went back, are abandoned.
-ImapClient::Command ImapClient::takeOrSendFetch(quint64 generation, int number)
+ImapClient::Command ImapClient::takeOrSendFetch(const platform::LifeToken &life, int number)
 {
     const QString what = QStringLiteral("FETCH %1").arg(number);
     const CommandSpec plan{{text(fetchCommand(number))}, ImapPendingCommand::Kind::Fetch, number, false, what};
     const bool announced = m_aheadFirst > 0 && number >= m_aheadFirst && number <= m_aheadLast;
     if (!announced) {
         discardFetchesAhead();
-        return sendCommand(generation, plan);
+        return sendCommand(life, plan);
     }
     if (m_ahead.contains(number)) {
         while (m_ahead.firstKey() < number) {
@@ -61,7 +59,7 @@ ImapClient::Command ImapClient::takeOrSendFetch(quint64 generation, int number)
     }
     discardFetchesAhead();
     m_aheadNext = number + 1;
-    return sendCommand(generation, plan);
+    return sendCommand(life, plan);
 }
 
 int ImapClient::fetchAheadWindow() const
@@ -73,9 +71,9 @@ int ImapClient::fetchAheadWindow() const
 }
 
 // Keeps up to fetchAheadWindow() commands in flight for the announced range, sent in one write.
-bool ImapClient::sendFetchesAhead(quint64 generation, int current)
+bool ImapClient::sendFetchesAhead(const platform::LifeToken &life, int current)
 {
-    if (m_aheadFirst <= 0 || current < m_aheadFirst || current > m_aheadLast || !isCurrent(generation)
+    if (m_aheadFirst <= 0 || current < m_aheadFirst || current > m_aheadLast || !isCurrent(life)
         || m_connection->tracker.isAwaitingContinuation())
         return true;
     m_aheadNext = qMax(m_aheadNext, current + 1);
@@ -93,28 +91,27 @@ bool ImapClient::sendFetchesAhead(quint64 generation, int current)
 
 std::optional<FetchedMessage> ImapClient::fetchMessage(int sequenceNumber)
 {
-    const quint64 generation = m_generation;
+    const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("FETCH %1").arg(sequenceNumber);
     int lastPercent = -1;
-    if (!startCall(generation, what) || !requireConnection(generation, what)
-        || !reportPercent(generation, 0, lastPercent, what))
+    if (!startCall(life, what) || !requireConnection(life, what)
+        || !reportPercent(life, 0, lastPercent, what))
         return std::nullopt;
     if (!m_connection->tracker.hasSelection()) {
         setError(what + QStringLiteral(" failed: no mailbox is selected"));
         return std::nullopt;
     }
-    const int count = messageCount();
+    const qint64 count = messageCount();
     if (sequenceNumber < 1 || sequenceNumber > count) {
         setError(what + QStringLiteral(" failed: the mailbox has no message with that number (it holds %1)").arg(count));
         return std::nullopt;
     }
-    QPointer<ImapClient> self(this);
-    const Command command = takeOrSendFetch(generation, sequenceNumber);
-    if (!command || !sendFetchesAhead(generation, sequenceNumber))
+    const Command command = takeOrSendFetch(life, sequenceNumber);
+    if (!command || !sendFetchesAhead(life, sequenceNumber))
         return std::nullopt;
     const WaitSpec plan{[command] { return command->done(); }, what, sequenceNumber, &lastPercent};
-    if (!waitFor(generation, plan)) {
-        if (self && isCurrent(generation) && m_aheadFirst > 0 && sequenceNumber >= m_aheadFirst
+    if (!waitFor(life, plan)) {
+        if (life.ownerAlive() && isCurrent(life) && m_aheadFirst > 0 && sequenceNumber >= m_aheadFirst
             && sequenceNumber <= m_aheadLast && !m_ahead.contains(sequenceNumber)) {
             // Stopped while waiting: the answer keeps coming and a retry of this number uses it.
             m_ahead.insert(sequenceNumber, command);
@@ -135,7 +132,7 @@ std::optional<FetchedMessage> ImapClient::fetchMessage(int sequenceNumber)
     // The message is complete: a handler that reconnects from here on does not undo that.
     qint32 percent = 100;
     emit percentDone(percent);
-    if (self)
+    if (life.ownerAlive())
         setSuccess(QStringLiteral("OK: message %1 fetched (%2 bytes)").arg(sequenceNumber).arg(size));
     return message;
 }
@@ -157,6 +154,11 @@ std::optional<FetchedMessage> ImapClient::messageFrom(const ImapPendingCommand &
             data.internalDate = part->internalDate;
     }
     if (!data.hasBody) {
+        if (m_connection && m_connection->tracker.bye()) {
+            setError(QStringLiteral("FETCH %1 failed: the server is closing the connection (BYE %2)")
+                         .arg(number).arg(m_connection->tracker.bye()->text));
+            return std::nullopt;
+        }
         setError(QStringLiteral("FETCH %1 failed: the server sent no message (was it deleted?)").arg(number));
         return std::nullopt;
     }

@@ -19,6 +19,10 @@ namespace ImapClientDetail {
 // slice plus the check interval stays under the 100 ms the window needs to feel responsive.
 constexpr int sliceMs = 40;
 constexpr int abortCheckEveryMs = 50;
+// How much arrived data one slice reads and dispatches at most: a server that sends faster than
+// the client parses must not keep the abort check from running.
+constexpr int pumpBudgetMs = 15;
+constexpr qint64 pumpChunkBytes = qint64(256) << 10;
 // How long ending a connection waits for the answer to LOGOUT.
 constexpr int logoutBoundMs = 1000;
 
@@ -53,9 +57,12 @@ struct ImapClient::Connection {
 
     QByteArray newTag() { return "Q" + QByteArray::number(nextTag++); }
 
-    // Reads what has arrived and hands every complete response to the tracker. False when the
-    // server sent something that is not IMAP; error says what.
-    bool pump(bool *receivedBytes, QString *error);
+    // Reads what has arrived and hands the complete responses to the tracker, for at most
+    // pumpBudgetMs; hasPendingInput() tells whether more is waiting. False when the
+    // server sent something that is not IMAP or is out of step; error says what, quoting the
+    // start of unreadable data only when quoteData.
+    bool pump(QString *error, bool quoteData = true);
+    bool hasPendingInput();
 };
 
 struct ImapClient::CommandSpec {
@@ -64,6 +71,15 @@ struct ImapClient::CommandSpec {
     qint64 fetchNumber = 0;
     bool keepRawText = false;
     QString what;  // for messages: "LOGIN", "FETCH 12" ...
+    QByteArray answerKeyword;  // the untagged data it asks for (see ImapPendingCommand)
+};
+
+// What waitFor's slices share.
+struct ImapClient::SliceState {
+    platform::Deadline silence;  // restarted only by progress on the commands sent
+    QString failure;             // why a slice found the connection unusable
+    qint64 progress = 0;         // the tracker's progress at the last restart
+    qint64 literalReceived = 0;  // bytes of a message literal in flight at the last restart
 };
 
 struct ImapClient::WaitSpec {

@@ -5,7 +5,7 @@
 #include "imap/ImapClientInternals.h"
 
 #include <QElapsedTimer>
-#include <QPointer>
+
 
 using namespace ImapClientDetail;
 
@@ -26,79 +26,134 @@ qint64 fetchNumberOfLine(const QByteArray &line)
 
 }  // namespace
 
-bool ImapClient::Connection::pump(bool *receivedBytes, QString *error)
+bool ImapClient::Connection::hasPendingInput()
 {
-    const QByteArray bytes = socket->readAll();
-    if (!bytes.isEmpty()) {
-        *receivedBytes = true;
-        reader.append(bytes);
-    }
-    while (const std::optional<QByteArray> raw = reader.takeResponse()) {
-        ImapParseResult parsed = parseImapResponse(*raw);
+    return socket->bytesAvailable() > 0 || reader.hasCompleteResponse();
+}
+
+bool ImapClient::Connection::pump(QString *error, bool quoteData)
+{
+    QElapsedTimer busy;
+    busy.start();
+    for (;;) {
+        if (busy.elapsed() >= pumpBudgetMs)
+            return true;
+        std::optional<QByteArray> raw = reader.takeResponse();
+        if (!raw) {
+            if (reader.hasError() || socket->bytesAvailable() == 0)
+                break;
+            reader.append(socket->read(pumpChunkBytes));
+            continue;
+        }
+        ImapParseResult parsed = parseImapResponse(*raw, &ImapCommandTracker::usesValuesOf);
         if (parsed.outcome != ImapParseResult::Outcome::Complete) {
-            *error = parsed.error + QStringLiteral(" in \"%1\"").arg(QString::fromUtf8(raw->left(80)).trimmed());
+            QString detail = parsed.error;
+            if (quoteData)
+                detail += QStringLiteral(" in \"%1\"").arg(QString::fromUtf8(raw->left(80)).trimmed());
+            *error = QStringLiteral("the server's answer could not be read (%1)").arg(detail);
             return false;
         }
         tracker.dispatch(*raw, std::move(parsed.response));
+        if (tracker.sawUnexpectedReply()) {
+            *error = QStringLiteral("the server sent an unexpected reply, to a command this program never sent");
+            return false;
+        }
     }
     if (reader.hasError()) {
-        *error = reader.errorText();
+        *error = QStringLiteral("the server's answer could not be read (%1)").arg(reader.errorText());
         return false;
     }
     return true;
 }
 
-bool ImapClient::isCurrent(quint64 generation) const
+bool ImapClient::isCurrent(const platform::LifeToken &life) const
 {
-    return m_generation == generation && m_connection != nullptr;
+    return life.alive() && m_connection != nullptr;
 }
 
-bool ImapClient::requireConnection(quint64 generation, const QString &what)
+bool ImapClient::requireConnection(const platform::LifeToken &life, const QString &what)
 {
-    if (isCurrent(generation))
+    if (isCurrent(life))
         return true;
     setError(what + QStringLiteral(" failed: not connected"));
     return false;
 }
 
+// Raises abortCheck; true when the handler asked to stop. The handler may destroy this object:
+// nothing of it is touched after the signal.
+bool ImapClient::raiseAbortCheck()
+{
+    qint32 abort = 0;
+    emit abortCheck(abort);
+    return abort != 0;
+}
+
+// The waits of a call: slices of sliceMs, abortCheck every abortCheckEveryMs, ended when the
+// connection is replaced or closed, or this object destroyed.
+platform::WaitPlan ImapClient::callWait(const platform::LifeToken &life, platform::Deadline *deadline)
+{
+    platform::WaitPlan plan;
+    plan.life = life;
+    plan.deadline = deadline;
+    plan.abortRequested = [this] { return raiseAbortCheck(); };
+    plan.sliceMs = sliceMs;
+    plan.checkEveryMs = abortCheckEveryMs;
+    return plan;
+}
+
+// For a wait that did not end done or timed out: says why the call fails and answers true.
+// The caller checks first that this object still exists.
+bool ImapClient::interruptedWait(platform::WaitOutcome outcome, const QString &what)
+{
+    switch (outcome) {
+    case platform::WaitOutcome::Done:
+    case platform::WaitOutcome::TimedOut:
+        return false;
+    case platform::WaitOutcome::Aborted:
+        setError(what + QStringLiteral(": Operation aborted"));
+        return true;
+    case platform::WaitOutcome::Gone:
+        setError(connectionLostText(what));
+        return true;
+    }
+    return false;
+}
+
 // Every call raises abortCheck once before it starts, so even one that never waits can be
 // stopped.
-bool ImapClient::startCall(quint64 generation, const QString &what)
+bool ImapClient::startCall(const platform::LifeToken &life, const QString &what)
 {
-    return checkAbort(generation, what);
+    return checkAbort(life, what);
 }
 
 // Raises abortCheck. False when the call must end: the handler asked for it, replaced the
 // connection, or destroyed this object (then nothing of it is touched).
-bool ImapClient::checkAbort(quint64 generation, const QString &what)
+bool ImapClient::checkAbort(const platform::LifeToken &life, const QString &what)
 {
-    QPointer<ImapClient> self(this);
-    qint32 abort = 0;
-    emit abortCheck(abort);
-    if (!self)
+    const bool abort = raiseAbortCheck();
+    if (!life.ownerAlive())
         return false;
-    if (abort != 0) {
+    if (abort) {
         setError(what + QStringLiteral(": Operation aborted"));
         return false;
     }
-    if (m_generation != generation) {
+    if (!life.alive()) {
         setError(connectionLostText(what));
         return false;
     }
     return true;
 }
 
-bool ImapClient::reportPercent(quint64 generation, int percent, int &lastPercent, const QString &what)
+bool ImapClient::reportPercent(const platform::LifeToken &life, int percent, int &lastPercent, const QString &what)
 {
     if (percent <= lastPercent)
         return true;
     lastPercent = percent;
-    QPointer<ImapClient> self(this);
     qint32 value = percent;
     emit percentDone(value);
-    if (!self)
+    if (!life.ownerAlive())
         return false;
-    if (m_generation != generation) {
+    if (!life.alive()) {
         setError(connectionLostText(what));
         return false;
     }
@@ -108,60 +163,74 @@ bool ImapClient::reportPercent(quint64 generation, int percent, int &lastPercent
 // Reads and dispatches responses until plan.done() holds. Fails (and says why) on abort, on a
 // replaced or lost connection, on an unreadable answer and after the silence timeout; the last
 // three close the connection, since its state is no longer known.
-bool ImapClient::waitFor(quint64 generation, const WaitSpec &plan)
+bool ImapClient::waitFor(const platform::LifeToken &life, const WaitSpec &plan)
 {
-    QElapsedTimer silence;
-    QElapsedTimer sinceCheck;
-    silence.start();
-    sinceCheck.start();
-    for (;;) {
-        if (!isCurrent(generation)) {
-            setError(connectionLostText(plan.what));
-            return false;
+    if (!isCurrent(life)) {
+        setError(connectionLostText(plan.what));
+        return false;
+    }
+    SliceState state{platform::Deadline(m_responseTimeoutMs), QString(), m_connection->tracker.progress(), 0};
+    platform::WaitPlan wait = callWait(life, &state.silence);
+    wait.done = [&] { return !state.failure.isEmpty() || plan.done(); };
+    wait.slice = [&](int ms) { readSlice(plan, state, ms); };
+    const platform::WaitOutcome outcome = platform::waitUntil(wait);
+    if (!life.ownerAlive())
+        return false;
+    if (outcome == platform::WaitOutcome::TimedOut) {
+        dropConnection(plan.what + QStringLiteral(" failed: no answer from the server for %1 s; "
+                                                  "connection closed").arg(m_responseTimeoutMs / 1000.0));
+        return false;
+    }
+    if (interruptedWait(outcome, plan.what))
+        return false;
+    if (!state.failure.isEmpty()) {
+        dropConnection(state.failure);
+        return false;
+    }
+    return true;
+}
+
+// One slice of waitFor: waits for data, reads and dispatches it, and reports the progress of a
+// message being fetched. A percentDone handler may replace the connection or destroy this
+// object, so nothing is touched after raising it: the wait looks at the life first.
+//
+// Only an answer to a command sent restarts the silence limit: a server that sends unrelated
+// lines now and then cannot hold a call for ever.
+void ImapClient::readSlice(const WaitSpec &plan, SliceState &state, int ms)
+{
+    Connection &connection = *m_connection;
+    if (!connection.hasPendingInput())
+        connection.socket->waitForReadyRead(ms);
+    QString protocolError;
+    // Bytes received while the password is in flight may echo it: they are never quoted.
+    if (!connection.pump(&protocolError, m_secret.isEmpty())) {
+        state.failure = plan.what + QStringLiteral(" failed: %1; connection closed").arg(protocolError);
+        return;
+    }
+    const auto literal = connection.reader.literalInProgress();
+    const qint64 fetchNumber = literal ? fetchNumberOfLine(literal->firstLine) : 0;
+    const qint64 literalReceived = fetchNumber > 0 && connection.tracker.awaitsFetchOf(fetchNumber) ? literal->received : 0;
+    if (connection.tracker.progress() != state.progress || literalReceived > state.literalReceived) {
+        state.silence.restart();
+        state.progress = connection.tracker.progress();
+    }
+    state.literalReceived = literalReceived;
+    if (plan.done())
+        return;
+    if (connection.socket->state() != QAbstractSocket::ConnectedState && !connection.hasPendingInput()) {
+        QString reason = QStringLiteral("the server closed the connection");
+        if (connection.tracker.bye())
+            reason += QStringLiteral(" (BYE %1)").arg(serverText(connection.tracker.bye()->text));
+        state.failure = plan.what + QStringLiteral(" failed: ") + reason;
+        return;
+    }
+    if (plan.fetchNumber > 0 && plan.lastPercent && literal && literal->size > 0 && fetchNumber == plan.fetchNumber) {
+        const int percent = int(qMin<qint64>(99, literal->received * 100 / literal->size));
+        if (percent > *plan.lastPercent) {
+            *plan.lastPercent = percent;
+            qint32 value = percent;
+            emit percentDone(value);
         }
-        Connection &connection = *m_connection;
-        bool received = false;
-        QString protocolError;
-        if (!connection.pump(&received, &protocolError)) {
-            dropConnection(plan.what + QStringLiteral(" failed: the server's answer could not be read (%1); "
-                                                      "connection closed").arg(protocolError));
-            return false;
-        }
-        if (received)
-            silence.restart();
-        if (plan.done())
-            return true;
-        if (connection.socket->state() != QAbstractSocket::ConnectedState) {
-            QString reason = QStringLiteral("the server closed the connection");
-            if (connection.tracker.bye())
-                reason += QStringLiteral(" (BYE %1)").arg(connection.tracker.bye()->text);
-            dropConnection(plan.what + QStringLiteral(" failed: ") + reason);
-            return false;
-        }
-        if (plan.fetchNumber > 0 && plan.lastPercent) {
-            const auto literal = connection.reader.literalInProgress();
-            if (literal && literal->size > 0 && fetchNumberOfLine(literal->firstLine) == plan.fetchNumber) {
-                const int percent = int(qMin<qint64>(99, literal->received * 100 / literal->size));
-                if (percent > *plan.lastPercent) {
-                    if (!reportPercent(generation, percent, *plan.lastPercent, plan.what))
-                        return false;
-                    continue;
-                }
-            }
-        }
-        if (sinceCheck.elapsed() >= abortCheckEveryMs) {
-            sinceCheck.restart();
-            if (!checkAbort(generation, plan.what))
-                return false;
-            continue;
-        }
-        const qint64 left = m_responseTimeoutMs - silence.elapsed();
-        if (left <= 0) {
-            dropConnection(plan.what + QStringLiteral(" failed: no answer from the server for %1 s; "
-                                                      "connection closed").arg(m_responseTimeoutMs / 1000.0));
-            return false;
-        }
-        connection.socket->waitForReadyRead(int(qMin<qint64>(sliceMs, left)));
     }
 }
 
@@ -180,19 +249,19 @@ bool ImapClient::sendBytes(const QByteArray &bytes, const QString &what)
 
 // Tags and sends a command. Parts that must travel as synchronising literals wait for the
 // server's "+" first; a command the server rejects at that point comes back already done.
-ImapClient::Command ImapClient::sendCommand(quint64 generation, const CommandSpec &plan)
+ImapClient::Command ImapClient::sendCommand(const platform::LifeToken &life, const CommandSpec &plan)
 {
-    if (!requireConnection(generation, plan.what))
+    if (!requireConnection(life, plan.what))
         return {};
     if (m_connection->tracker.isAwaitingContinuation()) {
         setError(plan.what + QStringLiteral(" failed: another command is half sent (waiting for the "
                                             "server's go-ahead); try again when it has finished"));
         return {};
     }
-    QPointer<ImapClient> self(this);
     const QByteArray tag = m_connection->newTag();
     const Command command = m_connection->tracker.add(tag, plan.kind, plan.fetchNumber);
     command->keepRawText = plan.keepRawText;
+    command->answerKeyword = plan.answerKeyword;
     QByteArray pending = tag + ' ';
     for (const CommandPart &part : plan.parts) {
         if (!part.literal) {
@@ -204,9 +273,9 @@ ImapClient::Command ImapClient::sendCommand(quint64 generation, const CommandSpe
         if (!sendBytes(pending, plan.what))
             return {};
         const WaitSpec goAhead{[command] { return command->continued || command->done(); }, plan.what};
-        if (!waitFor(generation, goAhead)) {
+        if (!waitFor(life, goAhead)) {
             // The server now takes whatever comes next as the literal: the connection is useless.
-            if (self && isCurrent(generation))
+            if (life.ownerAlive() && isCurrent(life))
                 dropConnection(m_lastError + QStringLiteral(" (connection closed: the command was half sent)"));
             return {};
         }
@@ -221,13 +290,12 @@ ImapClient::Command ImapClient::sendCommand(quint64 generation, const CommandSpe
     return command;
 }
 
-ImapClient::Command ImapClient::runCommand(quint64 generation, const CommandSpec &plan)
+ImapClient::Command ImapClient::runCommand(const platform::LifeToken &life, const CommandSpec &plan)
 {
-    QPointer<ImapClient> self(this);
-    const Command command = sendCommand(generation, plan);
+    const Command command = sendCommand(life, plan);
     if (!command)
         return {};
-    if (!waitFor(generation, {[command] { return command->done(); }, plan.what})) {
+    if (!waitFor(life, {[command] { return command->done(); }, plan.what})) {
         // Its answer will still come; nobody reads it any more.
         command->abandoned = true;
         command->untagged.clear();

@@ -24,6 +24,7 @@ void ImapCommandTracker::dispatch(const QByteArray &raw, ImapResponse response)
     switch (response.kind) {
     case ImapResponse::Kind::Continuation:
         if (m_awaitingContinuation) {
+            ++m_progress;
             m_awaitingContinuation->continued = true;
             m_awaitingContinuation.reset();
         }
@@ -41,10 +42,13 @@ void ImapCommandTracker::finish(ImapResponse response, const QByteArray &raw)
 {
     const auto found = std::find_if(m_outstanding.begin(), m_outstanding.end(),
                                     [&](const Command &c) { return c->tag == response.tag; });
-    if (found == m_outstanding.end())
-        return;  // an answer to nothing we sent; nothing can wait for it
+    if (found == m_outstanding.end()) {
+        m_unexpectedReply = true;
+        return;
+    }
     const Command command = *found;
     m_outstanding.erase(found);
+    ++m_progress;
     if (m_awaitingContinuation == command)
         m_awaitingContinuation.reset();
     if (command->kind == ImapPendingCommand::Kind::Select) {
@@ -52,7 +56,7 @@ void ImapCommandTracker::finish(ImapResponse response, const QByteArray &raw)
         m_messageCount = m_selected ? qMax<qint64>(command->selectedCount, 0) : 0;
     }
     if (command->keepRawText && !command->abandoned)
-        command->rawText += raw;
+        command->rawText += raw.left(maxRawText);
     command->completion = std::move(response);
 }
 
@@ -64,30 +68,85 @@ void ImapCommandTracker::handleUntagged(const QByteArray &raw, ImapResponse resp
             m_bye = response;
         return;
     }
-    if (response.status == ImapStatus::Bye)
+    bool used = false;
+    if (response.status == ImapStatus::Bye) {
         m_bye = response;
+        used = true;
+    }
     const Command owner = ownerOf(response);
-    noteMailboxSize(response, owner);
-    if (!owner || owner->abandoned)
-        return;
-    if (owner->keepRawText)
-        owner->rawText += raw;
-    owner->untagged.append(std::move(response));
+    used = noteMailboxSize(response, owner) || used;
+    if (owner && asksFor(*owner, response))
+        ++m_progress;
+    if (owner && !owner->abandoned && keep(*owner, raw, response))
+        used = true;
+    if (!used)
+        ++m_dropped;
 }
 
-void ImapCommandTracker::noteMailboxSize(const ImapResponse &response, const Command &owner)
+bool ImapCommandTracker::keep(ImapPendingCommand &command, const QByteArray &raw, ImapResponse &response)
+{
+    if (command.keepRawText) {
+        if (command.rawText.size() + raw.size() > maxRawText)
+            return false;
+        command.rawText += raw;
+        command.keptBytes += raw.size();
+        return true;
+    }
+    const bool stores = command.kind == ImapPendingCommand::Kind::Fetch || command.kind == ImapPendingCommand::Kind::Other;
+    if (!stores || !asksFor(command, response))
+        return false;
+    if (command.kind == ImapPendingCommand::Kind::Other && command.keptBytes + raw.size() > maxKeptBytes)
+        return false;
+    command.keptBytes += raw.size();
+    command.untagged.append(std::move(response));
+    return true;
+}
+
+bool ImapCommandTracker::asksFor(const ImapPendingCommand &command, const ImapResponse &response)
+{
+    switch (command.kind) {
+    case ImapPendingCommand::Kind::Fetch:
+        return response.keyword == "FETCH" && response.number == command.fetchNumber && carriesMessageData(response);
+    case ImapPendingCommand::Kind::Select:
+        return response.keyword == "EXISTS" || response.keyword == "FLAGS";
+    case ImapPendingCommand::Kind::Logout:
+        return response.status == ImapStatus::Bye;
+    case ImapPendingCommand::Kind::Other:
+        return !command.answerKeyword.isEmpty() && response.keyword == command.answerKeyword;
+    }
+    return false;
+}
+
+bool ImapCommandTracker::usesValuesOf(const QByteArray &keyword)
+{
+    return keyword == "FETCH" || keyword == "LIST" || keyword == "LSUB" || keyword == "XLIST";
+}
+
+bool ImapCommandTracker::awaitsFetchOf(qint64 number) const
+{
+    return std::any_of(m_outstanding.begin(), m_outstanding.end(), [number](const Command &command) {
+        return command->kind == ImapPendingCommand::Kind::Fetch && command->fetchNumber == number;
+    });
+}
+
+// Follows the mailbox size; true when the response was one of the two that tell it.
+bool ImapCommandTracker::noteMailboxSize(const ImapResponse &response, const Command &owner)
 {
     if (response.keyword == "EXISTS" && response.number >= 0) {
         if (owner && owner->kind == ImapPendingCommand::Kind::Select)
             owner->selectedCount = response.number;
         else if (m_selected)
             m_messageCount = response.number;
-    } else if (response.keyword == "EXPUNGE" && response.number > 0) {
+        return true;
+    }
+    if (response.keyword == "EXPUNGE" && response.number > 0) {
         if (owner && owner->kind == ImapPendingCommand::Kind::Select)
             owner->selectedCount = qMax<qint64>(owner->selectedCount - 1, 0);
         else if (m_selected)
             m_messageCount = qMax<qint64>(m_messageCount - 1, 0);
+        return true;
     }
+    return false;
 }
 
 ImapCommandTracker::Command ImapCommandTracker::oldest() const

@@ -7,6 +7,10 @@
 // FETCH for that message number (a server may run several FETCHes at once); a tagged line
 // finishes the command with that tag. A command whose answer nobody will read any more is
 // "abandoned": what arrives for it is dropped as it arrives.
+//
+// A command keeps only the untagged data it asked for (its message, its LIST lines), up to a
+// limit; everything else a server sends is counted and dropped, so that a server cannot fill
+// the memory with unsolicited data while a command runs.
 
 #include "imap/ImapResponseParser.h"
 
@@ -22,6 +26,7 @@ struct ImapPendingCommand {
     Kind kind = Kind::Other;
     qint64 fetchNumber = 0;              // for Kind::Fetch
     bool keepRawText = false;            // collect the raw answer (for raw commands)
+    QByteArray answerKeyword;            // the untagged data an Other command asks for: "LIST", "ID"
     bool abandoned = false;
 
     QList<ImapResponse> untagged;        // untagged data that belongs to this command
@@ -29,6 +34,7 @@ struct ImapPendingCommand {
     std::optional<ImapResponse> completion;  // the tagged OK/NO/BAD
     bool continued = false;              // the server asked for the rest of the command ("+")
     qint64 selectedCount = -1;           // EXISTS seen while a Select command was the oldest
+    qint64 keptBytes = 0;                // size of what untagged and rawText hold
 
     bool done() const { return completion.has_value(); }
     bool succeeded() const { return done() && completion->status == ImapStatus::Ok; }
@@ -37,6 +43,11 @@ struct ImapPendingCommand {
 class ImapCommandTracker {
 public:
     using Command = std::shared_ptr<ImapPendingCommand>;
+
+    // What one command keeps of untagged data: the raw answer of a raw command, or the lines of
+    // a LIST. A FETCH keeps its message, which the reader already limits to one response.
+    static constexpr qint64 maxRawText = qint64(64) << 10;
+    static constexpr qint64 maxKeptBytes = qint64(16) << 20;
 
     Command add(const QByteArray &tag, ImapPendingCommand::Kind kind, qint64 fetchNumber = 0);
 
@@ -58,10 +69,26 @@ public:
 
     qsizetype outstandingCount() const { return qsizetype(m_outstanding.size()); }
 
+    // Untagged responses no command asked for, dropped as they came.
+    qint64 droppedCount() const { return m_dropped; }
+    // Grows with every response that answers a command sent: its tagged reply, a go-ahead, or
+    // data it asked for. Unsolicited data leaves it alone.
+    qint64 progress() const { return m_progress; }
+    // Whether any command reads the values of untagged data with this keyword (a FETCH, a LIST);
+    // the values of all other data may be left unparsed.
+    static bool usesValuesOf(const QByteArray &keyword);
+    // Whether a FETCH for this message number is waiting for its answer.
+    bool awaitsFetchOf(qint64 number) const;
+
+    // A tagged reply whose tag matches no command sent: the conversation is out of step.
+    bool sawUnexpectedReply() const { return m_unexpectedReply; }
+
 private:
     void finish(ImapResponse response, const QByteArray &raw);
     void handleUntagged(const QByteArray &raw, ImapResponse response);
-    void noteMailboxSize(const ImapResponse &response, const Command &owner);
+    bool noteMailboxSize(const ImapResponse &response, const Command &owner);
+    static bool asksFor(const ImapPendingCommand &command, const ImapResponse &response);
+    static bool keep(ImapPendingCommand &command, const QByteArray &raw, ImapResponse &response);
     Command oldest() const;
     Command ownerOf(const ImapResponse &response) const;
     static bool carriesMessageData(const ImapResponse &response);
@@ -71,5 +98,8 @@ private:
     std::optional<ImapResponse> m_greeting;
     std::optional<ImapResponse> m_bye;
     bool m_selected = false;
+    bool m_unexpectedReply = false;
+    qint64 m_dropped = 0;
+    qint64 m_progress = 0;
     qint64 m_messageCount = 0;
 };

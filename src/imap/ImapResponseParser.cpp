@@ -20,7 +20,7 @@ Outcome fail(QString *error, Outcome outcome, const QString &text)
 }
 
 Outcome parseValue(const QByteArray &raw, qsizetype &pos, ImapValue &value, int depth,
-                   QString *error);
+                   qsizetype &valuesLeft, QString *error);
 
 Outcome parseQuoted(const QByteArray &raw, qsizetype &pos, ImapValue &value, QString *error)
 {
@@ -119,7 +119,8 @@ Outcome parseAtom(const QByteArray &raw, qsizetype &pos, ImapValue &value, QStri
     return Outcome::Complete;
 }
 
-Outcome parseList(const QByteArray &raw, qsizetype &pos, ImapValue &value, int depth, QString *error)
+Outcome parseList(const QByteArray &raw, qsizetype &pos, ImapValue &value, int depth, qsizetype &valuesLeft,
+                  QString *error)
 {
     if (depth >= maxListDepth)
         return fail(error, Outcome::Malformed, QStringLiteral("lists nested too deeply"));
@@ -137,19 +138,22 @@ Outcome parseList(const QByteArray &raw, qsizetype &pos, ImapValue &value, int d
         }
         if (isLineEnd(c))
             return fail(error, Outcome::Malformed, QStringLiteral("the line ends inside a list"));
+        if (--valuesLeft < 0)
+            return fail(error, Outcome::Malformed, QStringLiteral("more values than a response may hold"));
         ImapValue item;
-        const Outcome outcome = parseValue(raw, pos, item, depth + 1, error);
+        const Outcome outcome = parseValue(raw, pos, item, depth + 1, valuesLeft, error);
         if (outcome != Outcome::Complete)
             return outcome;
         value.items.append(std::move(item));
     }
 }
 
-Outcome parseValue(const QByteArray &raw, qsizetype &pos, ImapValue &value, int depth, QString *error)
+Outcome parseValue(const QByteArray &raw, qsizetype &pos, ImapValue &value, int depth, qsizetype &valuesLeft,
+                   QString *error)
 {
     switch (raw.at(pos)) {
     case '(':
-        return parseList(raw, pos, value, depth, error);
+        return parseList(raw, pos, value, depth, valuesLeft, error);
     case '"':
         return parseQuoted(raw, pos, value, error);
     case '{':
@@ -168,6 +172,17 @@ QByteArray readWord(const QByteArray &raw, qsizetype &pos)
     while (pos < raw.size() && raw.at(pos) != ' ' && !isLineEnd(raw.at(pos)))
         ++pos;
     return raw.mid(begin, pos - begin);
+}
+
+bool isDigits(const QByteArray &word)
+{
+    if (word.isEmpty())
+        return false;
+    for (char c : word) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
 }
 
 // Tags and keywords are atoms: a quote or bracket in one means the line is not IMAP.
@@ -250,16 +265,19 @@ Outcome parseUntaggedData(const QByteArray &raw, qsizetype &pos, ImapResponse &r
     return expectLineEnd(raw, pos, error);
 }
 
-Outcome parseUntagged(const QByteArray &raw, qsizetype &pos, ImapResponse &response, QString *error)
+Outcome parseUntagged(const QByteArray &raw, qsizetype &pos, ImapResponse &response,
+                      ImapValueFilter wantsValues, QString *error)
 {
     QByteArray word = readWord(raw, pos);
     if (word.isEmpty())
         return fail(error, pos >= raw.size() ? Outcome::Incomplete : Outcome::Malformed,
                     QStringLiteral("untagged response without content"));
-    bool isNumber = false;
-    const qint64 number = word.toLongLong(&isNumber);
-    if (isNumber && number >= 0) {
-        response.number = number;
+    if (isDigits(word)) {
+        // A count beyond any integer this program carries is refused, not read as a keyword.
+        bool fits = false;
+        response.number = word.toLongLong(&fits);
+        if (!fits)
+            return fail(error, Outcome::Malformed, QStringLiteral("a number too large to carry"));
         skipSpaces(raw, pos);
         word = readWord(raw, pos);
         if (word.isEmpty())
@@ -272,6 +290,9 @@ Outcome parseUntagged(const QByteArray &raw, qsizetype &pos, ImapResponse &respo
     response.status = response.number < 0 ? statusFromWord(word) : ImapStatus::None;
     if (response.status != ImapStatus::None)
         return parseResponseText(raw, pos, response, error);
+    // Data nobody will look at is not taken apart: a line of many values costs memory per value.
+    if (wantsValues && !wantsValues(response.keyword))
+        return Outcome::Complete;
     return parseUntaggedData(raw, pos, response, error);
 }
 
@@ -296,19 +317,22 @@ qint64 ImapValue::toNumber() const
 ImapParseResult::Outcome parseImapValues(const QByteArray &raw, qsizetype &pos,
                                          QList<ImapValue> &values, QString *error)
 {
+    qsizetype valuesLeft = maxValuesPerResponse;
     for (;;) {
         skipSpaces(raw, pos);
         if (pos >= raw.size() || isLineEnd(raw.at(pos)))
             return Outcome::Complete;
+        if (--valuesLeft < 0)
+            return fail(error, Outcome::Malformed, QStringLiteral("more values than a response may hold"));
         ImapValue value;
-        const Outcome outcome = parseValue(raw, pos, value, 0, error);
+        const Outcome outcome = parseValue(raw, pos, value, 0, valuesLeft, error);
         if (outcome != Outcome::Complete)
             return outcome;
         values.append(std::move(value));
     }
 }
 
-ImapParseResult parseImapResponse(const QByteArray &raw)
+ImapParseResult parseImapResponse(const QByteArray &raw, ImapValueFilter wantsValues)
 {
     ImapParseResult result;
     ImapResponse &response = result.response;
@@ -338,7 +362,7 @@ ImapParseResult parseImapResponse(const QByteArray &raw)
     skipSpaces(raw, pos);
     if (tag == "*") {
         response.kind = ImapResponse::Kind::Untagged;
-        result.outcome = parseUntagged(raw, pos, response, &result.error);
+        result.outcome = parseUntagged(raw, pos, response, wantsValues, &result.error);
         return result;
     }
     response.kind = ImapResponse::Kind::Tagged;

@@ -54,10 +54,18 @@ struct ImapParseResult {
     QString error;  // what is wrong, for Incomplete and Malformed
 };
 
+// Each value costs about a hundred bytes once parsed; a response with more is refused as
+// Malformed (real answers hold a few dozen).
+constexpr qsizetype maxValuesPerResponse = 100000;
+
+// Says for an untagged keyword ("FETCH", "SEARCH") whether its values are wanted.
+using ImapValueFilter = bool (*)(const QByteArray &keyword);
+
 // Parses one whole response; raw must hold exactly one response including its final CRLF.
 // Input that ends too early (inside a quoted string, a literal or a list, or without the CRLF)
-// is reported as Incomplete, input that can never be valid as Malformed.
-ImapParseResult parseImapResponse(const QByteArray &raw);
+// is reported as Incomplete, input that can never be valid as Malformed. With wantsValues, the
+// values of untagged data it refuses are skipped unread (the keyword and number still are).
+ImapParseResult parseImapResponse(const QByteArray &raw, ImapValueFilter wantsValues = nullptr);
 
 // Parses a sequence of values from raw starting at pos up to the end of the line (CRLF or end of
 // data); pos is left on the first byte not consumed. Exposed for tests and for the response

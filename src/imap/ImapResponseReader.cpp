@@ -81,6 +81,13 @@ std::optional<QByteArray> ImapResponseReader::takeResponse()
     return response;
 }
 
+bool ImapResponseReader::hasCompleteResponse()
+{
+    if (m_completeEnd < 0)
+        scan();
+    return m_completeEnd >= 0;
+}
+
 std::optional<ImapResponseReader::LiteralProgress> ImapResponseReader::literalInProgress() const
 {
     if (m_literalRemaining <= 0)

@@ -17,6 +17,7 @@ public:
     void append(const QByteArray &bytes);
     // The next complete response including its final CRLF, or nothing yet.
     std::optional<QByteArray> takeResponse();
+    bool hasCompleteResponse();
 
     bool hasError() const { return !m_error.isEmpty(); }
     QString errorText() const { return m_error; }

@@ -25,12 +25,18 @@ const char *waitOutcomeName(WaitOutcome outcome);
 class LifeToken {
 public:
     LifeToken() = default;
-    bool alive() const { return !m_tied || !m_life.expired(); }
+    bool alive() const { return !m_tied || (!m_life.expired() && !m_owner.expired()); }
+    // Whether the Lifetime itself (and so the object that keeps it) still exists. After a wait
+    // ends gone, this tells "replaced" (the owner may still be used) from "destroyed" (it may
+    // not be touched at all).
+    bool ownerAlive() const { return !m_tied || !m_owner.expired(); }
 
 private:
     friend class Lifetime;
-    explicit LifeToken(std::weak_ptr<const char> life) : m_life(std::move(life)), m_tied(true) {}
+    LifeToken(std::weak_ptr<const char> life, std::weak_ptr<const char> owner)
+        : m_life(std::move(life)), m_owner(std::move(owner)), m_tied(true) {}
     std::weak_ptr<const char> m_life;
+    std::weak_ptr<const char> m_owner;
     bool m_tied = false;
 };
 
@@ -39,12 +45,15 @@ private:
 // reports it gone.
 class Lifetime {
 public:
-    Lifetime() : m_life(std::make_shared<const char>(0)) {}
-    LifeToken token() const { return LifeToken(m_life); }
+    Lifetime() : m_life(std::make_shared<const char>(0)), m_owner(std::make_shared<const char>(0)) {}
+    Lifetime(const Lifetime &) = delete;
+    Lifetime &operator=(const Lifetime &) = delete;
+    LifeToken token() const { return LifeToken(m_life, m_owner); }
     void renew() { m_life = std::make_shared<const char>(0); }
 
 private:
     std::shared_ptr<const char> m_life;
+    std::shared_ptr<const char> m_owner;
 };
 
 // A time limit. Progress may push it back (restart), so that a limit on silence can be kept as

@@ -27,8 +27,11 @@ protected:
         }
         ++m_server.m_accepted;
         ++m_server.m_open;
-        QObject::connect(socket, &QSslSocket::disconnected, socket, [this, socket] {
-            --m_server.m_open;
+        // The sockets are the listener's children, so this may run from ~QObject after
+        // ~Listener: it must not reach the listener, only the server, which outlives it.
+        std::atomic<int> *open = &m_server.m_open;
+        QObject::connect(socket, &QSslSocket::disconnected, socket, [open, socket] {
+            --*open;
             socket->deleteLater();
         });
         bool handshake;

@@ -58,6 +58,8 @@ private slots:
     void init();
     void cleanup();
 
+    // First: it needs a process that has not connected yet.
+    void firstConnectChecksForStopThroughout();
     void plainConnectAndUntrustedCertificateFail();
     void slowTcpConnectSucceeds();
     void greetingFaults_data();
@@ -76,6 +78,13 @@ private slots:
     void destroyedInsideAbortCheckDuringFetch();
     void fetchAheadSendsEarlyAndSurvivesUnsolicitedData();
     void abortDuringFetchAheadKeepsTheAnswer();
+    void hugeMessageCountsAreCarriedWhole_data();
+    void hugeMessageCountsAreCarriedWhole();
+    void repliesOutOfStepSayWhatHappened();
+    void loginErrorsHoldNoPieceOfThePassword_data();
+    void loginErrorsHoldNoPieceOfThePassword();
+    void onlyTheAnswerKeepsACallWaiting();
+    void unsolicitedDataIsCountedAndDropped();
 
 private:
     ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
@@ -115,6 +124,23 @@ void TestImapClientFaults::connectLoginSelect()
     QCOMPARE(client.login("user", "secret"), 1);
     QCOMPARE(client.selectMailbox("INBOX"), 1);
     QCOMPARE(client.messageCount(), 3);
+}
+
+// Nothing a connect does (the trusted certificates included) may keep Stop unanswered for long.
+void TestImapClientFaults::firstConnectChecksForStopThroughout()
+{
+    ImapClient &client = newClient();
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> checks;
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) { checks.append(clock.elapsed()); });
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    checks.append(clock.elapsed());
+    qint64 longestGap = 0;
+    for (qsizetype i = 1; i < checks.size(); ++i)
+        longestGap = qMax(longestGap, checks[i] - checks[i - 1]);
+    qDebug() << "longest time between abort checks during the first connect:" << longestGap << "ms";
+    QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
 }
 
 void TestImapClientFaults::plainConnectAndUntrustedCertificateFail()
@@ -482,6 +508,136 @@ void TestImapClientFaults::abortDuringFetchAheadKeepsTheAnswer()
         QCOMPARE(subjectOf(client.fetchMessage(number)), QStringLiteral("Scripted message %1").arg(number));
     // The aborted answer was kept and used: message 1 was asked for once.
     QCOMPARE(commandsStartingWith(*m_server, "FETCH 1 "), 1);
+}
+
+void TestImapClientFaults::hugeMessageCountsAreCarriedWhole_data()
+{
+    QTest::addColumn<QByteArray>("count");
+    QTest::newRow("just past a signed int") << QByteArray("2147483648");
+    QTest::newRow("past an unsigned int") << QByteArray("4294967298");
+    QTest::newRow("beyond 64 bits") << QByteArray("99999999999999999999");
+}
+
+void TestImapClientFaults::hugeMessageCountsAreCarriedWhole()
+{
+    QFETCH(QByteArray, count);
+    m_server->on("EXAMINE", [count](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send("* " + count + " EXISTS\r\n" + tag + " OK [READ-ONLY] Examine completed\r\n");
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QCOMPARE(client.login("user", "secret"), 1);
+    bool fits = false;
+    const qint64 expected = count.toLongLong(&fits);
+    if (!fits) {
+        QVERIFY(client.selectMailbox("INBOX") != 1);
+        QVERIFY2(client.lastErrorText().contains("too large"), qPrintable(client.lastErrorText()));
+        QCOMPARE(client.messageCount(), 0);
+        return;
+    }
+    QCOMPARE(client.selectMailbox("INBOX"), 1);
+    QCOMPARE(client.messageCount(), expected);
+    QVERIFY2(client.lastErrorText().contains(QString::fromLatin1(count)), qPrintable(client.lastErrorText()));
+}
+
+// A reply to a command never sent, and a BYE in place of the message: the error says so, and
+// neither waits for the silence limit nor blames the message.
+void TestImapClientFaults::repliesOutOfStepSayWhatHappened()
+{
+    m_server->on("FETCH", [](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        if (arguments.startsWith("1 "))
+            session.send("ZZ9 OK Fetch completed\r\n");
+        else
+            session.send("* BYE Server shutting down\r\n" + tag + " OK Fetch completed\r\n");
+    });
+    ImapClient &client = newClient(5000, 3000);
+    connectLoginSelect();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(!client.fetchMessage(1));
+    QVERIFY2(client.lastErrorText().contains("unexpected reply"), qPrintable(client.lastErrorText()));
+    QVERIFY(elapsed.elapsed() < 3000);
+    QVERIFY(client.sendRawCommand("NOOP").isEmpty());  // out of step: the connection was closed
+
+    connectLoginSelect();
+    QVERIFY(!client.fetchMessage(2));
+    QVERIFY2(client.lastErrorText().contains("BYE Server shutting down"), qPrintable(client.lastErrorText()));
+    QVERIFY(!client.lastErrorText().contains("deleted"));
+}
+
+void TestImapClientFaults::loginErrorsHoldNoPieceOfThePassword_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("answer");  // %1 stands for the tag, %2 for the password
+    const QByteArray longPassword = "probe-secret-1234-5678-9abc-defg-hijk-lmno-pqrs-tuvw-xyz";
+    QTest::newRow("unreadable echo") << longPassword << QByteArray("* LIST (\\Noselect) \"/\" ((%2\r\n");
+    QTest::newRow("echo cut short") << longPassword << QByteArray("%1 NO [AUTHENTICATIONFAILED] not probe-secret-12\r\n");
+    QTest::newRow("echo in the code") << longPassword << QByteArray("%1 NO [lmno-pqrs] Authentication failed.\r\n");
+    QTest::newRow("short password") << QByteArray("q7") << QByteArray("%1 NO Authentication failed for q7\r\n");
+}
+
+void TestImapClientFaults::loginErrorsHoldNoPieceOfThePassword()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(QByteArray, answer);
+    m_server->on("LOGIN", [answer, password](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send(QByteArray(answer).replace("%1", tag).replace("%2", password));
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QVERIFY(client.login("user", QString::fromUtf8(password)) != 1);
+    const QString error = client.lastErrorText();
+    QVERIFY2(error.startsWith("LOGIN failed"), qPrintable(error));
+    const qsizetype piece = qMin<qsizetype>(password.size(), 4);
+    for (qsizetype i = 0; i + piece <= password.size(); ++i)
+        QVERIFY2(!error.contains(QString::fromUtf8(password.mid(i, piece))), qPrintable(error));
+}
+
+// A slow message keeps its fetch going; unrelated lines now and then do not hold a call past
+// the silence limit.
+void TestImapClientFaults::onlyTheAnswerKeepsACallWaiting()
+{
+    const ScriptedImapServer::Handler slow = slowFetchOf(1);
+    m_server->on("FETCH", [slow](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        if (arguments.startsWith("1 ")) {
+            slow(session, tag, arguments);
+            return;
+        }
+        for (int i = 0; i < 30; ++i)
+            session.send("* OK still working\r\n", 150);
+    });
+    ImapClient &client = newClient(5000, 600);
+    connectLoginSelect();
+    QCOMPARE(subjectOf(client.fetchMessage(1)), QStringLiteral("Scripted message 1"));  // 0.8 s in pieces
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(!client.fetchMessage(2));
+    QVERIFY2(client.lastErrorText().contains("no answer from the server"), qPrintable(client.lastErrorText()));
+    QVERIFY2(elapsed.elapsed() < 2500, qPrintable(QString::number(elapsed.elapsed())));
+}
+
+void TestImapClientFaults::unsolicitedDataIsCountedAndDropped()
+{
+    QByteArray junk;
+    for (int i = 0; i < 5000; ++i)
+        junk += "* SEARCH 1 2 3 4 5 6 7 8 9\r\n* 9 FETCH (FLAGS (\\Seen))\r\n";
+    m_server->on("LIST", [junk](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send(junk + "* LIST (\\HasNoChildren) \"/\" INBOX\r\n" + junk + tag + " OK LIST completed\r\n");
+    });
+    m_server->on("NOOP", [junk](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send(junk + tag + " OK NOOP completed\r\n");
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    const auto mailboxes = client.listMailboxes("", "*");
+    QVERIFY(mailboxes);
+    QCOMPARE(mailboxes->size(), 1);
+    QCOMPARE(client.droppedResponseCount(), 20000);
+    // A raw command returns what it asked for up to a bound, and always its tagged line.
+    const QString text = client.sendRawCommand("NOOP");
+    QVERIFY2(text.size() <= 65536 + 64, qPrintable(QString::number(text.size())));
+    QVERIFY(text.endsWith("OK NOOP completed\r\n"));
+    QVERIFY(client.droppedResponseCount() > 20000);
 }
 
 QTEST_GUILESS_MAIN(TestImapClientFaults)

@@ -23,6 +23,7 @@ private slots:
     void endsTimedOutAndProgressPushesTheDeadlineBack();
     void endsGoneWhenTheThingIsReplacedOrDestroyedDuringAWait();
     void nestedWaitsEachEndByTheirOwnCondition();
+    void aGoneTokenTellsReplacedFromDestroyed();
 };
 
 void TestWait::endsDoneWhenAnEventDuringTheWaitMeetsTheCondition()
@@ -105,6 +106,23 @@ void TestWait::nestedWaitsEachEndByTheirOwnCondition()
     Deadline deadline(5000);
     QCOMPARE(waitUntil({[&] { return outerDone; }, {}, &deadline}), WaitOutcome::Done);
     QCOMPARE(inner, std::optional<WaitOutcome>(WaitOutcome::Done));
+}
+
+// A caller that finds its wait gone may still report on a replaced thing through its owner, but
+// must not touch an owner that was destroyed.
+void TestWait::aGoneTokenTellsReplacedFromDestroyed()
+{
+    std::optional<Lifetime> owner(std::in_place);
+    const platform::LifeToken first = owner->token();
+    owner->renew();
+    QVERIFY(!first.alive());
+    QVERIFY(first.ownerAlive());
+    const platform::LifeToken second = owner->token();
+    QVERIFY(second.alive());
+    owner.reset();
+    QVERIFY(!second.alive());
+    QVERIFY(!second.ownerAlive());
+    QVERIFY(!first.ownerAlive());
 }
 
 QTEST_MAIN(TestWait)
