@@ -74,6 +74,9 @@ void ImapCommandTracker::handleUntagged(const QByteArray &raw, ImapResponse resp
         used = true;
     }
     const Command owner = ownerOf(response);
+    if (owner && owner->kind == ImapPendingCommand::Kind::Fetch && asksFor(*owner, response)
+        && carriesBody(response))
+        owner->hadBody = true;
     used = noteMailboxSize(response, owner) || used;
     if (owner && asksFor(*owner, response))
         ++m_progress;
@@ -156,16 +159,29 @@ ImapCommandTracker::Command ImapCommandTracker::oldest() const
 
 // Untagged data belongs to the oldest unanswered command, except message data: a server may run
 // several FETCH commands at once (Dovecot does) and send "* 5 FETCH (... BODY[] ...)" before the
-// OK of the FETCH for message 4. Such data goes to the FETCH that asked for that message.
+// OK of the FETCH for message 4. Such data goes to the FETCH that asked for that message. Two
+// FETCHes of one message may be in flight (one sent ahead and given up, then asked again): each
+// gets one body, the older first, as the server answers them in the order they were sent.
 ImapCommandTracker::Command ImapCommandTracker::ownerOf(const ImapResponse &response) const
 {
     if (response.keyword != "FETCH" || response.number <= 0 || !carriesMessageData(response))
         return oldest();
     for (const Command &command : m_outstanding) {
-        if (command->kind == ImapPendingCommand::Kind::Fetch && command->fetchNumber == response.number)
+        if (command->kind == ImapPendingCommand::Kind::Fetch && command->fetchNumber == response.number
+            && !command->hadBody)
             return command;
     }
     return oldest();
+}
+
+bool ImapCommandTracker::carriesBody(const ImapResponse &response)
+{
+    const QList<ImapValue> &items = response.values.first().items;
+    for (qsizetype i = 0; i < items.size(); i += 2) {
+        if (items[i].text.toUpper() == "BODY[]")
+            return true;
+    }
+    return false;
 }
 
 bool ImapCommandTracker::carriesMessageData(const ImapResponse &response)

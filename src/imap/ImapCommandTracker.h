@@ -28,6 +28,7 @@ struct ImapPendingCommand {
     bool keepRawText = false;            // collect the raw answer (for raw commands)
     QByteArray answerKeyword;            // the untagged data an Other command asks for: "LIST", "ID"
     bool abandoned = false;
+    bool hadBody = false;                // a FETCH's message body arrived (kept or dropped)
 
     QList<ImapResponse> untagged;        // untagged data that belongs to this command
     QByteArray rawText;                  // untagged lines and the tagged line, as received
@@ -92,6 +93,8 @@ private:
     Command oldest() const;
     Command ownerOf(const ImapResponse &response) const;
     static bool carriesMessageData(const ImapResponse &response);
+    // Only for message data (carriesMessageData): whether it holds the body itself.
+    static bool carriesBody(const ImapResponse &response);
 
     std::deque<Command> m_outstanding;
     Command m_awaitingContinuation;

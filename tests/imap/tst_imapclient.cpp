@@ -26,9 +26,11 @@ QString describe(const MailMessage &m)
         .arg(m.plainTextBody, m.htmlBody);
 }
 
-QString describeFetched(const std::optional<FetchedMessage> &fetched)
+// What a fetch gave, or why it failed, so that a failure reads in the comparison.
+QString fetchOne(ImapClient &client, int number)
 {
-    return fetched ? describe(parsed(*fetched)) : QStringLiteral("<no message>");
+    const std::optional<FetchedMessage> fetched = client.fetchMessage(number);
+    return fetched ? describe(parsed(*fetched)) : QStringLiteral("failed: ") + client.lastErrorText();
 }
 
 // The differences between a fetched message and what the manifest expects, one line each.
@@ -260,11 +262,11 @@ void TestImapClient::abortEndsAFetchAndTheConnectionStaysUsable()
     QVERIFY(!client.fetchMessage(3));
     QVERIFY2(client.lastErrorText().contains("Operation aborted"), qPrintable(client.lastErrorText()));
     abort = false;
-    QCOMPARE(describeFetched(client.fetchMessage(3).value()), expected[2]);
+    QCOMPARE(fetchOne(client, 3), expected[2]);
 
     // Stopped while answers sent ahead are due: the following fetches still get their own.
     client.setFetchAhead(1, 6);
-    QCOMPARE(describeFetched(client.fetchMessage(1).value()), expected[0]);
+    QCOMPARE(fetchOne(client, 1), expected[0]);
     abort = true;
     QVERIFY(!client.fetchMessage(2));
     abort = false;
@@ -312,21 +314,21 @@ void TestImapClient::fetchAheadGivesTheSameMessagesAsOneByOne()
 
     // Out of order, a selection in between, and numbers outside the announced range.
     client.setFetchAhead(1, count);
-    QCOMPARE(describeFetched(client.fetchMessage(1).value()), oneByOne[0]);
-    QCOMPARE(describeFetched(client.fetchMessage(2).value()), oneByOne[1]);
-    QCOMPARE(describeFetched(client.fetchMessage(10).value()), oneByOne[9]);
-    QCOMPARE(describeFetched(client.fetchMessage(4).value()), oneByOne[3]);
-    QCOMPARE(describeFetched(client.fetchMessage(5).value()), oneByOne[4]);
+    QCOMPARE(fetchOne(client, 1), oneByOne[0]);
+    QCOMPARE(fetchOne(client, 2), oneByOne[1]);
+    QCOMPARE(fetchOne(client, 10), oneByOne[9]);
+    QCOMPARE(fetchOne(client, 4), oneByOne[3]);
+    QCOMPARE(fetchOne(client, 5), oneByOne[4]);
     QVERIFY(!client.sendRawCommand("NOOP").isEmpty());
-    QCOMPARE(describeFetched(client.fetchMessage(6).value()), oneByOne[5]);
+    QCOMPARE(fetchOne(client, 6), oneByOne[5]);
     QCOMPARE(client.selectMailbox("Work"), 1);
     const int workCount = client.messageCount();
     QVERIFY(workCount > 0 && workCount < count);
     QCOMPARE(client.selectMailbox(inbox), 1);
-    QCOMPARE(describeFetched(client.fetchMessage(7).value()), oneByOne[6]);
+    QCOMPARE(fetchOne(client, 7), oneByOne[6]);
     client.setFetchAhead(3, 5);
-    QCOMPARE(describeFetched(client.fetchMessage(count).value()), oneByOne[count - 1]);
-    QCOMPARE(describeFetched(client.fetchMessage(3).value()), oneByOne[2]);
+    QCOMPARE(fetchOne(client, count), oneByOne[count - 1]);
+    QCOMPARE(fetchOne(client, 3), oneByOne[2]);
 }
 
 void TestImapClient::fetchingNeverSetsSeen()

@@ -476,6 +476,18 @@ void TestImapResponseParser::trackerRoutesMessageDataByNumber()
     QVERIFY(flags->untagged.isEmpty());
     QCOMPARE(tracker.droppedCount(), 2);
     QVERIFY(four->succeeded() && five->succeeded() && flags->succeeded());
+
+    // Message 6 sent ahead and given up, then asked for again before the first answer came (the
+    // server runs both at once): the first body is the given-up command's, the second the new one's.
+    const auto givenUp = tracker.add("Q4", ImapPendingCommand::Kind::Fetch, 6);
+    givenUp->abandoned = true;
+    const auto again = tracker.add("Q5", ImapPendingCommand::Kind::Fetch, 6);
+    feed("* 6 FETCH (INTERNALDATE \"01-Sep-2021 15:00:00 +0200\" BODY[] {3}\r\nold)\r\n");
+    feed("* 6 FETCH (INTERNALDATE \"01-Sep-2021 15:00:00 +0200\" BODY[] {3}\r\nnew)\r\n");
+    feed("Q4 OK\r\n");
+    feed("Q5 OK\r\n");
+    QCOMPARE(again->untagged.size(), 1);
+    QCOMPARE(parseFetchResponse(again->untagged[0])->body, QByteArray("new"));
 }
 
 void TestImapResponseParser::trackerFollowsTheSelectedMailbox()
