@@ -112,7 +112,7 @@ void Form1::Form_Load()
     p(222, [&] {
         const qint32 value = toInteger(getSetting(QStringLiteral("AutoConnect"), QStringLiteral("0")));
         if (value < 0 || value > 2)
-            throw AppError(QStringLiteral("Invalid property value"), 380);
+            apperror::throwInvalidPropertyValue();
         // 0 unchecked, 1 checked, 2 greyed: the check box values the store holds.
         static const Qt::CheckState states[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
         Check2->setCheckState(states[value]);

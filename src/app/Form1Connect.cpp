@@ -162,7 +162,7 @@ void Form1::resetFolderCaptions()
 const ImapSessionPtr &Form1::requireSession() const
 {
     if (!oSession)
-        throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+        apperror::throwObjectNotSet();
     return oSession;
 }
 

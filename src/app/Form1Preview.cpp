@@ -80,7 +80,7 @@ void Form1::PushButton4_Click()
     });
     auto opened = [&]() -> Form3 & {
         if (!preview)
-            throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+            apperror::throwObjectNotSet();
         return *preview;
     };
     p(136, [&] { opened().PrintAsHTML = Option1->isChecked(); });

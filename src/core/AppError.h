@@ -32,6 +32,10 @@ inline constexpr long InvalidArgument = 5;
 inline constexpr long Overflow = 6;
 inline constexpr long SubscriptOutOfRange = 9;
 inline constexpr long TypeMismatch = 13;
+inline constexpr long FileNotFound = 53;
+inline constexpr long ObjectNotSet = 91;
+inline constexpr long InvalidPropertyValue = 380;
+inline constexpr long InvalidPicture = 481;
 
 [[noreturn]] inline void throwInvalidArgument()
 {
@@ -48,5 +52,22 @@ inline constexpr long TypeMismatch = 13;
 [[noreturn]] inline void throwSubscriptOutOfRange()
 {
     throw AppError(QStringLiteral("Subscript out of range"), SubscriptOutOfRange);
+}
+[[noreturn]] inline void throwFileNotFound(const QString &path)
+{
+    throw AppError(QStringLiteral("File not found: ") + path, FileNotFound);
+}
+// Something the step needs (a session, a window, a control) does not exist.
+[[noreturn]] inline void throwObjectNotSet()
+{
+    throw AppError(QStringLiteral("Object variable or With block variable not set"), ObjectNotSet);
+}
+[[noreturn]] inline void throwInvalidPropertyValue()
+{
+    throw AppError(QStringLiteral("Invalid property value"), InvalidPropertyValue);
+}
+[[noreturn]] inline void throwInvalidPicture(const QString &path)
+{
+    throw AppError(QStringLiteral("Invalid picture: ") + path, InvalidPicture);
 }
 }  // namespace apperror

@@ -66,6 +66,6 @@ QCursor loadPointerImage(const QString &path)
 {
     const QPixmap picture(path);
     if (picture.isNull())
-        throw AppError(QStringLiteral("Invalid picture: ") + path, 481);
+        apperror::throwInvalidPicture(path);
     return QCursor(picture);
 }

@@ -84,7 +84,7 @@ void Form2::PushButton1_Click()
     bool rangeSet = false;
     p(112, [&] {
         if (!ImapSession)
-            throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+            apperror::throwObjectNotSet();
         const qint32 firstNumber = roundToInteger(first);
         const qint32 lastNumber = roundToInteger(last);
         ImapSession->CurrentLocation = firstNumber;

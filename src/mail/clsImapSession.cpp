@@ -76,7 +76,7 @@ void clsImapSession::subscribe()
 ImapClient &clsImapSession::client()
 {
     if (!Imap1)
-        throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+        apperror::throwObjectNotSet();
     return *Imap1;
 }
 
