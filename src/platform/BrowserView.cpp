@@ -178,8 +178,12 @@ bool BrowserView::askPrintTarget(PrintTarget *target, QPageLayout *layout)
     if (runDialog(dialog) != QDialog::Accepted)
         return false;
     *layout = printer.pageLayout();
+    // The dialog may put the print service's default in place of an output it does not know;
+    // one of the program's own printers as the default keeps the job.
+    if (ownPrinter)
+        return true;
     if (printer.outputFormat() == QPrinter::PdfFormat)
-        target->file = ownPrinter ? QString() : printer.outputFileName();
+        target->file = printer.outputFileName();
     else
         target->printer = printer.printerName();
     return true;

@@ -14,7 +14,7 @@
 // With option 0 it first shows the print dialog, as a browser does: the printer and the page
 // layout chosen there serve this one job, and closing the dialog prints nothing
 // (lastPrintCancelled()). The program's own printers are not in the print service's list; when
-// one is the default, the dialog offers it as printing to a PDF file, which that printer names.
+// one is the default, the dialog serves for the page layout and the job goes to that printer.
 
 #include <QPageLayout>
 #include <QString>
