@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTemporaryFile>
@@ -113,10 +114,9 @@ int BrowserView::QueryStatusWB(int command) const
 
 void BrowserView::ExecWB(int command, int option)
 {
-    Q_UNUSED(option);  // the view has no print dialog of its own: 0 and 2 behave alike
     switch (command) {
     case Print:
-        printLoadedPage();
+        printLoadedPage(option == DoDefault);
         return;
     case PrintPreview:
         showPrintPreview();
@@ -138,20 +138,58 @@ QString BrowserView::jobTitle() const
     return title;
 }
 
-void BrowserView::printLoadedPage()
+void BrowserView::printLoadedPage(bool askUser)
 {
     if (m_printing)
         throw std::runtime_error("The browser view is still printing the last page.");
     if (m_readyState != Complete || m_busy)
         throw std::runtime_error("The page is not loaded yet; it cannot be printed.");
-    m_printing = true;
     m_printError.clear();
+    m_printCancelled = false;
+    PrintTarget target;
+    QPageLayout layout = runPageLayout();
+    if (askUser && !askPrintTarget(&target, &layout)) {
+        m_printCancelled = true;
+        return;
+    }
+    m_printing = true;
     const quint64 number = ++m_printNumber;
-    m_page->printToPdf([this, number](const QByteArray &pdf) { finishPrint(pdf, number); },
-                       runPageLayout());
+    m_page->printToPdf([this, number, target](const QByteArray &pdf) { finishPrint(pdf, number, target); },
+                       layout);
 }
 
-void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber)
+bool BrowserView::askPrintTarget(PrintTarget *target, QPageLayout *layout)
+{
+    PrinterSystem &printers = printerSystem();
+    const QString defaultName = printers.defaultPrinterName().value_or(QString());
+    // The print service's default differs from the default only when one of the program's own
+    // printers is the default.
+    const bool ownPrinter = !defaultName.isEmpty()
+        && defaultName != printers.printServiceDefaultName().value_or(QString());
+    QPrinter printer(QPrinter::HighResolution);
+    if (ownPrinter)
+        printer.setOutputFormat(QPrinter::PdfFormat);
+    else if (!defaultName.isEmpty())
+        printer.setPrinterName(defaultName);
+    printer.setPageLayout(*layout);
+    printer.setDocName(jobTitle());
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print"));
+    if (runDialog(dialog) != QDialog::Accepted)
+        return false;
+    *layout = printer.pageLayout();
+    // The dialog may put the print service's default in place of an output it does not know;
+    // one of the program's own printers as the default keeps the job.
+    if (ownPrinter)
+        return true;
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        target->file = printer.outputFileName();
+    else
+        target->printer = printer.printerName();
+    return true;
+}
+
+void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintTarget &target)
 {
     if (printNumber != m_printNumber || !m_printing)
         return;  // stopped meanwhile
@@ -159,9 +197,17 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber)
         endPrint(false, QStringLiteral("The page could not be turned into a PDF."));
         return;
     }
+    if (!target.file.isEmpty()) {
+        QFile file(target.file);
+        const bool ok = file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size() && file.flush();
+        endPrint(ok, ok ? QString() : QStringLiteral("Cannot write %1: %2").arg(target.file, file.errorString()));
+        return;
+    }
     PrinterSystem &printers = printerSystem();
     QString error;
-    const std::optional<QString> printer = printers.defaultPrinterName(&error);
+    std::optional<QString> printer = target.printer;
+    if (target.printer.isEmpty())
+        printer = printers.defaultPrinterName(&error);
     if (!printer) {
         endPrint(false, error);
         return;

@@ -11,6 +11,10 @@
 // Printing (ExecWB 6) turns the loaded page into a PDF with the run's page layout and hands it
 // to the default printer of the printer system as one job. It finishes later: isPrinting() is
 // true until then, and jobFinished reports the outcome. Wait for it with platform::waitUntil.
+// With option 0 it first shows the print dialog, as a browser does: the printer and the page
+// layout chosen there serve this one job, and closing the dialog prints nothing
+// (lastPrintCancelled()). The program's own printers are not in the print service's list; when
+// one is the default, the dialog serves for the page layout and the job goes to that printer.
 
 #include <QPageLayout>
 #include <QString>
@@ -57,6 +61,8 @@ public:
 
     bool isPrinting() const { return m_printing; }
     const QString &lastPrintError() const { return m_printError; }
+    // True when the last print was closed in its print dialog: no job, no error.
+    bool lastPrintCancelled() const { return m_printCancelled; }
 
     // The page layout every print and preview of the run uses; page setup changes it.
     static QPageLayout &runPageLayout();
@@ -70,8 +76,15 @@ signals:
 
 private:
     void onLoadingChanged(const class QWebEngineLoadingInfo &info);
-    void printLoadedPage();
-    void finishPrint(const QByteArray &pdf, quint64 printNumber);
+    // Where one job goes: a printer by name (empty: the default) or, from the print dialog's
+    // "print to file", a file.
+    struct PrintTarget {
+        QString printer;
+        QString file;
+    };
+    void printLoadedPage(bool askUser);
+    bool askPrintTarget(PrintTarget *target, QPageLayout *layout);
+    void finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintTarget &target);
     void endPrint(bool ok, const QString &error);
     void showPrintPreview();
     void showPageSetup();
@@ -86,6 +99,7 @@ private:
     bool m_printing = false;
     quint64 m_printNumber = 0;  // a print abandoned by Stop leaves its late result unread
     QString m_printError;
+    bool m_printCancelled = false;
 };
 
 }  // namespace platform

@@ -25,6 +25,8 @@ Form3::Form3(QVector<MessageEntry> selectedEntries, QWidget *parent)
     : QWidget(parent), m_selectedEntries(std::move(selectedEntries))
 {
     createControls();
+    connect(PushButton1, &QPushButton::clicked, this, &Form3::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form3::PushButton3_Click);
     connect(PushButton4, &QPushButton::clicked, this, &Form3::PushButton4_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form3::PushButton5_Click);

@@ -6,6 +6,8 @@
 // program with its own closing steps.
 
 #include "mail/MessageEntry.h"
+#include "platform/Wait.h"
+#include "print/PdfExportState.h"
 
 #include <QCursor>
 #include <QVector>
@@ -20,7 +22,7 @@ namespace platform {
 class BrowserView;
 }
 
-class Form3 : public QWidget {
+class Form3 : public QWidget, public PdfExportState {
     Q_OBJECT
 public:
     explicit Form3(QVector<MessageEntry> selectedEntries, QWidget *parent = nullptr);
@@ -28,10 +30,9 @@ public:
 
     // Set by the main window before Form_Load: true shows HTML bodies (and remote pictures).
     bool PrintAsHTML = true;
-    // Used by the print runs and the PDF options.
-    bool ExportCanceled = false;
-    QString lPDFFilename;
-    QString lPDFOutput;
+    // How long loading one message into the printing view, and one print job, may take
+    // before that message is reported as not printed and the run goes on.
+    int PrintStepLimitMs = 60000;
 
     // The load steps; the first message is shown at the end.
     void Form_Load();
@@ -41,6 +42,8 @@ public:
     void Navigate();
 
     // Handlers, public so that a test can run them as a click would.
+    void PushButton1_Click();
+    void PushButton2_Click();
     void PushButton3_Click();
     void PushButton4_Click();
     void PushButton5_Click();
@@ -68,6 +71,19 @@ private:
     void step(const char *procedure, int direction);
     const MessageEntry &entryAt(int position) const;
 
+    // Print Selected and Print All (Form3Print.cpp).
+    struct PrintAllRun;
+    void cancelPrintSelected();
+    void cancelPrintAll();
+    void runPrintAll(PrintAllRun &run);
+    // What happened to one message of a run: empty when it printed, else why not.
+    QString printOneOfRun(PrintAllRun &run, int position);
+    void endPrintAll(PrintAllRun &run);
+    void setPrintRunControls(bool running);
+    bool pdfWriterPicked() const;
+    QString handOffPdfName(int position);
+    platform::WaitOutcome waitForPrintView(const std::function<bool()> &done);
+
 public:
     QPushButton *PushButton8 = nullptr;
     platform::BrowserView *WebBrowser1 = nullptr;
@@ -91,4 +107,6 @@ private:
     int LastEntry = 0;
     bool GoingBack = false;
     QCursor m_customPointer;
+    PrintAllRun *m_printAllRun = nullptr;  // the run in progress, for its cancel click
+    platform::Lifetime m_life;             // ends every wait of a run when the window goes
 };

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "print/PdfFileName.h"
+#include "print/PdfTitle.h"
 #include "print/PdfWriterHandOff.h"
 #include "print/PdfWriterName.h"
 
@@ -154,9 +155,16 @@ bool printOnPdfWriter(const QString &pdfPath, const QString &title, QString *err
         return false;
     }
     const PdfWriteResult result = writePdfWithoutOverwriting(pdfPath, target);
-    if (!result.written && error)
-        *error = result.error;
-    return result.written;
+    if (!result.written) {
+        if (error)
+            *error = result.error;
+        return false;
+    }
+    // The engine leaves the document title empty; a reader's caption and search show the
+    // job's title (the message's subject). Only that caption is lost when this fails.
+    if (!title.isEmpty())
+        setPdfTitle(result.path, title);
+    return true;
 }
 
 void registerPdfWriter(platform::PrinterSystem &system)

@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
@@ -309,7 +310,12 @@ void TestRendering::printPreviewAndPageSetup()
     QCOMPARE(view->QueryStatusWB(6), 3);
 
     int previewPages = 0;
+    int printDialogs = 0;
     platform::BrowserView::setDialogRunner([&](QDialog &dialog) {
+        if (qobject_cast<QPrintDialog *>(&dialog)) {
+            ++printDialogs;
+            return int(QDialog::Accepted);
+        }
         if (auto *widget = dialog.findChild<QPrintPreviewWidget *>()) {
             widget->updatePreview();
             previewPages = widget->pageCount();
@@ -340,13 +346,17 @@ void TestRendering::printPreviewAndPageSetup()
     // Letter landscape from the page setup: 792 x 612 points.
     QVERIFY2(pdf.contains("/MediaBox [0 0 792 612]"), pdf.left(2000).constData());
 
-    // On the program's PDF writer the same print becomes the file named in the hand-off.
+    QCOMPARE(printDialogs, 0);  // option 2 asks nothing
+
+    // On the program's PDF writer the same print, through the print dialog of option 0, becomes
+    // the file named in the hand-off.
     const QString target = m_temp.filePath("Quarterly report.pdf");
     writePdfWriterHandOff(target);
     QVERIFY(platform::printerSystem().setDefaultPrinter("Tervane PDF Writer"));
     view->ExecWB(6, 0);
     QVERIFY(waitFor([view] { return !view->isPrinting(); }));
     QVERIFY2(view->lastPrintError().isEmpty(), qPrintable(view->lastPrintError()));
+    QCOMPARE(printDialogs, 1);
     QFile written(target);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readAll().contains("/MediaBox [0 0 792 612]"));

@@ -1,9 +1,15 @@
-// Turning a rendered page into a PDF with the real web engine, and reading the PDF's text
-// back with pdftotext: the text must be there as text, scripts must not run, and the page may
-// not pull in files from outside its folder.
+// Printing a rendered page from the browser view on the PDF writer with the real web engine,
+// and reading the PDF's text back with pdftotext: the text must be there as text, scripts must
+// not run, the page may not pull in other files, failures are reported, and a page that never
+// finishes loading is given up on.
 
-#include "platform/HtmlFileScheme.h"
-#include "print/HtmlToPdf.h"
+#include "TestPrintServer.h"
+#include "platform/BrowserView.h"
+#include "platform/MessagePageScheme.h"
+#include "platform/PrinterSystem.h"
+#include "platform/Wait.h"
+#include "print/PdfWriterHandOff.h"
+#include "print/TervanePdfWriter.h"
 
 #include <QApplication>
 #include <QFile>
@@ -36,9 +42,42 @@ QString pdfText(const QString &pdf)
     return run(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
 }
 
+struct Outcome {
+    bool ok = false;
+    QString error;
+};
+
+bool waitFor(const std::function<bool()> &done, int limitMs)
+{
+    platform::Deadline limit(limitMs);
+    platform::WaitPlan plan;
+    plan.done = done;
+    plan.deadline = &limit;
+    return platform::waitUntil(plan) == platform::WaitOutcome::Done;
+}
+
+// What a print run does with one page: load it, hand the file name to the PDF writer, print
+// without asking and wait for the job.
+Outcome printPage(platform::BrowserView &view, const QString &htmlPath, const QString &pdfPath,
+                  int limitMs = 60000)
+{
+    view.Navigate(htmlPath);
+    if (!waitFor([&] { return view.ReadyState() == 4 && !view.Busy(); }, limitMs)) {
+        view.Stop();
+        return {false, QStringLiteral("took longer than %1 ms").arg(limitMs)};
+    }
+    if (!view.lastLoadSucceeded())
+        return {false, QStringLiteral("%1 could not be loaded").arg(htmlPath)};
+    writePdfWriterHandOff(pdfPath);
+    view.ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser);
+    if (!waitFor([&] { return !view.isPrinting(); }, limitMs))
+        return {false, QStringLiteral("the job took too long")};
+    return {view.lastPrintError().isEmpty(), view.lastPrintError()};
+}
+
 }  // namespace
 
-class TestHtmlToPdf : public QObject {
+class TestViewPrint : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -46,25 +85,30 @@ private slots:
     void scriptsDoNotRun();
     void filesOutsideThePageFolderStayOut();
     void failuresAreNotSuccess();
-    void aSecondPageWhileOneIsWaitingIsRefused();
-    void oneRendererServesManyPages();
+    void aSecondPrintWhileOneIsRunningIsRefused();
+    void oneViewServesManyPages();
     void aPageThatNeverFinishesLoadingIsGivenUp();
-    void closingTheRendererEndsItsWait();
 
 private:
     QString page(const QString &name, const QString &title, const QString &body);
     QTemporaryDir m_dir;
-    std::unique_ptr<HtmlPdfRenderer> m_renderer;
+    TestPrintServer m_printServer;
+    std::unique_ptr<platform::BrowserView> m_view;
 };
 
-void TestHtmlToPdf::initTestCase()
+void TestViewPrint::initTestCase()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         QFAIL("pdftotext (poppler-utils) is missing: run scripts/install-deps.sh");
-    m_renderer = std::make_unique<HtmlPdfRenderer>();
+    m_printServer = TestPrintServer::fromFixture();
+    registerPdfWriter();
+    QVERIFY(platform::printerSystem().setDefaultPrinter(QStringLiteral("Tervane PDF Writer")));
+    m_view = std::make_unique<platform::BrowserView>();
+    m_view->setSilent(true);
+    m_view->setRemoteImagesAllowed(true);
 }
 
-QString TestHtmlToPdf::page(const QString &name, const QString &title, const QString &body)
+QString TestViewPrint::page(const QString &name, const QString &title, const QString &body)
 {
     const QString path = m_dir.filePath(name);
     // A UTF-8 byte-order mark, as the page renderer writes, wins over the older charset.
@@ -75,7 +119,7 @@ QString TestHtmlToPdf::page(const QString &name, const QString &title, const QSt
     return path;
 }
 
-void TestHtmlToPdf::pageOfAnyNameBecomesSearchableText()
+void TestViewPrint::pageOfAnyNameBecomesSearchableText()
 {
     QImage logo(40, 20, QImage::Format_RGB32);
     logo.fill(Qt::red);
@@ -84,7 +128,7 @@ void TestHtmlToPdf::pageOfAnyNameBecomesSearchableText()
     const QString html = page(QStringLiteral("tmp.tmp"), subject,
                               QStringLiteral("<img src=\"gmail_logo.gif\"><p>Bitte <b>bis Freitag</b> antworten.</p>"));
     const QString pdf = m_dir.filePath(QStringLiteral("out.pdf"));
-    const HtmlPdfRenderer::Outcome outcome = m_renderer->render(html, pdf, HtmlPdfRenderer::defaultLayout());
+    const Outcome outcome = printPage(*m_view, html, pdf);
     QVERIFY2(outcome.ok, qPrintable(outcome.error));
     const QString text = pdfText(pdf);
     QVERIFY2(text.contains(subject), qPrintable(text));
@@ -99,116 +143,106 @@ void TestHtmlToPdf::pageOfAnyNameBecomesSearchableText()
     QVERIFY2(QFileInfo(pdf).size() < 200 * 1024, qPrintable(QString::number(QFileInfo(pdf).size())));
 }
 
-void TestHtmlToPdf::scriptsDoNotRun()
+void TestViewPrint::scriptsDoNotRun()
 {
     const QString html = page(QStringLiteral("script.tmp"), QStringLiteral("Script"),
                               QStringLiteral("<p id=\"p\">Static text</p><script>document.getElementById('p')"
                                              ".textContent='Script ran';location.href='about:blank';</script>"));
     const QString pdf = m_dir.filePath(QStringLiteral("script.pdf"));
-    QVERIFY(m_renderer->render(html, pdf, HtmlPdfRenderer::defaultLayout()).ok);
+    QVERIFY(printPage(*m_view, html, pdf).ok);
     const QString text = pdfText(pdf);
     QVERIFY2(text.contains(QStringLiteral("Static text")) && !text.contains(QStringLiteral("Script ran")),
              qPrintable(text));
 }
 
-void TestHtmlToPdf::filesOutsideThePageFolderStayOut()
+void TestViewPrint::filesOutsideThePageFolderStayOut()
 {
     QTemporaryDir other;
     writeFile(other.filePath(QStringLiteral("secret.html")), "<p>PRIVATE-CONTENT</p>");
     QDir().mkpath(m_dir.filePath(QStringLiteral("sub")));
     writeFile(m_dir.filePath(QStringLiteral("sub/inner.tmp")), "<p>INNER-CONTENT</p>");
     const QString html = page(QStringLiteral("frames.tmp"), QStringLiteral("Frames"),
-                              QStringLiteral("<iframe src=\"%1\"></iframe><iframe src=\"sub/inner.tmp\"></iframe>")
+                              QStringLiteral("<p>Outer page</p><iframe src=\"%1\"></iframe><iframe src=\"sub/inner.tmp\"></iframe>")
                                   .arg(other.filePath(QStringLiteral("secret.html"))));
     const QString pdf = m_dir.filePath(QStringLiteral("frames.pdf"));
-    QVERIFY(m_renderer->render(html, pdf, HtmlPdfRenderer::defaultLayout()).ok);
+    QVERIFY(printPage(*m_view, html, pdf).ok);
     const QString text = pdfText(pdf);
-    QVERIFY2(text.contains(QStringLiteral("INNER-CONTENT")), qPrintable(text));
+    // Only the page itself and the logo beside it are served, not even a file in its folder.
+    QVERIFY2(text.contains(QStringLiteral("Outer page")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("INNER-CONTENT")), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("PRIVATE-CONTENT")), qPrintable(text));
 }
 
-void TestHtmlToPdf::failuresAreNotSuccess()
+void TestViewPrint::failuresAreNotSuccess()
 {
-    HtmlPdfRenderer::Outcome missing = m_renderer->render(m_dir.filePath(QStringLiteral("none.tmp")),
-                                                          m_dir.filePath(QStringLiteral("none.pdf")),
-                                                          HtmlPdfRenderer::defaultLayout());
+    const Outcome missing = printPage(*m_view, m_dir.filePath(QStringLiteral("none.tmp")),
+                                      m_dir.filePath(QStringLiteral("none.pdf")));
     QVERIFY(!missing.ok);
     QVERIFY2(missing.error.contains(QStringLiteral("none.tmp")), qPrintable(missing.error));
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("none.pdf"))));
 
     const QString html = page(QStringLiteral("fine.tmp"), QStringLiteral("Fine"), QStringLiteral("<p>x</p>"));
     const QString unwritable = m_dir.filePath(QStringLiteral("no/such/folder/out.pdf"));
-    const HtmlPdfRenderer::Outcome outcome = m_renderer->render(html, unwritable, HtmlPdfRenderer::defaultLayout());
+    const Outcome outcome = printPage(*m_view, html, unwritable);
     QVERIFY(!outcome.ok);
-    QVERIFY2(outcome.error.contains(unwritable), qPrintable(outcome.error));
+    QVERIFY2(outcome.error.contains(QStringLiteral("no/such/folder")), qPrintable(outcome.error));
     QVERIFY(!QFile::exists(unwritable));
-    // The renderer is still usable afterwards.
-    QVERIFY(m_renderer->render(html, m_dir.filePath(QStringLiteral("fine.pdf")), HtmlPdfRenderer::defaultLayout()).ok);
+    // The view prints again afterwards.
+    QVERIFY(printPage(*m_view, html, m_dir.filePath(QStringLiteral("fine.pdf"))).ok);
 }
 
-void TestHtmlToPdf::aSecondPageWhileOneIsWaitingIsRefused()
+void TestViewPrint::aSecondPrintWhileOneIsRunningIsRefused()
 {
     const QString first = page(QStringLiteral("first.tmp"), QStringLiteral("First"), QStringLiteral("<p>one</p>"));
-    HtmlPdfRenderer::Outcome inner;
-    bool ranInside = false;
-    // A click handled inside the first wait asks for another page.
-    QTimer::singleShot(0, this, [&] {
-        ranInside = true;
-        inner = m_renderer->render(first, m_dir.filePath(QStringLiteral("inner.pdf")), HtmlPdfRenderer::defaultLayout());
-    });
-    const HtmlPdfRenderer::Outcome outer = m_renderer->render(first, m_dir.filePath(QStringLiteral("outer.pdf")),
-                                                              HtmlPdfRenderer::defaultLayout());
-    QVERIFY(ranInside);
-    QVERIFY(!inner.ok);
-    QVERIFY2(outer.ok, qPrintable(outer.error));
+    m_view->Navigate(first);
+    QVERIFY(waitFor([&] { return m_view->ReadyState() == 4 && !m_view->Busy(); }, 60000));
+    writePdfWriterHandOff(m_dir.filePath(QStringLiteral("outer.pdf")));
+    m_view->ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser);
+    QVERIFY(m_view->isPrinting());
+    QVERIFY_THROWS_EXCEPTION(std::exception,
+                             m_view->ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser));
+    QCOMPARE(m_view->QueryStatusWB(platform::BrowserView::Print), 1);
+    QVERIFY(waitFor([&] { return !m_view->isPrinting(); }, 60000));
+    QVERIFY2(m_view->lastPrintError().isEmpty(), qPrintable(m_view->lastPrintError()));
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("outer*.pdf")}), QStringList({QStringLiteral("outer.pdf")}));
     QVERIFY(pdfText(m_dir.filePath(QStringLiteral("outer.pdf"))).contains(QStringLiteral("one")));
 }
 
-void TestHtmlToPdf::oneRendererServesManyPages()
+void TestViewPrint::oneViewServesManyPages()
 {
     // The same file name holds a new message each time; each PDF shows its own.
     const QString html = m_dir.filePath(QStringLiteral("tmp.tmp"));
     for (int i = 1; i <= 3; ++i) {
         page(QStringLiteral("tmp.tmp"), QStringLiteral("Message %1").arg(i), QStringLiteral("<p>Body number %1</p>").arg(i));
         const QString pdf = m_dir.filePath(QStringLiteral("m%1.pdf").arg(i));
-        QVERIFY(m_renderer->render(html, pdf, HtmlPdfRenderer::defaultLayout()).ok);
+        QVERIFY(printPage(*m_view, html, pdf).ok);
         QVERIFY2(pdfText(pdf).contains(QStringLiteral("Body number %1").arg(i)), qPrintable(pdfText(pdf)));
     }
 }
 
-void TestHtmlToPdf::aPageThatNeverFinishesLoadingIsGivenUp()
+void TestViewPrint::aPageThatNeverFinishesLoadingIsGivenUp()
 {
     QTcpServer silent;  // accepts the picture's connection and never answers
     QVERIFY(silent.listen(QHostAddress::LocalHost));
     const QString html = page(QStringLiteral("stuck.tmp"), QStringLiteral("Stuck"),
                               QStringLiteral("<p>text</p><img src=\"http://127.0.0.1:%1/logo.gif\">").arg(silent.serverPort()));
     const QString pdf = m_dir.filePath(QStringLiteral("stuck.pdf"));
-    const HtmlPdfRenderer::Outcome outcome = m_renderer->render(html, pdf, HtmlPdfRenderer::defaultLayout(), 1000);
+    const Outcome outcome = printPage(*m_view, html, pdf, 1000);
     QVERIFY(!outcome.ok);
     QVERIFY2(outcome.error.contains(QStringLiteral("took longer than")), qPrintable(outcome.error));
     // The next page goes through as usual.
-    QVERIFY(m_renderer->render(page(QStringLiteral("after.tmp"), QStringLiteral("After"), QStringLiteral("<p>after</p>")),
-                               m_dir.filePath(QStringLiteral("after.pdf")), HtmlPdfRenderer::defaultLayout()).ok);
+    QVERIFY(printPage(*m_view, page(QStringLiteral("after.tmp"), QStringLiteral("After"), QStringLiteral("<p>after</p>")),
+                               m_dir.filePath(QStringLiteral("after.pdf"))).ok);
     QVERIFY(pdfText(m_dir.filePath(QStringLiteral("after.pdf"))).contains(QStringLiteral("after")));
-}
-
-void TestHtmlToPdf::closingTheRendererEndsItsWait()
-{
-    auto *renderer = new HtmlPdfRenderer;
-    QTimer::singleShot(0, this, [&] { delete renderer; });
-    const QString html = page(QStringLiteral("closed.tmp"), QStringLiteral("Closed"), QStringLiteral("<p>x</p>"));
-    const HtmlPdfRenderer::Outcome outcome = renderer->render(html, m_dir.filePath(QStringLiteral("closed.pdf")),
-                                                              HtmlPdfRenderer::defaultLayout());
-    QVERIFY(!outcome.ok);
-    QVERIFY2(outcome.error.contains(QStringLiteral("closed")), qPrintable(outcome.error));
 }
 
 int main(int argc, char **argv)
 {
-    platform::registerHtmlFileScheme();  // before the first web engine object, as main() does
+    platform::registerMessagePageScheme();  // before the first web engine object, as main() does
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    TestHtmlToPdf test;
+    TestViewPrint test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_htmltopdf.moc"
+#include "tst_viewprint.moc"

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Message pages to PDF files: the program's own road (one hidden web page for all pages, each
-# PDF named and written by the PDF writer) over N pages, beside one wkhtmltopdf process per
-# page and one headless chromium process per page over the first M of the same pages, in the
-# same run. The two per-process tools are slow, so by default they run over fewer pages; their
-# rate per page is what is compared. Installs wkhtmltopdf and chromium with apt when missing.
-# Run as root after scripts/build.sh.
-#   bench/run_html_to_pdf_bench.sh [N=1000] [M=100]
+# "Print All" of N messages to the PDF writer through the program's windows, against a private
+# Dovecot holding N generated messages, beside one wkhtmltopdf process per page and one
+# headless chromium process per page over the first M of the very pages the program rendered,
+# in the same run. The two per-process tools are slow, so by default they run over fewer
+# pages; their rate per page is what is compared. Installs wkhtmltopdf and chromium with apt
+# when missing. Run as root after scripts/build.sh.
+#   bench/run_print_all_bench.sh [N=1000] [M=100]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVALE_BUILD_DIR:-$top/build}
@@ -20,24 +20,24 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+dovecot=$build/bench-print-dovecot
+trap '"$top/tests/fixtures/dovecot/stop.sh" "$dovecot" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+"$top/tests/fixtures/dovecot/start.sh" "$dovecot" --bench-messages "$n" >/dev/null
+export QUORVALE_TEST_DOVECOT_DIR=$dovecot
 export QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1
 export XDG_CONFIG_HOME=$work/config HOME=$work/home XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
-"$build/bench/bench_html_to_pdf" --make-pages "$work/pages" "$n"
-echo "$n pages of about $(( $(du -sk "$work/pages" | cut -f1) / n )) KB each"
-"$build/bench/bench_html_to_pdf" "$work/pages" "$work/quorvale" "$n" 2>"$work/quorvale.log" \
+"$build/bench/bench_print_all" "$work/quorvale" "$work/pages" 2>"$work/quorvale.log" \
   | tee "$work/quorvale.txt" || { tail -5 "$work/quorvale.log"; exit 1; }
-written=$(find "$work/quorvale" -maxdepth 1 -name '*.pdf' | wc -l)
-echo "  $written PDF files written"
+echo "$(find "$work/pages" -name 'page*.html' | wc -l) rendered pages of about $(( $(du -sk "$work/pages" | cut -f1) / n )) KB each"
 rate=$(sed -nE 's/^quorvale: .* ([0-9.]+) msg\/s.*/\1/p' "$work/quorvale.txt")
 
 # One process per page, timed and with the peak resident size of the largest process.
 python3 - "$work" "$m" "$rate" <<'PY'
 import os, resource, subprocess, sys, time
 work, m, ours = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
-pages = sorted(os.listdir(os.path.join(work, "pages")))[:m]
+pages = sorted(p for p in os.listdir(os.path.join(work, "pages")) if p.startswith("page"))[:m]
 tools = {
     "wkhtmltopdf": lambda src, out: ["wkhtmltopdf", "-q", "--disable-javascript", src, out],
     "chromium": lambda src, out: [

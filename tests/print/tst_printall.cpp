@@ -1,0 +1,396 @@
+// "Print Selected" and "Print All" of the preview window after a real download, on the PDF
+// writer (files read back with pdftotext and pdfinfo) and on a queue of the private CUPS: the
+// question, the PDF options window, cancelling, limits, failures and the end box.
+
+#include "ModalWindows.h"
+#include "TestPrintServer.h"
+#include "TestServer.h"
+#include "app/Form1.h"
+#include "core/ErrorLog.h"
+#include "core/ProgramFolder.h"
+#include "core/SettingsStore.h"
+#include "list/MessageList.h"
+#include "list/MessageListView.h"
+#include "platform/BrowserView.h"
+#include "platform/CupsPrinterSystem.h"
+#include "platform/ScriptedDialogs.h"
+#include "print/Form3.h"
+#include "print/Form5.h"
+#include "print/PdfFileName.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QtTest>
+
+namespace {
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return QStringLiteral("<%1 failed>").arg(program);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString pdfText(const QString &pdf)
+{
+    return run(QStringLiteral("pdftotext"), {"-enc", "UTF-8", pdf, "-"});
+}
+
+QString fileText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList pdfFiles(const QString &folder)
+{
+    return QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name);
+}
+
+// Answers the PDF options window with `pattern` and `folder`, or cancels it when both are empty.
+void answerOptions(const QString &pattern, const QString &folder)
+{
+    whenOpen<Form5>([pattern, folder](Form5 *options) {
+        if (pattern.isEmpty()) {
+            options->PushButton2->click();
+            return;
+        }
+        options->Text1->setText(pattern);
+        options->Text2->setText(folder);
+        options->PushButton1->click();
+    });
+}
+
+}  // namespace
+
+class TestPrintAll : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void printAllWritesOnePdfPerMessageInListOrder();
+    void noAndCancelInTheOptionsWindowPrintNothing();
+    void cancelDuringTheRunFinishesOnlyTheCurrentMessage();
+    void failuresAreCountedNotAnnouncedAsDone();
+    void printAllOnACupsQueueSendsOnePdfJobPerMessage();
+    void printSelectedShowsThePrintDialog();
+    void closingTheWindowDuringTheRunEndsIt();
+
+private:
+    Form3 *openPreview(const QStringList &shapes, const QString &printer);
+    TestServer::ExpectedMessage expected(const QString &shape) const;
+    void answer(std::initializer_list<platform::BoxAnswer> answers);
+    TestPrintServer m_printServer;
+    TestServer m_mailServer;
+    QTemporaryDir m_programDir;
+    QTemporaryDir m_out;
+    std::unique_ptr<platform::ScriptedDialogs> m_dialogs;
+    std::unique_ptr<Form1> m_form;
+};
+
+void TestPrintAll::initTestCase()
+{
+    m_printServer = TestPrintServer::fromFixture();
+    m_mailServer = TestServer::fromFixture();
+    m_mailServer.applyToEnvironment();
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    setProgramFolder(m_programDir.path());
+    for (const char *file : {"Base.tmp", "gmail_logo.gif"})
+        QFile::copy(QString(QUORVALE_TEST_SOURCE_DIR "/../resources/") + file, m_programDir.filePath(file));
+    Form1::setUnloadAction([] {});
+    m_dialogs = std::make_unique<platform::ScriptedDialogs>();
+    m_form = std::make_unique<Form1>();
+    m_form->Form_Load();
+    m_form->show();
+    m_form->Text1->setText(m_mailServer.user);
+    m_form->Text2->setText(m_mailServer.password);
+    m_form->PushButton3->click();
+    m_form->PushButton2->click();
+    QVERIFY(m_form->ListView1->topLevelItemCount() >= 10);
+}
+
+void TestPrintAll::init()
+{
+    m_dialogs->clear();
+    m_dialogs->answers.clear();
+    saveSetting("Combo1", "");
+    QDir(m_out.path()).removeRecursively();
+    QDir().mkpath(m_out.path());
+    m_form->show();
+}
+
+void TestPrintAll::cleanup()
+{
+    if (Form3 *preview = m_form->previewWindow()) {
+        preview->PushButton8_Click();
+        QTRY_VERIFY(!m_form->previewWindow());
+    }
+}
+
+TestServer::ExpectedMessage TestPrintAll::expected(const QString &shape) const
+{
+    return m_mailServer.message(m_mailServer.user, "INBOX", shape);
+}
+
+void TestPrintAll::answer(std::initializer_list<platform::BoxAnswer> answers)
+{
+    m_dialogs->answers.clear();
+    for (platform::BoxAnswer a : answers)
+        m_dialogs->answers.enqueue(a);
+}
+
+// Ticks the rows of the messages of `shapes` and opens the preview with `printer` picked.
+Form3 *TestPrintAll::openPreview(const QStringList &shapes, const QString &printer)
+{
+    m_form->PushButton6->click();  // uncheck all
+    for (const QString &shape : shapes) {
+        const QString subject = expected(shape).subject;
+        for (int row = 0; row < m_form->ListView1->topLevelItemCount(); ++row) {
+            QTreeWidgetItem *item = m_form->ListView1->topLevelItem(row);
+            if (item->text(messagelist::SubjectColumn) == subject)
+                item->setCheckState(0, Qt::Checked);
+        }
+    }
+    m_form->PushButton4->click();
+    Form3 *preview = m_form->previewWindow();
+    if (preview)
+        preview->Combo1->setCurrentText(printer);
+    return preview;
+}
+
+void TestPrintAll::printAllWritesOnePdfPerMessageInListOrder()
+{
+    const QStringList shapes = {"plain_only", "shift_jis", "from_no_name"};
+    Form3 *preview = openPreview(shapes, "Tervane PDF Writer");
+    QVERIFY(preview);
+    QCOMPARE(preview->lastEntry(), 3);
+    // The rows in list order, as the preview holds them.
+    QStringList subjects;
+    for (int row = 0; row < m_form->ListView1->topLevelItemCount(); ++row)
+        if (m_form->ListView1->topLevelItem(row)->checkState(0) == Qt::Checked)
+            subjects << m_form->ListView1->topLevelItem(row)->text(messagelist::SubjectColumn);
+    preview->PushButton5->click();  // the visible page is message 2 and stays so
+    QTRY_VERIFY(!preview->WebBrowser1->Busy());
+    const QString shownUrl = preview->WebBrowser1->url().toString();
+
+    for (int pass = 1; pass <= 2; ++pass) {
+        answer({platform::BoxAnswer::Yes});
+        answerOptions("<Count> - <Subject>", m_out.path());
+        preview->PushButton2->click();
+        QCOMPARE(m_dialogs->shown[0].request.text, QStringLiteral("Do you want to print all with Tervane PDF Writer?"));
+        QCOMPARE(m_dialogs->messageTexts().last(), QStringLiteral("Done."));
+        m_dialogs->clear();
+    }
+    QCOMPARE(preview->currentEntry(), 2);
+    QCOMPARE(preview->WebBrowser1->url().toString(), shownUrl);
+    QCOMPARE(preview->PushButton2->text(), QStringLiteral("Print All"));
+    QCOMPARE(preview->ProgressBar1->value(), 0);
+    QCOMPARE(preview->ProgressBar1->format(), QStringLiteral("Progress Bar"));
+    QCOMPARE(platform::printerSystem().defaultPrinterName().value_or(""), QStringLiteral("Tervane PDF Writer"));
+
+    // The second run into the same folder kept the first run's files.
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        const QString stem = QStringLiteral("%1 - %2").arg(i + 1).arg(cleanPdfName(subjects[i]));
+        names << stem + ".pdf" << stem + " (2).pdf";
+    }
+    QStringList sortedNames = names;
+    sortedNames.sort();
+    QCOMPARE(pdfFiles(m_out.path()), sortedNames);
+    QVERIFY(!pdfFiles(m_out.path()).filter(expected("shift_jis").subject).isEmpty());
+    for (int i = 0; i < 3; ++i) {
+        const TestServer::ExpectedMessage message = expected(shapes[i]);
+        const int position = subjects.indexOf(message.subject);
+        QVERIFY2(position >= 0, qPrintable(message.subject));
+        const QString pdf = m_out.filePath(names[2 * position]);
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(message.subject) && text.contains(message.plainSnippet), qPrintable(text));
+        const QString info = run("pdfinfo", {pdf});
+        QVERIFY2(info.contains(QRegularExpression("Title:\\s+" + QRegularExpression::escape(message.subject) + "\n")),
+                 qPrintable(info));
+        // Vector text, not a picture of the page.
+        QVERIFY2(QFileInfo(pdf).size() < 200 * 1024, qPrintable(pdf));
+    }
+}
+
+void TestPrintAll::noAndCancelInTheOptionsWindowPrintNothing()
+{
+    Form3 *preview = openPreview({"plain_only", "from_no_name"}, "Tervane PDF Writer");
+    QVERIFY(platform::printerSystem().setDefaultPrinter("Quorvale_Beta"));
+    answer({platform::BoxAnswer::No});
+    preview->PushButton2->click();
+    // "No" still leaves the picked printer the default, and opens no options window.
+    QCOMPARE(platform::printerSystem().defaultPrinterName().value_or(""), QStringLiteral("Tervane PDF Writer"));
+    QCOMPARE(m_dialogs->messageTexts().size(), 1);
+    QCOMPARE(preview->PushButton2->text(), QStringLiteral("Print All"));
+
+    m_dialogs->clear();
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("", "");
+    preview->PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts().size(), 1);  // the question only, no "Done."
+    QCOMPARE(preview->PushButton2->text(), QStringLiteral("Print All"));
+    QVERIFY(preview->ExportCanceled);
+
+    // Print Selected cancelled in the options window prints nothing either.
+    QTRY_VERIFY(!preview->WebBrowser1->Busy());
+    m_dialogs->clear();
+    answerOptions("", "");
+    preview->PushButton1->click();
+    QVERIFY(m_dialogs->messageTexts().isEmpty());
+    QCOMPARE(preview->PushButton1->text(), QStringLiteral("Print Selected"));
+    QVERIFY(pdfFiles(m_out.path()).isEmpty());
+}
+
+void TestPrintAll::cancelDuringTheRunFinishesOnlyTheCurrentMessage()
+{
+    Form3 *preview = openPreview({"plain_only", "shift_jis", "from_no_name"}, "Tervane PDF Writer");
+    answer({platform::BoxAnswer::Yes, platform::BoxAnswer::Yes});
+    answerOptions("<Count>", m_out.path());
+    // The cancel click arrives while the first message is loading in the hidden view.
+    bool clicked = false;
+    connect(preview->WebBrowser2->page(), &QWebEnginePage::loadStarted, preview, [&] {
+        if (!clicked) {
+            clicked = true;
+            QTimer::singleShot(0, preview, [preview] { preview->PushButton2->click(); });
+        }
+    });
+    preview->PushButton2->click();
+    QVERIFY(clicked);
+    QCOMPARE(m_dialogs->messageTexts(), QStringList({"Do you want to print all with Tervane PDF Writer?",
+                                                     "Do you want to print all with Tervane PDF Writer?"}));
+    QCOMPARE(pdfFiles(m_out.path()), QStringList({"1.pdf"}));
+    QCOMPARE(preview->PushButton2->text(), QStringLiteral("Print All"));
+    QCOMPARE(preview->currentEntry(), 1);
+}
+
+void TestPrintAll::failuresAreCountedNotAnnouncedAsDone()
+{
+    Form3 *preview = openPreview({"plain_only", "from_no_name"}, "Tervane PDF Writer");
+    const QString log = errorLogPath();
+    const int recordsBefore = fileText(log).count(QStringLiteral("was not printed"));
+
+    // The chosen folder vanishes between the options window and the jobs.
+    const QString folder = m_out.filePath("gone");
+    QVERIFY(QDir().mkpath(folder));
+    whenOpen<Form5>([folder](Form5 *options) {
+        options->Text1->setText("<Subject>");
+        options->Text2->setText(folder);
+        options->PushButton1->click();
+        QDir(folder).removeRecursively();
+    });
+    answer({platform::BoxAnswer::Yes});
+    preview->PushButton2->click();
+    QStringList boxes = m_dialogs->messageTexts();
+    QVERIFY2(!boxes.contains("Done.") && boxes.last().startsWith("2 of 2 messages could not be printed")
+                 && boxes.last().contains(log),
+             qPrintable(boxes.join(" | ")));
+    const QString records = fileText(log);
+    QCOMPARE(records.count(QStringLiteral("was not printed")), recordsBefore + 2);
+    QVERIFY2(records.contains("does not exist"), qPrintable(records));
+
+    // A page that may not load in time is reported and the run goes on to the next one.
+    QVERIFY(QDir().mkpath(folder));
+    preview->PrintStepLimitMs = 1;
+    m_dialogs->clear();
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Subject>", folder);
+    preview->PushButton2->click();
+    boxes = m_dialogs->messageTexts();
+    QVERIFY2(boxes.last().startsWith("2 of 2 messages"), qPrintable(boxes.join(" | ")));
+    QVERIFY(fileText(log).contains("did not finish loading within"));
+
+    // With the usual limit the same view prints again.
+    preview->PrintStepLimitMs = 60000;
+    m_dialogs->clear();
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Subject>", folder);
+    preview->PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts().last(), QStringLiteral("Done."));
+    QCOMPARE(pdfFiles(folder).size(), 2);
+}
+
+void TestPrintAll::closingTheWindowDuringTheRunEndsIt()
+{
+    Form3 *preview = openPreview({"plain_only", "from_no_name"}, "Tervane PDF Writer");
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Count>", m_out.path());
+    connect(preview->WebBrowser2->page(), &QWebEnginePage::loadStarted, preview,
+            [preview] { QTimer::singleShot(0, preview, [preview] { preview->close(); }); });
+    QPointer<Form3> watched(preview);
+    preview->PushButton2->click();
+    QTRY_VERIFY(!watched);
+    QVERIFY(!m_dialogs->messageTexts().contains("Done."));
+    QVERIFY(pdfFiles(m_out.path()).size() <= 1);
+}
+
+void TestPrintAll::printAllOnACupsQueueSendsOnePdfJobPerMessage()
+{
+    const QStringList shapes = {"plain_only", "shift_jis", "from_no_name"};
+    Form3 *preview = openPreview(shapes, "Quorvale_Alpha");
+    const int before = m_printServer.jobs().size();
+    answer({platform::BoxAnswer::Yes});
+    preview->PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts(), QStringList({"Do you want to print all with Quorvale_Alpha?", "Done."}));
+    const auto jobs = m_printServer.jobs().mid(before);
+    QCOMPARE(jobs.size(), 3);
+    QStringList subjects;
+    for (int row = 0; row < m_form->ListView1->topLevelItemCount(); ++row)
+        if (m_form->ListView1->topLevelItem(row)->checkState(0) == Qt::Checked)
+            subjects << m_form->ListView1->topLevelItem(row)->text(messagelist::SubjectColumn);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(jobs[i].printer, QStringLiteral("Quorvale_Alpha"));
+        QCOMPARE(jobs[i].title, subjects[i]);
+        const QByteArray document = m_printServer.document(jobs[i].id);
+        QVERIFY(document.startsWith("%PDF-"));
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        file.write(document);
+        file.flush();
+        QVERIFY2(pdfText(file.fileName()).contains(subjects[i]), qPrintable(subjects[i]));
+    }
+}
+
+void TestPrintAll::printSelectedShowsThePrintDialog()
+{
+    Form3 *preview = openPreview({"plain_only"}, "Quorvale_Beta");
+    QTRY_VERIFY(!preview->WebBrowser1->Busy());
+    const int before = m_printServer.jobs().size();
+    QString offered;
+    bool accept = false;
+    platform::BrowserView::setDialogRunner([&](QDialog &dialog) {
+        auto *print = qobject_cast<QPrintDialog *>(&dialog);
+        offered = print ? print->printer()->printerName() : QStringLiteral("<not a print dialog>");
+        return accept ? QDialog::Accepted : QDialog::Rejected;
+    });
+    preview->PushButton1->click();  // closed in the dialog: nothing printed, no "Done."
+    QCOMPARE(offered, QStringLiteral("Quorvale_Beta"));
+    QVERIFY(m_dialogs->messageTexts().isEmpty());
+    accept = true;
+    preview->PushButton1->click();
+    platform::BrowserView::setDialogRunner(nullptr);
+    QCOMPARE(m_dialogs->messageTexts(), QStringList({"Done."}));
+    QCOMPARE(preview->PushButton1->text(), QStringLiteral("Print Selected"));
+    const auto jobs = m_printServer.jobs().mid(before);
+    QCOMPARE(jobs.size(), 1);
+    QCOMPARE(jobs[0].printer, QStringLiteral("Quorvale_Beta"));
+    QCOMPARE(jobs[0].title, expected("plain_only").subject);
+}
+
+QTEST_MAIN(TestPrintAll)
+#include "tst_printall.moc"
