@@ -30,14 +30,6 @@ int runDialog(QDialog &dialog)
     return dialogRunner() ? dialogRunner()(dialog) : dialog.exec();
 }
 
-// Every view counts its loads from one sequence, so that two views showing the same file never
-// share a URL the engine could answer from memory.
-quint64 nextGeneration()
-{
-    static quint64 generation = 0;
-    return ++generation;
-}
-
 // Long enough for a very long message; a page that takes longer is not worth a frozen window.
 constexpr qint64 kPreviewRenderLimitMs = 120000;
 
@@ -76,7 +68,7 @@ void BrowserView::Navigate(const QString &target)
         m_target = QUrl(target);
     } else {
         MessagePage::schemeHandler().allowPage(target);
-        m_target = messagePageUrl(target, nextGeneration());
+        m_target = messagePageUrl(target);
     }
     m_page->expect(m_target);
     m_busy = true;

@@ -21,12 +21,11 @@ void registerMessagePageScheme()
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
-QUrl messagePageUrl(const QString &path, quint64 generation)
+QUrl messagePageUrl(const QString &path)
 {
     QUrl url;
     url.setScheme(QString::fromLatin1(kMessagePageScheme));
     url.setPath(QFileInfo(path).absoluteFilePath());
-    url.setQuery(QStringLiteral("v=%1").arg(generation));
     return url;
 }
 

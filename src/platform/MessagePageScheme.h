@@ -20,9 +20,9 @@ inline constexpr char kMessagePageScheme[] = "quorvale-page";
 // do nothing).
 void registerMessagePageScheme();
 
-// The URL that shows the file at `path`. `generation` goes into the query so that showing a
-// rewritten file with the same name loads it again instead of reusing what was shown before.
-QUrl messagePageUrl(const QString &path, quint64 generation);
+// The URL that shows the file at `path`. The same for every load of that file: the profile keeps
+// no cache, so a rewritten file is read again at each load.
+QUrl messagePageUrl(const QString &path);
 
 class MessagePageSchemeHandler : public QWebEngineUrlSchemeHandler {
 public:
