@@ -160,7 +160,7 @@ int ImapClient::login(const QString &user, const QString &password)
     // Whatever is said about this login, the password stays out of it.
     m_secret = passwordBytes;
     const CommandSpec plan{{text("LOGIN "), astring(userBytes), text(" "), astring(passwordBytes)},
-                           ImapPendingCommand::Kind::Other, 0, false, what};
+                           ImapPendingCommand::Kind::Other, 0, false, what, QByteArray()};
     const Command command = runCommand(life, plan);
     int result = 0;
     if (!life.ownerAlive())
@@ -221,7 +221,7 @@ int ImapClient::selectMailbox(const QString &name)
     // Answers still due for the old mailbox mean nothing in the new one.
     discardFetchesAhead();
     const CommandSpec plan{{text("EXAMINE "), astring(encodeMailboxName(name))},
-                           ImapPendingCommand::Kind::Select, 0, false, what};
+                           ImapPendingCommand::Kind::Select, 0, false, what, QByteArray()};
     const Command command = runCommand(life, plan);
     if (!command)
         return 0;
