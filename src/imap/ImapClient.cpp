@@ -7,7 +7,9 @@
 using namespace ImapClientDetail;
 
 ImapClient::ImapClient(QObject *parent)
-    : QObject(parent), m_port(ImapEndpoint::fromEnvironment().port)
+    : QObject(parent),
+      m_port(ImapEndpoint::fromEnvironment().port),
+      m_maxResponseSize(ImapResponseReader::defaultMaxResponseSize)
 {
     const QString caFile = ImapEndpoint::fromEnvironment().caFile;
     if (!caFile.isEmpty())
@@ -29,6 +31,13 @@ void ImapClient::setTimeouts(int connectMs, int responseMs)
 {
     m_connectTimeoutMs = qMax(1, connectMs);
     m_responseTimeoutMs = qMax(1, responseMs);
+}
+
+void ImapClient::setMaxResponseSize(qint64 bytes)
+{
+    m_maxResponseSize = qMax<qint64>(1, bytes);
+    if (m_connection)
+        m_connection->reader.setMaxResponseSize(m_maxResponseSize);
 }
 
 void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
