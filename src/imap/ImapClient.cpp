@@ -7,7 +7,9 @@
 using namespace ImapClientDetail;
 
 ImapClient::ImapClient(QObject *parent)
-    : QObject(parent), m_port(ImapEndpoint::fromEnvironment().port)
+    : QObject(parent),
+      m_port(ImapEndpoint::fromEnvironment().port),
+      m_maxResponseSize(ImapResponseReader::defaultMaxResponseSize)
 {
     const QString caFile = ImapEndpoint::fromEnvironment().caFile;
     if (!caFile.isEmpty())
@@ -29,6 +31,13 @@ void ImapClient::setTimeouts(int connectMs, int responseMs)
 {
     m_connectTimeoutMs = qMax(1, connectMs);
     m_responseTimeoutMs = qMax(1, responseMs);
+}
+
+void ImapClient::setMaxResponseSize(qint64 bytes)
+{
+    m_maxResponseSize = qMax<qint64>(1, bytes);
+    if (m_connection)
+        m_connection->reader.setMaxResponseSize(m_maxResponseSize);
 }
 
 void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
@@ -160,7 +169,7 @@ int ImapClient::login(const QString &user, const QString &password)
     // Whatever is said about this login, the password stays out of it.
     m_secret = passwordBytes;
     const CommandSpec plan{{text("LOGIN "), astring(userBytes), text(" "), astring(passwordBytes)},
-                           ImapPendingCommand::Kind::Other, 0, false, what};
+                           ImapPendingCommand::Kind::Other, 0, false, what, QByteArray()};
     const Command command = runCommand(life, plan);
     int result = 0;
     if (!life.ownerAlive())
@@ -221,7 +230,7 @@ int ImapClient::selectMailbox(const QString &name)
     // Answers still due for the old mailbox mean nothing in the new one.
     discardFetchesAhead();
     const CommandSpec plan{{text("EXAMINE "), astring(encodeMailboxName(name))},
-                           ImapPendingCommand::Kind::Select, 0, false, what};
+                           ImapPendingCommand::Kind::Select, 0, false, what, QByteArray()};
     const Command command = runCommand(life, plan);
     if (!command)
         return 0;

@@ -89,6 +89,9 @@ public:
     // an answer. CA certificates trusted besides the system's; by default the one in
     // QUORVALE_IMAP_CAFILE.
     void setTimeouts(int connectMs, int responseMs);
+    // The most one response may hold, literals included; by default the largest message the
+    // client accepts and a little more.
+    void setMaxResponseSize(qint64 bytes);
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
 
 signals:
@@ -146,6 +149,7 @@ private:
     int m_port;
     int m_connectTimeoutMs = 20000;
     int m_responseTimeoutMs = 60000;
+    qint64 m_maxResponseSize;
     QList<QSslCertificate> m_extraCaCertificates;
     QSslConfiguration m_tlsConfiguration;
     QString m_lastError;

@@ -43,7 +43,8 @@ void ImapClient::discardFetchesAhead()
 ImapClient::Command ImapClient::takeOrSendFetch(const platform::LifeToken &life, int number)
 {
     const QString what = QStringLiteral("FETCH %1").arg(number);
-    const CommandSpec plan{{text(fetchCommand(number))}, ImapPendingCommand::Kind::Fetch, number, false, what};
+    const CommandSpec plan{{text(fetchCommand(number))}, ImapPendingCommand::Kind::Fetch, number, false, what,
+                           QByteArray()};
     const bool announced = m_aheadFirst > 0 && number >= m_aheadFirst && number <= m_aheadLast;
     if (!announced) {
         discardFetchesAhead();

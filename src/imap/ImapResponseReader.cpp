@@ -1,6 +1,11 @@
 #include "imap/ImapResponseReader.h"
 
+#include <cstring>
+
 namespace {
+
+// From this size on a response is moved out of the reader's buffer rather than copied.
+constexpr qsizetype largeResponseSize = qsizetype(1) << 20;
 
 // "tag OK ...", "* BYE ...", "+ ..." carry free text, never literals: a text that happens to end
 // in "{5}" must not make the reader swallow the next five bytes.
@@ -72,12 +77,36 @@ std::optional<QByteArray> ImapResponseReader::takeResponse()
         scan();
     if (m_completeEnd < 0)
         return std::nullopt;
-    QByteArray response = m_buffer.mid(m_start, m_completeEnd - m_start);
+    // A response that is most of the buffer (a message) moves out with it; small ones are copied
+    // so that the buffer, with the responses after them, stays.
+    const qsizetype size = m_completeEnd - m_start;
+    QByteArray response = size >= largeResponseSize && size > bufferedBytes() / 2
+        ? takeBufferFront(m_completeEnd)
+        : m_buffer.mid(m_start, size);
     m_start = m_scan = m_segmentStart = m_completeEnd;
     m_completeEnd = -1;
     m_firstSegment = true;
     m_statusResponse = false;
     compact();
+    return response;
+}
+
+// The buffer up to end, as the response from m_start, with what follows it kept as the new
+// buffer. Only the short rest is copied; the response's bytes move down in place, and the room
+// the buffer grew beyond them is given back.
+QByteArray ImapResponseReader::takeBufferFront(qsizetype end)
+{
+    QByteArray rest = m_buffer.mid(end);
+    QByteArray response = std::move(m_buffer);
+    char *bytes = response.data();
+    std::memmove(bytes, bytes + m_start, size_t(end - m_start));
+    response.truncate(end - m_start);
+    response.squeeze();
+    m_buffer = std::move(rest);
+    m_scan -= end;
+    m_segmentStart -= end;
+    m_completeEnd -= end;
+    m_start = 0;
     return response;
 }
 
@@ -106,7 +135,9 @@ std::optional<ImapResponseReader::LiteralProgress> ImapResponseReader::literalIn
 
 void ImapResponseReader::clear()
 {
+    const qint64 maxResponseSize = m_maxResponseSize;
     *this = ImapResponseReader();
+    m_maxResponseSize = maxResponseSize;
 }
 
 void ImapResponseReader::scan()
@@ -133,6 +164,8 @@ bool ImapResponseReader::scanLine()
     if (newline < 0) {
         if (m_buffer.size() - m_segmentStart > maxLineLength)
             m_error = QStringLiteral("The server sent a line longer than %1 bytes").arg(maxLineLength);
+        else
+            exceedsResponseSize(m_buffer.size());
         m_scan = m_buffer.size();
         return false;
     }
@@ -152,17 +185,31 @@ void ImapResponseReader::finishSegment(qsizetype lineEnd)
     }
     m_scan = lineEnd;
     const qint64 literalSize = m_statusResponse ? -1 : literalSizeAtEnd(line);
-    if (literalSize < 0) {
-        m_completeEnd = lineEnd;
-        return;
-    }
     if (literalSize > maxLiteralSize) {
         m_error = QStringLiteral("The server announced a literal of %1 bytes, more than this program accepts")
                       .arg(literalSize);
         return;
     }
+    if (exceedsResponseSize(lineEnd + qMax<qint64>(literalSize, 0)))
+        return;
+    if (literalSize < 0) {
+        m_completeEnd = lineEnd;
+        return;
+    }
     m_literalSize = m_literalRemaining = literalSize;
     m_segmentStart = lineEnd;
+}
+
+// Whether the response being framed would pass the size bound if it reached `end` (a position in
+// the buffer, possibly beyond what has arrived); if so the reader stops with an error before
+// those bytes are buffered.
+bool ImapResponseReader::exceedsResponseSize(qint64 end)
+{
+    if (end - m_start <= m_maxResponseSize)
+        return false;
+    m_error = QStringLiteral("The server sent a response larger than %1 bytes, more than this program accepts")
+                  .arg(m_maxResponseSize);
+    return true;
 }
 
 void ImapResponseReader::compact()

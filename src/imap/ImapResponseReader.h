@@ -13,9 +13,17 @@ public:
     // Guards against a broken or hostile server: a literal or a line this large is refused.
     static constexpr qint64 maxLiteralSize = qint64(1) << 30;
     static constexpr qint64 maxLineLength = qint64(64) << 20;
+    // One response as a whole: the largest message plus room for the lines around it. Literals
+    // may be chained ("{1000}\r\n... {1000}\r\n..."), so each being within its limit is not enough.
+    static constexpr qint64 defaultMaxResponseSize = maxLiteralSize + (qint64(1) << 20);
+
+    // Test seam: a smaller bound on one response.
+    void setMaxResponseSize(qint64 bytes) { m_maxResponseSize = bytes; }
+    qint64 maxResponseSize() const { return m_maxResponseSize; }
 
     void append(const QByteArray &bytes);
-    // The next complete response including its final CRLF, or nothing yet.
+    // The next complete response including its final CRLF, or nothing yet. A large response is
+    // handed over in the buffer it arrived in, not copied: a message is held once.
     std::optional<QByteArray> takeResponse();
     bool hasCompleteResponse();
 
@@ -39,6 +47,8 @@ private:
     bool scanLine();  // false when no complete line is buffered yet
     void finishSegment(qsizetype lineEnd);
     void compact();
+    QByteArray takeBufferFront(qsizetype end);
+    bool exceedsResponseSize(qint64 end);
 
     QByteArray m_buffer;
     qsizetype m_start = 0;        // first byte of the response being framed
@@ -50,4 +60,5 @@ private:
     bool m_statusResponse = false; // "tag OK ..." and the like never carry literals
     qsizetype m_completeEnd = -1;  // end of a framed response not yet taken
     QString m_error;
+    qint64 m_maxResponseSize = defaultMaxResponseSize;
 };

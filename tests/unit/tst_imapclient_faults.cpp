@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
+#include <ctime>
 
 namespace {
 
@@ -20,6 +22,15 @@ QByteArray plainMessage(int number, int bodyBytes = 40)
                .arg(number)
                .toUtf8()
         + QByteArray(bodyBytes, 'x') + "\r\n";
+}
+
+// Processor time this thread has used, in ms: unlike the clock on the wall it does not run on
+// while other programs have the processor.
+qint64 threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 int commandsStartingWith(const ScriptedImapServer &server, const QByteArray &prefix, int from = 0)
@@ -85,6 +96,8 @@ private slots:
     void loginErrorsHoldNoPieceOfThePassword();
     void onlyTheAnswerKeepsACallWaiting();
     void unsolicitedDataIsCountedAndDropped();
+    void chainedLiteralsAreBoundedAsAWhole();
+    void stopIsSeenWhileManySmallAnswersPileUp();
 
 private:
     ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
@@ -638,6 +651,87 @@ void TestImapClientFaults::unsolicitedDataIsCountedAndDropped()
     QVERIFY2(text.size() <= 65536 + 64, qPrintable(QString::number(text.size())));
     QVERIFY(text.endsWith("OK NOOP completed\r\n"));
     QVERIFY(client.droppedResponseCount() > 20000);
+}
+
+// Literal after literal in one response: each is within the message limit, together they are
+// not. The client gives up on the response instead of buffering it without end.
+void TestImapClientFaults::chainedLiteralsAreBoundedAsAWhole()
+{
+    m_server->on("FETCH", [](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        const int asked = arguments.left(arguments.indexOf(' ')).toInt();
+        QByteArray answer = ScriptedImapServer::fetchResponse(asked, session.server().message(asked));
+        if (asked == 2) {
+            const QByteArray piece(16384, 'y');
+            answer = "* 2 FETCH (BODY[] {16384}\r\n" + piece;
+            for (int i = 0; i < 200; ++i)
+                answer += " X" + QByteArray::number(i) + " {16384}\r\n" + piece;
+            answer += ")\r\n";
+        }
+        session.send(answer + tag + " OK Fetch completed\r\n");
+    });
+    ImapClient &client = newClient();
+    client.setMaxResponseSize(64 << 10);
+    connectLoginSelect();
+    // A 40 KB message fits within the bound with its FETCH line.
+    QCOMPARE(subjectOf(client.fetchMessage(1)), QStringLiteral("Scripted message 1"));
+    QVERIFY(!client.fetchMessage(2));
+    QVERIFY2(client.lastErrorText().contains("larger than 65536 bytes"), qPrintable(client.lastErrorText()));
+    QVERIFY(client.sendRawCommand("NOOP").isEmpty());  // the rest of it is not read: closed
+    QTRY_COMPARE(m_server->openConnections(), 0);
+}
+
+// Tens of thousands of small responses arrive at once (they piled up while the window was busy
+// for a moment). Taking them apart takes longer than Stop may wait, so the client must look
+// for Stop between pieces of that work, not only after all of it. What is measured is the work
+// the client does between two checks (its processor time), which other programs on a busy
+// machine do not stretch; the time on the wall is shown beside it.
+void TestImapClientFaults::stopIsSeenWhileManySmallAnswersPileUp()
+{
+    constexpr int floodLines = 400000;
+    const QByteArray flood = QByteArray("* 3 FETCH (FLAGS (\\Seen))\r\n").repeated(floodLines);
+    m_server->on("FETCH", [flood](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        const int asked = arguments.left(arguments.indexOf(' ')).toInt();
+        session.send(flood + ScriptedImapServer::fetchResponse(asked, session.server().message(asked))
+                     + tag + " OK Fetch completed\r\n");
+    });
+    ImapClient &client = newClient(5000, 20000);
+    connectLoginSelect();
+    QElapsedTimer wall;
+    wall.start();
+    qint64 lastCheckEnd = -1;
+    qint64 lastCheckEndCpu = -1;
+    qint64 longestGap = 0;
+    qint64 longestWork = 0;
+    int checks = 0;
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &) {
+        if (lastCheckEnd >= 0) {
+            longestGap = qMax(longestGap, wall.elapsed() - lastCheckEnd);
+            longestWork = qMax(longestWork, threadCpuMs() - lastCheckEndCpu);
+        }
+        // The first check runs before the command is sent; at the second the answer is coming,
+        // and the window is busy with its own events for a while: the socket takes in what
+        // arrives meanwhile, and the client finds it all at once afterwards.
+        if (++checks == 2) {
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.elapsed() < 400)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        QCoreApplication::processEvents();
+        lastCheckEnd = wall.elapsed();
+        lastCheckEndCpu = threadCpuMs();
+    });
+    const qint64 droppedBefore = client.droppedResponseCount();
+    const std::optional<FetchedMessage> message = client.fetchMessage(2);
+    // The stretch after the last check counts too: the window waits for it as well.
+    longestGap = qMax(longestGap, wall.elapsed() - lastCheckEnd);
+    longestWork = qMax(longestWork, threadCpuMs() - lastCheckEndCpu);
+    QCOMPARE(subjectOf(message), QStringLiteral("Scripted message 2"));
+    QVERIFY2(checks > 1, "the answer came before the window was busy; the test proves nothing");
+    QCOMPARE(client.droppedResponseCount() - droppedBefore, floodLines);
+    qDebug() << "between abort checks while" << floodLines << "responses arrived: at most" << longestWork
+             << "ms of work," << longestGap << "ms on the wall;" << checks << "checks";
+    QVERIFY2(longestWork < 100, qPrintable(QString::number(longestWork)));
 }
 
 QTEST_GUILESS_MAIN(TestImapClientFaults)

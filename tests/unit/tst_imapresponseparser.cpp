@@ -8,7 +8,27 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <cstddef>
+// AddressSanitizer's own count; gcc installs no header that declares it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
 namespace {
+
+// Bytes the program has taken from the heap and not given back (what the allocator counts, not
+// what the system reports), so that a measurement does not depend on the process's other pages.
+qint64 heapInUse()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return qint64(__sanitizer_get_current_allocated_bytes());
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+#endif
+}
 
 using Outcome = ImapParseResult::Outcome;
 
@@ -71,6 +91,8 @@ private slots:
     void trackerRoutesResponsesToTheirCommands();
     void trackerRoutesMessageDataByNumber();
     void trackerFollowsTheSelectedMailbox();
+    void readerBoundsOneResponseAsAWhole();
+    void aMessageIsHeldAboutOnceOnItsWay();
     void fuzzedInputNeverCrashesAndFramesConsistently();
 };
 
@@ -521,6 +543,85 @@ void TestImapResponseParser::trackerFollowsTheSelectedMailbox()
 
 // Random damage to real answers: the parser and framer must never crash, read past their input
 // or disagree with each other, and framing must not depend on how the bytes were split.
+void TestImapResponseParser::readerBoundsOneResponseAsAWhole()
+{
+    const QByteArray head = "* 1 FETCH (BODY[] {10}\r\n0123456789 X {10}\r\n0123456789";
+    const QByteArray whole = head + ")\r\n";
+    ImapResponseReader exact;
+    exact.setMaxResponseSize(whole.size());
+    exact.append(whole + "Q1 OK done\r\n");
+    QCOMPARE(exact.takeResponse(), std::optional<QByteArray>(whole));
+    QCOMPARE(exact.takeResponse(), std::optional<QByteArray>("Q1 OK done\r\n"));  // the bound is per response
+
+    // One byte less: refused when the closing line comes.
+    ImapResponseReader oneLess;
+    oneLess.setMaxResponseSize(whole.size() - 1);
+    oneLess.append(head);
+    QVERIFY(!oneLess.hasError());
+    oneLess.append(")\r\n");
+    QVERIFY(!oneLess.takeResponse());
+    QVERIFY2(oneLess.errorText().contains("larger than"), qPrintable(oneLess.errorText()));
+    oneLess.clear();
+    QCOMPARE(oneLess.maxResponseSize(), whole.size() - 1);
+
+    // No room for the second literal: refused as soon as it is announced, before its bytes come.
+    ImapResponseReader tight;
+    tight.setMaxResponseSize(whole.size() - 4);
+    tight.append(head.left(head.indexOf("X {10}") + 8));
+    QVERIFY(tight.hasError());
+
+    // A line without an end counts too, before it reaches the line limit.
+    ImapResponseReader longLine;
+    longLine.setMaxResponseSize(1000);
+    longLine.append("* 1 FETCH (BODY[] {10}\r\n0123456789 " + QByteArray(1000, 'a'));
+    QVERIFY(longLine.hasError());
+}
+
+// A message is held about once on its way from the socket's pieces to the caller: the framed
+// response leaves the reader's buffer without a copy, and the parsed value, the command's data
+// and the fetched body share one copy. The steps are those of the client's read loop.
+void TestImapResponseParser::aMessageIsHeldAboutOnceOnItsWay()
+{
+    constexpr qsizetype size = qsizetype(48) << 20;
+    const qint64 before = heapInUse();
+    qint64 peak = 0;
+    auto note = [&] { peak = qMax(peak, heapInUse() - before); };
+    ImapCommandTracker tracker;
+    tracker.dispatch("* OK hi\r\n", parsed("* OK hi\r\n"));
+    const auto command = tracker.add("Q1", ImapPendingCommand::Kind::Fetch, 7);
+    {
+        ImapResponseReader reader;
+        reader.append("* 7 FETCH (INTERNALDATE \"01-Sep-2021 15:00:00 +0200\" BODY[] {" + QByteArray::number(size)
+                      + "}\r\n");
+        for (qsizetype sent = 0; sent < size; sent += 256 << 10)  // as the socket hands it over
+            reader.append(QByteArray(qMin<qsizetype>(256 << 10, size - sent), 'm'));
+        reader.append(")\r\nQ1 OK done\r\n");
+        note();
+        std::optional<QByteArray> raw = reader.takeResponse();
+        QVERIFY(raw);
+        note();
+        ImapParseResult result = parseImapResponse(*raw, &ImapCommandTracker::usesValuesOf);
+        QCOMPARE(result.outcome, Outcome::Complete);
+        note();
+        tracker.dispatch(*raw, std::move(result.response));
+        raw.reset();
+        note();
+        const std::optional<QByteArray> tagged = reader.takeResponse();
+        QVERIFY(tagged);
+        tracker.dispatch(*tagged, parsed(*tagged));
+    }
+    QVERIFY(command->succeeded());
+    QCOMPARE(command->untagged.size(), 1);
+    const QByteArray body = parseFetchResponse(command->untagged.first())->body;
+    command->untagged.clear();
+    note();
+    QCOMPARE(body.size(), size);
+    QVERIFY(body.startsWith("mmm") && body.endsWith("mmm"));
+    qDebug() << "peak heap while a" << (size >> 20) << "MiB message was read:" << (peak >> 20) << "MiB ("
+             << double(peak) / size << "times its size)";
+    QVERIFY2(peak <= 2 * size + (4 << 20), qPrintable(QString::number(peak >> 20)));
+}
+
 void TestImapResponseParser::fuzzedInputNeverCrashesAndFramesConsistently()
 {
     const QList<QByteArray> seeds = {
