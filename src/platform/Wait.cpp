@@ -37,9 +37,11 @@ qint64 Deadline::remainingMs() const
     return qMax<qint64>(0, m_limitMs - m_timer.elapsed());
 }
 
-void waitForEvents(int ms)
+namespace {
+
+// Sleeps until the next event arrives (and handles it) or ms have passed.
+void blockForEvents(int ms)
 {
-    giveEventLoopTurn();
     if (ms <= 0)
         return;
     QEventLoop loop;
@@ -48,6 +50,14 @@ void waitForEvents(int ms)
     QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
     wake.start(ms);
     loop.processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+}  // namespace
+
+void waitForEvents(int ms)
+{
+    giveEventLoopTurn();
+    blockForEvents(ms);
 }
 
 void waitForEventsExceptUserInput(int ms)
@@ -78,10 +88,15 @@ WaitOutcome waitUntil(const WaitPlan &plan)
             return WaitOutcome::TimedOut;
         const qint64 left = plan.deadline ? plan.deadline->remainingMs() : plan.sliceMs;
         const int ms = int(qBound(qint64(0), left, qint64(plan.sliceMs)));
-        if (plan.slice)
+        if (plan.slice) {
             plan.slice(ms);
-        else
-            waitForEvents(ms);
+            continue;
+        }
+        // The turn may bring what is waited for (a page's "loaded"); sleeping for the next
+        // event after that would add up to a slice to every wait.
+        giveEventLoopTurn();
+        if (plan.life.alive() && !plan.done())
+            blockForEvents(ms);
     }
 }
 

@@ -24,6 +24,7 @@ private slots:
     void endsGoneWhenTheThingIsReplacedOrDestroyedDuringAWait();
     void nestedWaitsEachEndByTheirOwnCondition();
     void aGoneTokenTellsReplacedFromDestroyed();
+    void anEventHandledInTheTurnEndsTheWaitWithoutSleeping();
 };
 
 void TestWait::endsDoneWhenAnEventDuringTheWaitMeetsTheCondition()
@@ -123,6 +124,21 @@ void TestWait::aGoneTokenTellsReplacedFromDestroyed()
     QVERIFY(!second.alive());
     QVERIFY(!second.ownerAlive());
     QVERIFY(!first.ownerAlive());
+}
+
+// A page's "loaded" usually arrives in the turn itself; the wait must see it then, not sleep a
+// whole slice for the next event first (that cost every page of a print run up to a slice).
+void TestWait::anEventHandledInTheTurnEndsTheWaitWithoutSleeping()
+{
+    bool loaded = false;
+    QTimer::singleShot(0, this, [&] { loaded = true; });
+    Deadline deadline(60000);
+    WaitPlan plan{[&] { return loaded; }, {}, &deadline};
+    plan.sliceMs = 5000;
+    QElapsedTimer took;
+    took.start();
+    QCOMPARE(waitUntil(plan), WaitOutcome::Done);
+    QVERIFY2(took.elapsed() < 2500, qPrintable(QString::number(took.elapsed())));
 }
 
 QTEST_MAIN(TestWait)
