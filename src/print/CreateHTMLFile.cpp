@@ -52,7 +52,7 @@ void Form3::CreateHTMLFile()
         p(124, [&] {
             const QString logo = programFile(QStringLiteral("gmail_logo.gif"));
             if (!QFile::copy(logo, logoCopy))
-                throw AppError(QStringLiteral("File not found: %1").arg(logo), 53);
+                apperror::throwFileNotFound(logo);
         });
     }
     int fileNumber = 0;

@@ -115,17 +115,19 @@ void Form3::FillPrinterList()
         Combo1->addItems(printers);
         Combo1->setCurrentIndex(-1);
     }
-    if (!error.isEmpty())
-        throw AppError(error);
+    // Without the print service the program's own printers are still there to pick: choose as
+    // usual, then say that the service could not be reached.
     const QString stored = getSetting(QStringLiteral("Combo1"));
     if (!stored.isEmpty()) {
         const qint32 index = toInteger(stored);
         if (index < 0 || index >= Combo1->count())
-            throw AppError(QStringLiteral("Invalid property value"), 380);
+            apperror::throwInvalidPropertyValue();
         Combo1->setCurrentIndex(index);
     } else if (!defaultPrinter.isEmpty()) {
         Combo1->setCurrentIndex(Combo1->findText(defaultPrinter, Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
+    if (!error.isEmpty())
+        throw AppError(error);
 }
 
 void Form3::Combo1_Click(int index)

@@ -65,6 +65,7 @@ private slots:
     void printerListPreselectsTheStoredChoiceOrTheDefault();
     void closingByTheFrameEndsTheProgram();
     void noPrintersAtAll();
+    void printServiceDownStillOffersTheWriter();
 
 private:
     void download();
@@ -281,6 +282,29 @@ void TestPreview::noPrintersAtAll()
     QVERIFY2(boxes[0].startsWith("Error No: 484\r\n") && boxes[0].endsWith(
                  "\r\nHas occured in modPrinters.GetDefaultPrinter\r\nPlease contact Technical Support"),
              qPrintable(boxes[0]));
+}
+
+void TestPreview::printServiceDownStillOffersTheWriter()
+{
+    // A printer was picked last time; then the print service stopped answering. The writer is
+    // then the first entry and is picked; the box says why the list is short.
+    saveSetting(QStringLiteral("Combo1"), QStringLiteral("0"));
+    const QByteArray previous = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", "/nonexistent/cups.sock");
+    cupsSetServer(nullptr);
+    tick({0});
+    m_dialogs->clear();
+    m_form->PushButton4->click();
+    QComboBox *combo = m_form->previewWindow()->Combo1;
+    const QString picked = combo->currentText();
+    const QStringList boxes = m_dialogs->messageTexts();
+    qputenv("CUPS_SERVER", previous);
+    cupsSetServer(nullptr);
+    m_form->previewWindow()->PushButton8_Click();
+
+    QCOMPARE(picked, QStringLiteral("Tervane PDF Writer"));
+    QVERIFY(!boxes.isEmpty());
+    QVERIFY2(boxes[0].contains("at line 114"), qPrintable(boxes[0]));
 }
 
 QTEST_MAIN(TestPreview)
