@@ -4,6 +4,7 @@
 // a filter window opened during a download.
 
 #include "ModalWindows.h"
+#include "WindowTests.h"
 #include "TestServer.h"
 #include "app/Form1.h"
 #include "core/AppGlobals.h"
@@ -61,9 +62,7 @@ void TestFilters::initTestCase()
 {
     m_server = TestServer::fromFixture();
     m_server.applyToEnvironment();
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    setProgramFolder(m_programDir.path());
-    Form1::setUnloadAction([] {});
+    prepareWindowTests(m_programDir.path());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 

@@ -2,6 +2,7 @@
 // with the range dialog, Stop, the character and label filters, and the list they fill.
 
 #include "TestFiles.h"
+#include "WindowTests.h"
 #include "TestServer.h"
 #include "app/Form1.h"
 #include "app/StatusProgressBar.h"
@@ -88,9 +89,7 @@ void TestForm1Download::initTestCase()
 {
     m_server = TestServer::fromFixture();
     m_server.applyToEnvironment();
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    setProgramFolder(m_programDir.path());
-    Form1::setUnloadAction([] {});
+    prepareWindowTests(m_programDir.path());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 

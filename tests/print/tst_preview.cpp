@@ -3,6 +3,7 @@
 // printer list and its preselection, closing by the frame, and a print service with no printers.
 
 #include "TestPrintServer.h"
+#include "WindowTests.h"
 #include "TestServer.h"
 #include "app/Form1.h"
 #include "core/AppGlobals.h"
@@ -83,11 +84,7 @@ void TestPreview::initTestCase()
     m_printServer = TestPrintServer::fromFixture();
     m_mailServer = TestServer::fromFixture();
     m_mailServer.applyToEnvironment();
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    setProgramFolder(m_programDir.path());
-    for (const char *file : {"Base.tmp", "gmail_logo.gif"})
-        QFile::copy(QString(QUORVALE_TEST_SOURCE_DIR "/../resources/") + file, m_programDir.filePath(file));
-    Form1::setUnloadAction([this] { ++m_unloads; });
+    prepareWindowTests(m_programDir.path(), PageResources::With, [this] { ++m_unloads; });
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     m_dialogs = std::make_unique<platform::ScriptedDialogs>();
     download();

@@ -3,6 +3,7 @@
 // question, the PDF options window, cancelling, limits, failures and the end box.
 
 #include "ModalWindows.h"
+#include "WindowTests.h"
 #include "TestPrintServer.h"
 #include "TestServer.h"
 #include "app/Form1.h"
@@ -108,11 +109,7 @@ void TestPrintAll::initTestCase()
     m_printServer = TestPrintServer::fromFixture();
     m_mailServer = TestServer::fromFixture();
     m_mailServer.applyToEnvironment();
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    setProgramFolder(m_programDir.path());
-    for (const char *file : {"Base.tmp", "gmail_logo.gif"})
-        QFile::copy(QString(QUORVALE_TEST_SOURCE_DIR "/../resources/") + file, m_programDir.filePath(file));
-    Form1::setUnloadAction([] {});
+    prepareWindowTests(m_programDir.path(), PageResources::With);
     m_dialogs = std::make_unique<platform::ScriptedDialogs>();
     m_form = std::make_unique<Form1>();
     m_form->Form_Load();
