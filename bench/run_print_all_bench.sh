@@ -56,7 +56,9 @@ for name, command in tools.items():
         out = os.path.join(out_dir, page[:-5] + ".pdf")
         result = subprocess.run(command(os.path.join(work, "pages", page), out),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        failed += result.returncode != 0 or not os.path.exists(out)
+        # wkhtmltopdf exits 1 for a picture it cannot load (a remote one) yet writes the PDF:
+        # only a missing or empty PDF counts as a failure.
+        failed += not os.path.exists(out) or os.path.getsize(out) == 0
     seconds = time.monotonic() - start
     peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
     rate = len(pages) / seconds
