@@ -54,12 +54,6 @@ void blockForEvents(int ms)
 
 }  // namespace
 
-void waitForEvents(int ms)
-{
-    giveEventLoopTurn();
-    blockForEvents(ms);
-}
-
 void waitForEventsExceptUserInput(int ms)
 {
     QEventLoop loop;

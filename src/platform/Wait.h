@@ -88,11 +88,9 @@ struct WaitPlan {
 
 WaitOutcome waitUntil(const WaitPlan &plan);
 
-// The default slice: one turn, then wait up to ms for the next event (a timer, a socket, a
-// paint) without spinning.
-void waitForEvents(int ms);
-// The same, with the user's input held back until later: for a short wait in the middle of a
-// procedure that no click may interrupt.
+// A slice that waits up to ms for the next event (a timer, a socket) with the user's input held
+// back until later: for a short wait in the middle of a procedure that no click may interrupt.
+// (Without a slice, a wait gives the event loop a turn and then sleeps until the next event.)
 void waitForEventsExceptUserInput(int ms);
 
 }  // namespace platform

@@ -2,14 +2,9 @@
 // The printer procedures every window shares: is the PDF writer there, make a printer the
 // default, read the default's name. Printers are known by device name, compared exactly.
 
-#include <QString>
+#include "print/PdfWriterName.h"
 
-// The program's own PDF printer.
-inline const QString &pdfWriterName()
-{
-    static const QString name = QStringLiteral("Tervane PDF Writer");
-    return name;
-}
+#include <QString>
 
 // Shows the installation instructions when no printer is named exactly like the PDF writer.
 // A print service that cannot be asked raises AppError (reported by the calling procedure).

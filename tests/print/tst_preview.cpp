@@ -109,13 +109,7 @@ void TestPreview::cleanup()
 // Every INBOX message of the test server, downloaded once by the real main window.
 void TestPreview::download()
 {
-    m_form = std::make_unique<Form1>();
-    m_form->Form_Load();
-    m_form->show();
-    m_form->Text1->setText(m_mailServer.user);
-    m_form->Text2->setText(m_mailServer.password);
-    m_form->PushButton3->click();
-    m_form->PushButton2->click();
+    m_form = windowWithInbox(m_mailServer);
     QVERIFY(m_form->ListView1->topLevelItemCount() >= 3);
 }
 

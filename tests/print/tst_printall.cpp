@@ -111,13 +111,7 @@ void TestPrintAll::initTestCase()
     m_mailServer.applyToEnvironment();
     prepareWindowTests(m_programDir.path(), PageResources::With);
     m_dialogs = std::make_unique<platform::ScriptedDialogs>();
-    m_form = std::make_unique<Form1>();
-    m_form->Form_Load();
-    m_form->show();
-    m_form->Text1->setText(m_mailServer.user);
-    m_form->Text2->setText(m_mailServer.password);
-    m_form->PushButton3->click();
-    m_form->PushButton2->click();
+    m_form = windowWithInbox(m_mailServer);
     QVERIFY(m_form->ListView1->topLevelItemCount() >= 10);
 }
 

@@ -1,10 +1,14 @@
 #include "WindowTests.h"
 
+#include "TestServer.h"
+
 #include "app/Form1.h"
 #include "core/ProgramFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 
 void prepareWindowTests(const QString &programFolder, PageResources resources, std::function<void()> unload)
 {
@@ -16,4 +20,16 @@ void prepareWindowTests(const QString &programFolder, PageResources resources, s
     for (const char *file : {"Base.tmp", "gmail_logo.gif"})
         QFile::copy(QStringLiteral(QUORVALE_TEST_SOURCE_DIR "/../resources/") + file,
                     QDir(programFolder).filePath(file));
+}
+
+std::unique_ptr<Form1> windowWithInbox(const TestServer &server)
+{
+    auto form = std::make_unique<Form1>();
+    form->Form_Load();
+    form->show();
+    form->Text1->setText(server.user);
+    form->Text2->setText(server.password);
+    form->PushButton3->click();
+    form->PushButton2->click();
+    return form;
 }

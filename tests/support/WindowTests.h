@@ -3,6 +3,10 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
+
+class Form1;
+class TestServer;
 
 enum class PageResources { Without, With };
 
@@ -11,3 +15,7 @@ enum class PageResources { Without, With };
 // resources, the page template and logo copied into the program folder.
 void prepareWindowTests(const QString &programFolder, PageResources resources = PageResources::Without,
                         std::function<void()> unload = [] {});
+
+// A main window started, shown, logged in to `server` and with its Inbox downloaded by "2a. Get
+// All Emails", as a user would have it before previewing.
+std::unique_ptr<Form1> windowWithInbox(const TestServer &server);
