@@ -3,6 +3,7 @@
 #include "print/Form3.h"
 
 #include "core/AppError.h"
+#include "core/HoverPointer.h"
 #include "core/Conversions.h"
 #include "core/ProgramFolder.h"
 #include "core/Procedure.h"
@@ -39,21 +40,17 @@ Form3::~Form3() = default;
 
 QPushButton *Form3::makeButton(const char *name, const QString &caption, const QRect &geometry)
 {
-    auto *button = place(new QPushButton(caption, this), name, geometry);
-    button->installEventFilter(this);
-    return button;
+    return place(new QPushButton(caption, this), name, geometry);
 }
 
 void Form3::createControls()
 {
     setObjectName(QStringLiteral("Form3"));
     setFixedSize(twips(8040), twips(8895));
-    installEventFilter(this);
     PushButton8 = makeButton("PushButton8", QStringLiteral("< Back"), twipsRect(120, 120, 7800, 405));
     WebBrowser1 = place(new platform::BrowserView(this), "WebBrowser1", twipsRect(120, 640, 7800, 5235));
     Frame3 = place(new QGroupBox(QStringLiteral("Select Printer"), this), "Frame3",
                    twipsRect(120, 5940, 7800, 800));
-    Frame3->installEventFilter(this);
     Combo1 = place(new QComboBox(Frame3), "Combo1", twipsRect(240, 300, 7320, 345));
     PushButton1 = makeButton("PushButton1", QStringLiteral("Print Selected"), twipsRect(120, 6840, 3840, 405));
     PushButton2 = makeButton("PushButton2", QStringLiteral("Print All"), twipsRect(4080, 6840, 3840, 405));
@@ -69,6 +66,8 @@ void Form3::createControls()
     // Beyond the right edge of the fixed-size window: there, but never seen.
     Picture1 = place(new QWidget(this), "Picture1", twipsRect(9000, 5100, 1815, 1455));
     WebBrowser2 = place(new platform::BrowserView(Picture1), "WebBrowser2", twipsRect(0, 0, 2895, 1995));
+    followHoverRule(this, {Frame3, PushButton8, PushButton1, PushButton2, PushButton9, PushButton3,
+                           PushButton4, PushButton5});
 }
 
 bool Form3::isBusy() const
@@ -93,7 +92,7 @@ void Form3::Form_Load()
         setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png"))));
     });
     if (p.test(110, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(112, [&] { m_customPointer = loadPointerImage(programFile(QStringLiteral("HAND-M.CUR"))); });
+        p(112, [&] { setHoverPointerImage(this, loadPointerImage(programFile(QStringLiteral("HAND-M.CUR")))); });
     p(114, [&] { FillPrinterList(); });
     p(116, [&] { GetDefaultPrinter(); });
     p(118, [&] { PreviewEntries = m_selectedEntries; });
@@ -201,13 +200,3 @@ void Form3::closeEvent(QCloseEvent *event)
         emit endProgramRequested();
 }
 
-bool Form3::eventFilter(QObject *watched, QEvent *event)
-{
-    if ((event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) && !isBusy()) {
-        if (qobject_cast<QPushButton *>(watched))
-            setCursor(m_customPointer);
-        else if (watched == this || watched == Frame3)
-            setCursor(Qt::ArrowCursor);
-    }
-    return QWidget::eventFilter(watched, event);
-}

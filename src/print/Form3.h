@@ -9,7 +9,6 @@
 #include "platform/Wait.h"
 #include "print/PdfExportState.h"
 
-#include <QCursor>
 #include <QVector>
 #include <QWidget>
 
@@ -61,7 +60,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
@@ -106,7 +104,6 @@ private:
     int CurrentEntry = 0;
     int LastEntry = 0;
     bool GoingBack = false;
-    QCursor m_customPointer;
     PrintAllRun *m_printAllRun = nullptr;  // the run in progress, for its cancel click
     platform::Lifetime m_life;             // ends every wait of a run when the window goes
 };

@@ -1,5 +1,6 @@
 #include "print/Form5.h"
 
+#include "core/HoverPointer.h"
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
 #include "core/ProgramFolder.h"
@@ -37,12 +38,9 @@ Form5::Form5(PdfExportState &target, QWidget *parent) : QDialog(parent), m_targe
     connect(PushButton6, &QPushButton::clicked, this, &Form5::PushButton6_Click);
     connect(PushButton7, &QPushButton::clicked, this, &Form5::PushButton7_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form5::PushButton9_Click);
-    for (QObject *watched : {static_cast<QObject *>(this), static_cast<QObject *>(Frame1),
-                             static_cast<QObject *>(Frame3), static_cast<QObject *>(Text2),
-                             static_cast<QObject *>(PushButton1), static_cast<QObject *>(PushButton2),
-                             static_cast<QObject *>(PushButton6), static_cast<QObject *>(PushButton7),
-                             static_cast<QObject *>(PushButton9)})
-        watched->installEventFilter(this);
+    followHoverRule(this, {Frame1, Frame3, Text2, PushButton1, PushButton2, PushButton6, PushButton7,
+                           PushButton9});
+    Text2->installEventFilter(this);  // selects its text when it takes the focus
 }
 
 void Form5::createControls()
@@ -78,7 +76,7 @@ void Form5::Form_Load()
         setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png"))));
     });
     if (p.test(104, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(106, [&] { m_customPointer = loadPointerImage(programFile(QStringLiteral("HAND-M.CUR"))); });
+        p(106, [&] { setHoverPointerImage(this, loadPointerImage(programFile(QStringLiteral("HAND-M.CUR")))); });
     p(108, [&] {
         const QString stored = getSetting(QStringLiteral("Backup Path"));
         Text2->setText(stored.isEmpty() ? SpecialFolderPath(0) : stored);
@@ -167,16 +165,8 @@ void Form5::done(int result)
     QDialog::done(result);
 }
 
-bool Form5::isPushButton(QObject *object) const
-{
-    return object == PushButton1 || object == PushButton2 || object == PushButton6
-        || object == PushButton7 || object == PushButton9;
-}
-
 bool Form5::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Enter && cursor().shape() != Qt::WaitCursor)
-        setCursor(isPushButton(watched) ? m_customPointer : QCursor(Qt::ArrowCursor));
     if (watched == Text2 && event->type() == QEvent::FocusIn)
         QMetaObject::invokeMethod(Text2, &QLineEdit::selectAll, Qt::QueuedConnection);
     return QDialog::eventFilter(watched, event);

@@ -6,7 +6,6 @@
 
 #include "print/PdfExportState.h"
 
-#include <QCursor>
 #include <QDialog>
 
 class QGroupBox;
@@ -44,9 +43,7 @@ private:
     void Form_Load();
     void Text1_Change();
     void Text2_Change();
-    bool isPushButton(QObject *object) const;
 
     PdfExportState &m_target;
     bool m_loaded = false;
-    QCursor m_customPointer;
 };

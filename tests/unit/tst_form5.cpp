@@ -2,6 +2,7 @@
 // print run ("OK" confirms, every other way out cancels).
 
 #include "core/SettingsStore.h"
+#include "core/HoverPointer.h"
 #include "platform/ScriptedDialogs.h"
 #include "print/Form5.h"
 
@@ -28,6 +29,7 @@ private slots:
     void everyOtherWayOutCancels_data();
     void everyOtherWayOutCancels();
     void modalRunReturnsTheAnswer();
+    void pointerFollowsTheHoverRule();
 
 private:
     std::unique_ptr<Form5> open();
@@ -185,6 +187,24 @@ void TestForm5::modalRunReturnsTheAnswer()
     QCOMPARE(form.exec(), int(QDialog::Accepted));
     QCOMPARE(m_state.lPDFOutput, m_dir.path() + QLatin1Char('/'));
     QCOMPARE(m_state.lPDFFilename, QStringLiteral("<Count> - <Current Date> <Subject>"));
+}
+
+// The window's hand pointer over its buttons, the default over the rest, never over the hourglass.
+void TestForm5::pointerFollowsTheHoverRule()
+{
+    auto form = open();
+    setHoverPointerImage(form.get(), QCursor(Qt::PointingHandCursor));
+    auto enter = [](QWidget *widget) {
+        QEvent event(QEvent::Enter);
+        QCoreApplication::sendEvent(widget, &event);
+    };
+    enter(form->PushButton6);
+    QCOMPARE(form->cursor().shape(), Qt::PointingHandCursor);
+    enter(form->Text2);
+    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    form->setCursor(Qt::WaitCursor);
+    enter(form->PushButton1);
+    QCOMPARE(form->cursor().shape(), Qt::WaitCursor);
 }
 
 QTEST_MAIN(TestForm5)
