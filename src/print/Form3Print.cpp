@@ -75,10 +75,9 @@ void Form3::setPrintRunControls(bool running)
 {
     // The run shares the page file with the stepping buttons: stepping, going back or printing
     // the visible page meanwhile would put another message under the running job.
-    for (QWidget *control : {static_cast<QWidget *>(PushButton1), static_cast<QWidget *>(PushButton3),
-                             static_cast<QWidget *>(PushButton4), static_cast<QWidget *>(PushButton5),
-                             static_cast<QWidget *>(PushButton8), static_cast<QWidget *>(PushButton9),
-                             static_cast<QWidget *>(Combo1)})
+    const QList<QWidget *> controls = {PushButton1, PushButton3, PushButton4, PushButton5,
+                                       PushButton8, PushButton9, Combo1};
+    for (QWidget *control : controls)
         control->setEnabled(!running);
 }
 
