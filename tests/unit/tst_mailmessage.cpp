@@ -379,6 +379,39 @@ void TestMailMessage::charsets_data()
     QTest::newRow("html utf-16 base64") << QByteArray("text/html; charset=utf-16") << QByteArray("base64")
                                         << QByteArray("/v8APABpAD4ASABpADwALwBpAD4=")
                                         << QStringLiteral("<i>Hi</i>");
+    QTest::newRow("no charset, windows-1252 quotes and euro")
+        << QByteArray("text/plain") << QByteArray("8bit") << QByteArray("\x93ok\x94 \x80")
+        << QStringLiteral("\u201cok\u201d \u20ac");
+    // An HTML part without a charset parameter is read in the charset its markup declares.
+    QTest::newRow("html meta koi8-r") << QByteArray("text/html") << QByteArray("8bit")
+                                      << QByteArray("<meta charset=koi8-r><p>\xf0\xd2\xc9\xd7\xc5\xd4</p>")
+                                      << QStringLiteral("<meta charset=koi8-r><p>\u041f\u0440\u0438\u0432\u0435\u0442</p>");
+    QTest::newRow("html http-equiv windows-1252")
+        << QByteArray("text/html") << QByteArray("8bit")
+        << QByteArray("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">\x93ok\x94 \x80")
+        << QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">"
+                          "\u201cok\u201d \u20ac");
+    QTest::newRow("html meta shift_jis") << QByteArray("text/html") << QByteArray("8bit")
+                                         << QByteArray("<meta charset='Shift_JIS'>\x93\xfa\x96\x7b")
+                                         << QStringLiteral("<meta charset='Shift_JIS'>\u65e5\u672c");
+    QTest::newRow("html meta utf-8") << QByteArray("text/html") << QByteArray("8bit")
+                                     << QByteArray("<meta charset=\"utf-8\">\xe2\x9c\x93")
+                                     << QStringLiteral("<meta charset=\"utf-8\">\u2713");
+    QTest::newRow("html bogus charset name, sniffed") << QByteArray("text/html") << QByteArray("8bit")
+                                                      << QByteArray("<meta charset=x-bogus>caf\xc3\xa9 \x93q\x94")
+                                                      << QStringLiteral("<meta charset=x-bogus>caf\u00e9 \u201cq\u201d");
+    const QByteArray longHead = "<head><style>" + QByteArray(5000, 'a') + "</style>";
+    QTest::newRow("html declaration late in the file")
+        << QByteArray("text/html") << QByteArray("8bit")
+        << longHead + "<meta content=\"text/html; charset=koi8-r\" http-equiv=content-type></head>\xf0\xd2"
+        << QString::fromLatin1(longHead) + QStringLiteral("<meta content=\"text/html; charset=koi8-r\" "
+                                                          "http-equiv=content-type></head>\u041f\u0440");
+    QTest::newRow("html utf-16 declaration read as utf-8") << QByteArray("text/html") << QByteArray("8bit")
+                                                           << QByteArray("<meta charset=utf-16>\xc3\xa9")
+                                                           << QStringLiteral("<meta charset=utf-16>\u00e9");
+    QTest::newRow("the part's charset wins over the markup")
+        << QByteArray("text/html; charset=utf-8") << QByteArray("8bit") << QByteArray("<meta charset=koi8-r>\xc3\xa9")
+        << QStringLiteral("<meta charset=koi8-r>\u00e9");
 }
 
 void TestMailMessage::charsets()
