@@ -3,23 +3,33 @@
 // a message entry and added as a list row; the page of every tenth message is built as well.
 //
 //   bench_inline_pictures [N]      runs both mixes, each in a fresh process, and prints figures
+//   bench_inline_pictures --dovecot
+//                                  a Get All of the test Dovecot's "Bench" and "BenchPictures"
+//                                  mailboxes, each in a fresh process (run_inline_pictures_bench.sh
+//                                  starts the server and fills them)
 //
 // Mixes of N messages (default 1000) of about the same size on the wire:
 //   ordinary  a 64 KB picture shown once and about 40 KB of text
 //   repeated  every tenth message shows its 64 KB picture 2,000 times instead of the text
 // Peak resident memory is the process's high-water mark (VmHWM); it is a benchmark, never a test.
 
+#include "TestServer.h"
+#include "app/Form1.h"
 #include "core/ProgramFolder.h"
+#include "core/SettingsStore.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
 #include "mail/MessageEntry.h"
 #include "mime/MailMessage.h"
 #include "print/MessageHtml.h"
 #include "print/PagePictures.h"
+#include "platform/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
+#include <QPushButton>
+#include <QLineEdit>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -104,12 +114,40 @@ int runMix(bool repeated, int n)
     return entries.last() == n ? 0 : 1;
 }
 
-// The figures of one mix as its own process, so that one mix's peak cannot hide the other's.
-qint64 runChild(const QString &mix, int n)
+// "1. Connect", then "2a. Get All Emails" of `mailbox`, as a user would click them.
+int runGetAll(const QString &mailbox)
+{
+    const TestServer server = TestServer::fromFixture();
+    server.applyToEnvironment();
+    QTemporaryDir scratch;
+    setProgramFolder(scratch.path());
+    qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
+    platform::ScriptedDialogs dialogs;
+    saveSetting(QStringLiteral("LabelFilter"), mailbox);
+    Form1::setUnloadAction([] {});
+    const qint64 startKb = statusKb("VmRSS:");
+    int rows = 0;
+    {
+        Form1 form;
+        form.Form_Load();
+        form.Text1->setText(server.user);
+        form.Text2->setText(server.password);
+        form.PushButton3->click();
+        form.PushButton2->click();
+        rows = form.ListView1->topLevelItemCount();
+    }
+    std::printf("Get All of %-13s %d rows: peak RSS %.1f MB (%.1f MB above the start)\n", qPrintable(mailbox),
+                rows, statusKb("VmHWM:") / 1024.0, (statusKb("VmHWM:") - startKb) / 1024.0);
+    std::fflush(stdout);
+    return rows > 0 ? 0 : 1;
+}
+
+// One run as its own process, so that one run's peak cannot hide the other's.
+qint64 runChild(const QStringList &arguments)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--mix"), mix, QString::number(n)});
+    child.start(QCoreApplication::applicationFilePath(), arguments);
     child.waitForFinished(-1);
     return child.exitCode();
 }
@@ -123,10 +161,17 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 3 && args[0] == QLatin1String("--mix"))
         return runMix(args[1] == QLatin1String("repeated"), args[2].toInt());
+    if (args.size() == 2 && args[0] == QLatin1String("--get-all"))
+        return runGetAll(args[1]);
+    if (args.size() == 1 && args[0] == QLatin1String("--dovecot"))
+        return int(runChild({QStringLiteral("--get-all"), QStringLiteral("Bench")})
+                   | runChild({QStringLiteral("--get-all"), QStringLiteral("BenchPictures")}));
     const int n = args.isEmpty() ? 1000 : args[0].toInt();
     if (n <= 0) {
         std::fprintf(stderr, "usage: bench_inline_pictures [N]\n");
         return 2;
     }
-    return int(runChild(QStringLiteral("ordinary"), n) | runChild(QStringLiteral("repeated"), n));
+    const QString count = QString::number(n);
+    return int(runChild({QStringLiteral("--mix"), QStringLiteral("ordinary"), count})
+               | runChild({QStringLiteral("--mix"), QStringLiteral("repeated"), count}));
 }
