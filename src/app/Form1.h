@@ -122,7 +122,8 @@ private:
     void oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
                                      QString &Subject, QString &ReceivedDate,
                                      QString &PlainTextBody, QString &HTMLTextBody, qint32 &uID,
-                                     const QDateTime &ReceivedDateTime);
+                                     const QDateTime &ReceivedDateTime,
+                                     const QVector<InlinePicture> &InlinePictures);
     void oSession_ScrapProgress(qint32 &percent);
     bool characterFilterAccepts(const MessageEntry &entry) const;
 

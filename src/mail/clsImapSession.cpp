@@ -198,7 +198,7 @@ void clsImapSession::reportMessage(const MailMessage &message, qint32 sequenceNu
     QString html = message.htmlBody;
     qint32 uid = sequenceNumber;
     emit MailExtractListing(from, fromName, fromAddress, subject, receivedDate, plain, html, uid,
-                            message.date);
+                            message.date, message.inlinePictures);
 }
 
 QStringList clsImapSession::EnumMailFolders()

@@ -16,6 +16,8 @@
 #include <QString>
 #include <memory>
 
+#include "mime/InlinePicture.h"
+
 class ImapClient;
 struct MailMessage;
 
@@ -54,7 +56,8 @@ signals:
     void MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
                             QString &Subject, QString &ReceivedDate, QString &PlainTextBody,
                             QString &HTMLTextBody, qint32 &uID,
-                            const QDateTime &ReceivedDateTime);
+                            const QDateTime &ReceivedDateTime,
+                            const QVector<InlinePicture> &InlinePictures);
     void ScrapProgress(qint32 &percent);
 
 private:

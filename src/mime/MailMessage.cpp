@@ -116,7 +116,8 @@ void readMessage(const QByteArray &raw, MailMessage &out)
     GMimeObject *root = g_mime_message_get_mime_part(message.get());
     const MimeTextBodies bodies = findTextBodies(root);
     out.plainTextBody = bodies.plain.value_or(QString());
-    out.htmlBody = inlineCidImages(root, bodies.html.value_or(QString()));
+    out.htmlBody = bodies.html.value_or(QString());
+    out.inlinePictures = referencedPictures(root, out.htmlBody);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "mime/MimeBodies.h"
 
+#include "mime/HtmlCharset.h"
 #include "mime/MimeCharset.h"
 
 namespace {
@@ -14,10 +15,15 @@ bool isAttachment(GMimeObject *object)
     return disposition && g_mime_content_disposition_is_attachment(disposition);
 }
 
-QString partText(GMimePart *part)
+// An HTML part without a charset parameter is read in the charset its markup declares.
+QString partText(GMimePart *part, bool isHtml)
 {
-    const char *charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    QString text = decodeCharset(decodedContent(part), QByteArray(charset ? charset : ""));
+    const char *parameter = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
+    QByteArray charset(parameter ? parameter : "");
+    const QByteArray bytes = decodedContent(part);
+    if (isHtml && charset.trimmed().isEmpty())
+        charset = htmlDeclaredCharset(bytes);
+    QString text = decodeCharset(bytes, charset);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return text;
 }
@@ -28,9 +34,9 @@ void takeIfText(GMimePart *part, MimeTextBodies &found)
     // A part without a Content-Type header is text/plain (GMime fills that in as well).
     const bool isPlain = !type || g_mime_content_type_is_type(type, "text", "plain");
     if (isPlain && !found.plain)
-        found.plain = partText(part);
+        found.plain = partText(part, false);
     else if (type && g_mime_content_type_is_type(type, "text", "html") && !found.html)
-        found.html = partText(part);
+        found.html = partText(part, true);
 }
 
 void walk(GMimeObject *object, MimeTextBodies &found, int depth)

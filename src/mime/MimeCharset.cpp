@@ -51,14 +51,17 @@ const char16_t kWindows1252High[32] = {
     0x0090, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014,
     0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0x009d, 0x017e, 0x0178};
 
+QChar windows1252Char(uchar c)
+{
+    return (c >= 0x80 && c <= 0x9f) ? QChar(kWindows1252High[c - 0x80]) : QChar(c);
+}
+
 QString decodeWindows1252(const QByteArray &bytes)
 {
     QString out(bytes.size(), Qt::Uninitialized);
     QChar *dst = out.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const uchar c = uchar(bytes[i]);
-        dst[i] = (c >= 0x80 && c <= 0x9f) ? QChar(kWindows1252High[c - 0x80]) : QChar(c);
-    }
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        dst[i] = windows1252Char(uchar(bytes[i]));
     return out;
 }
 
@@ -139,7 +142,7 @@ std::optional<QString> decodeWithIconv(const QByteArray &bytes, const QByteArray
 
 } // namespace
 
-QString decodeUtf8WithLatin1Fallback(const QByteArray &bytes)
+QString decodeUtf8WithWindows1252Fallback(const QByteArray &bytes)
 {
     // Nearly all text is valid UTF-8; Qt's decoder is much faster than the loop below.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -160,7 +163,7 @@ QString decodeUtf8WithLatin1Fallback(const QByteArray &bytes)
         char32_t codePoint = 0;
         const int length = validUtf8Length(data, size, i, codePoint);
         if (length == 0) {
-            out.append(QChar(data[i++]));
+            out.append(windows1252Char(data[i++]));
         } else {
             if (QChar::requiresSurrogates(codePoint)) {
                 out.append(QChar(QChar::highSurrogate(codePoint)));
@@ -179,13 +182,13 @@ QString decodeCharset(const QByteArray &bytes, const QByteArray &charset)
     mimeParserOptions(); // GMime's charset tables must be set up before g_mime_iconv_open
     const QByteArray name = charset.trimmed();
     if (!isPlausibleCharsetName(name))
-        return decodeUtf8WithLatin1Fallback(bytes);
+        return decodeUtf8WithWindows1252Fallback(bytes);
     const QByteArray canonical = QByteArray(g_mime_charset_canon_name(name.constData())).toLower();
     if (isUtf8Family(canonical))
-        return decodeUtf8WithLatin1Fallback(bytes);
+        return decodeUtf8WithWindows1252Fallback(bytes);
     if (isLatin1Family(canonical))
         return decodeWindows1252(bytes);
     if (auto text = decodeWithIconv(bytes, name))
         return *text;
-    return decodeUtf8WithLatin1Fallback(bytes);
+    return decodeUtf8WithWindows1252Fallback(bytes);
 }

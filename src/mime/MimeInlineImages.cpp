@@ -1,9 +1,10 @@
 #include "mime/MimeInlineImages.h"
 
 #include "mime/MimeBodies.h"
+#include "platform/PictureSignature.h"
 
-#include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QUrl>
 
 namespace {
@@ -11,55 +12,80 @@ namespace {
 // As deep as the body search goes; a deeper tree is not mail anyone wrote.
 constexpr int kMaxDepth = 64;
 
-// Content-ID (without its angle brackets) -> data: URI, for every picture part.
-void collectPictures(GMimeObject *object, QHash<QString, QString> &pictures, int depth)
+const QRegularExpression &cidReference()
 {
-    if (!object || depth > kMaxDepth)
+    static const QRegularExpression reference(QStringLiteral("cid:([^\"'\\s)>]+)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    return reference;
+}
+
+QString contentIdOf(const QRegularExpressionMatch &match)
+{
+    // The id may be written percent-encoded in the URL.
+    return QUrl::fromPercentEncoding(match.captured(1).toUtf8());
+}
+
+QSet<QString> referencedIds(const QString &html)
+{
+    QSet<QString> ids;
+    for (auto it = cidReference().globalMatch(html); it.hasNext();)
+        ids.insert(contentIdOf(it.next()));
+    return ids;
+}
+
+void collectPictures(GMimeObject *object, QSet<QString> &wanted, InlinePictures &found, int depth)
+{
+    if (!object || depth > kMaxDepth || wanted.isEmpty())
         return;
     if (GMIME_IS_MULTIPART(object)) {
         GMimeMultipart *multipart = GMIME_MULTIPART(object);
         for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
-            collectPictures(g_mime_multipart_get_part(multipart, i), pictures, depth + 1);
+            collectPictures(g_mime_multipart_get_part(multipart, i), wanted, found, depth + 1);
         return;
     }
     if (!GMIME_IS_PART(object))
         return;
     const char *id = g_mime_object_get_content_id(object);
-    GMimeContentType *type = g_mime_object_get_content_type(object);
-    if (!id || !*id || !type || !g_mime_content_type_is_type(type, "image", "*"))
+    if (!id || !*id)
         return;
     const QString key = QString::fromUtf8(id);
-    if (pictures.contains(key))
-        return;  // the first part with an id wins, as in a mail reader
-    GCharPtr mime(g_mime_content_type_get_mime_type(type));
-    pictures.insert(key, QStringLiteral("data:%1;base64,%2")
-                             .arg(QString::fromUtf8(mime.get()).toLower(),
-                                  QString::fromLatin1(decodedContent(GMIME_PART(object)).toBase64())));
+    if (!wanted.contains(key))
+        return;
+    // The first part with an id wins, as in a mail reader, picture or not.
+    wanted.remove(key);
+    QByteArray bytes = decodedContent(GMIME_PART(object));
+    const QByteArray type = platform::pictureTypeOf(bytes);
+    if (!type.isEmpty())
+        found.append(InlinePicture{key, type, std::move(bytes)});
 }
 
 }  // namespace
 
-QString inlineCidImages(GMimeObject *root, const QString &html)
+InlinePictures referencedPictures(GMimeObject *root, const QString &html)
+{
+    InlinePictures found;
+    if (!html.contains(QLatin1String("cid:"), Qt::CaseInsensitive))
+        return found;
+    QSet<QString> wanted = referencedIds(html);
+    collectPictures(root, wanted, found, 0);
+    return found;
+}
+
+QString replaceCidReferences(const QString &html,
+                             const std::function<std::optional<QString>(const QString &)> &addressFor)
 {
     if (!html.contains(QLatin1String("cid:"), Qt::CaseInsensitive))
         return html;
-    QHash<QString, QString> pictures;
-    collectPictures(root, pictures, 0);
-    if (pictures.isEmpty())
-        return html;
-    static const QRegularExpression reference(QStringLiteral("cid:([^\"'\\s)>]+)"),
-                                              QRegularExpression::CaseInsensitiveOption);
     QString out;
+    out.reserve(html.size());
     qsizetype copiedTo = 0;
-    for (auto it = reference.globalMatch(html); it.hasNext();) {
+    for (auto it = cidReference().globalMatch(html); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
-        // The id may be written percent-encoded in the URL.
-        const QString id = QUrl::fromPercentEncoding(match.captured(1).toUtf8());
-        const auto picture = pictures.constFind(id);
-        if (picture == pictures.constEnd())
+        const std::optional<QString> address = addressFor(contentIdOf(match));
+        if (!address)
             continue;
         out += QStringView(html).mid(copiedTo, match.capturedStart() - copiedTo);
-        out += *picture;
+        out += *address;
         copiedTo = match.capturedEnd();
     }
     out += QStringView(html).mid(copiedTo);

@@ -1,5 +1,8 @@
 #include "platform/MessagePageScheme.h"
 
+#include "platform/PictureSignature.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrlQuery>
@@ -29,6 +32,11 @@ QUrl messagePageUrl(const QString &path)
     return url;
 }
 
+QString pagePicturesFolder(const QString &pagePath)
+{
+    return QFileInfo(pagePath).absoluteFilePath() + QStringLiteral("-pictures");
+}
+
 const QString &MessagePageSchemeHandler::logoFileName()
 {
     static const QString name = QStringLiteral("gmail_logo.gif");
@@ -37,12 +45,22 @@ const QString &MessagePageSchemeHandler::logoFileName()
 
 void MessagePageSchemeHandler::allowPage(const QString &path)
 {
-    m_pages.insert(QFileInfo(path).absoluteFilePath());
+    m_pages.insert(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+}
+
+bool MessagePageSchemeHandler::isPagePicture(const QString &path) const
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    for (const QString &page : m_pages) {
+        if (pagePicturesFolder(page) == folder)
+            return true;
+    }
+    return false;
 }
 
 bool MessagePageSchemeHandler::allowed(const QString &path) const
 {
-    if (m_pages.contains(path))
+    if (m_pages.contains(path) || isPagePicture(path))
         return true;
     const QFileInfo file(path);
     if (file.fileName() != logoFileName())
@@ -56,7 +74,7 @@ bool MessagePageSchemeHandler::allowed(const QString &path) const
 
 void MessagePageSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
 {
-    const QString path = QFileInfo(job->requestUrl().path()).absoluteFilePath();
+    const QString path = QDir::cleanPath(QFileInfo(job->requestUrl().path()).absoluteFilePath());
     if (!allowed(path)) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
@@ -66,8 +84,20 @@ void MessagePageSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
-    const bool isLogo = QFileInfo(path).fileName() == logoFileName() && !m_pages.contains(path);
-    job->reply(isLogo ? QByteArrayLiteral("image/gif") : QByteArrayLiteral("text/html"), file);
+    if (m_pages.contains(path)) {
+        job->reply(QByteArrayLiteral("text/html"), file);
+        return;
+    }
+    if (!isPagePicture(path)) {
+        job->reply(QByteArrayLiteral("image/gif"), file);  // the logo
+        return;
+    }
+    const QByteArray type = pictureTypeOf(file->peek(32));
+    if (type.isEmpty()) {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    job->reply(type, file);
 }
 
 }  // namespace platform

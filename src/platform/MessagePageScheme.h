@@ -4,8 +4,9 @@
 // served through a scheme of our own that answers "text/html": the URL's path is the file's
 // path, and a relative "gmail_logo.gif" in the page resolves to the file beside it.
 //
-// The handler serves nothing but the pages a view was told to show and the logo beside them:
-// a message cannot read any other file of the user through it.
+// The handler serves nothing but the pages a view was told to show, the logo beside them, and
+// the pictures each page's builder wrote into that page's own picture folder (served only when
+// their bytes are a picture): a message cannot read any other file of the user through it.
 
 #include <QSet>
 #include <QString>
@@ -24,6 +25,9 @@ void registerMessagePageScheme();
 // no cache, so a rewritten file is read again at each load.
 QUrl messagePageUrl(const QString &path);
 
+// The folder beside the page at `pagePath` that holds the pictures of that page alone.
+QString pagePicturesFolder(const QString &pagePath);
+
 class MessagePageSchemeHandler : public QWebEngineUrlSchemeHandler {
 public:
     using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
@@ -35,6 +39,7 @@ public:
 
 private:
     bool allowed(const QString &path) const;
+    bool isPagePicture(const QString &path) const;
     QSet<QString> m_pages;
 };
 

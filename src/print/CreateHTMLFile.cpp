@@ -13,6 +13,7 @@
 #include "core/Utilities.h"
 #include "platform/PrivateTempFolder.h"
 #include "print/MessageHtml.h"
+#include "print/PagePictures.h"
 
 #include <QFile>
 
@@ -38,7 +39,10 @@ void Form3::CreateHTMLFile()
     p(102, [&] { entry = entryAt(CurrentEntry); });
     if (p.test(112, [&] { return PrintAsHTML; })) {
         if (p.test(114, [&] { return !entry.HTMLTextBody.isEmpty(); }))
-            p(116, [&] { page = fillMessageTemplate(pageTemplate, entry, entry.HTMLTextBody); });
+            p(116, [&] {
+                const QString body = linkPagePictures(entry, entry.HTMLTextBody, pageFolder() + QStringLiteral("/tmp.tmp"));
+                page = fillMessageTemplate(pageTemplate, entry, body);
+            });
         else
             p(118, [&] { page = fillMessageTemplate(pageTemplate, entry, plainTextAsHtml(entry.PlainTextBody)); });
     } else {

@@ -76,7 +76,8 @@ QByteArray readAll(const QString &path)
 MessageEntry entryFrom(const TestServer::ExpectedMessage &expected)
 {
     const MailMessage m = parseMailMessage(readAll(expected.emlPath), expected.internalDate);
-    return {m.from, m.fromName, m.fromAddress, m.subject, QStringLiteral("1/2/2021"), m.plainTextBody, m.htmlBody};
+    return {m.from, m.fromName, m.fromAddress, m.subject, QStringLiteral("1/2/2021"), m.plainTextBody, m.htmlBody,
+            {}, m.inlinePictures};
 }
 
 // Answers HTTP requests with a small GIF and counts them.

@@ -36,6 +36,8 @@ private slots:
     void bodies();
     void charsets_data();
     void charsets();
+    void inlinePictures_data();
+    void inlinePictures();
     void garbageGivesEmptyFields_data();
     void garbageGivesEmptyFields();
     void randomAndTruncatedInputsReturn();
@@ -290,7 +292,7 @@ Content-Disposition: attachment; filename=x.pdf
 
 %PDF
 --m--
-)") << "deep plain" << "<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\">";
+)") << "deep plain" << "<img src=\"cid:logo\">";
     QTest::newRow("attached message is not the body") << message(R"(From: a@example.com
 Content-Type: multipart/mixed; boundary=b
 
@@ -379,6 +381,39 @@ void TestMailMessage::charsets_data()
     QTest::newRow("html utf-16 base64") << QByteArray("text/html; charset=utf-16") << QByteArray("base64")
                                         << QByteArray("/v8APABpAD4ASABpADwALwBpAD4=")
                                         << QStringLiteral("<i>Hi</i>");
+    QTest::newRow("no charset, windows-1252 quotes and euro")
+        << QByteArray("text/plain") << QByteArray("8bit") << QByteArray("\x93ok\x94 \x80")
+        << QStringLiteral("\u201cok\u201d \u20ac");
+    // An HTML part without a charset parameter is read in the charset its markup declares.
+    QTest::newRow("html meta koi8-r") << QByteArray("text/html") << QByteArray("8bit")
+                                      << QByteArray("<meta charset=koi8-r><p>\xf0\xd2\xc9\xd7\xc5\xd4</p>")
+                                      << QStringLiteral("<meta charset=koi8-r><p>\u041f\u0440\u0438\u0432\u0435\u0442</p>");
+    QTest::newRow("html http-equiv windows-1252")
+        << QByteArray("text/html") << QByteArray("8bit")
+        << QByteArray("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">\x93ok\x94 \x80")
+        << QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">"
+                          "\u201cok\u201d \u20ac");
+    QTest::newRow("html meta shift_jis") << QByteArray("text/html") << QByteArray("8bit")
+                                         << QByteArray("<meta charset='Shift_JIS'>\x93\xfa\x96\x7b")
+                                         << QStringLiteral("<meta charset='Shift_JIS'>\u65e5\u672c");
+    QTest::newRow("html meta utf-8") << QByteArray("text/html") << QByteArray("8bit")
+                                     << QByteArray("<meta charset=\"utf-8\">\xe2\x9c\x93")
+                                     << QStringLiteral("<meta charset=\"utf-8\">\u2713");
+    QTest::newRow("html bogus charset name, sniffed") << QByteArray("text/html") << QByteArray("8bit")
+                                                      << QByteArray("<meta charset=x-bogus>caf\xc3\xa9 \x93q\x94")
+                                                      << QStringLiteral("<meta charset=x-bogus>caf\u00e9 \u201cq\u201d");
+    const QByteArray longHead = "<head><style>" + QByteArray(5000, 'a') + "</style>";
+    QTest::newRow("html declaration late in the file")
+        << QByteArray("text/html") << QByteArray("8bit")
+        << longHead + "<meta content=\"text/html; charset=koi8-r\" http-equiv=content-type></head>\xf0\xd2"
+        << QString::fromLatin1(longHead) + QStringLiteral("<meta content=\"text/html; charset=koi8-r\" "
+                                                          "http-equiv=content-type></head>\u041f\u0440");
+    QTest::newRow("html utf-16 declaration read as utf-8") << QByteArray("text/html") << QByteArray("8bit")
+                                                           << QByteArray("<meta charset=utf-16>\xc3\xa9")
+                                                           << QStringLiteral("<meta charset=utf-16>\u00e9");
+    QTest::newRow("the part's charset wins over the markup")
+        << QByteArray("text/html; charset=utf-8") << QByteArray("8bit") << QByteArray("<meta charset=koi8-r>\xc3\xa9")
+        << QStringLiteral("<meta charset=koi8-r>\u00e9");
 }
 
 void TestMailMessage::charsets()
@@ -392,6 +427,57 @@ void TestMailMessage::charsets()
                            + body;
     const MailMessage m = parseMailMessage(raw, kInternalDate);
     QCOMPARE(contentType.startsWith("text/html") ? m.htmlBody : m.plainTextBody, text);
+}
+
+void TestMailMessage::inlinePictures_data()
+{
+    QTest::addColumn<QByteArray>("declaredType");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("references");
+    QTest::addColumn<QByteArray>("type");  // what is kept; empty: nothing
+
+    const QByteArray png = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAAAAAA6fptVAAAACklEQVR4nGNgAAAAAgABSK+kcQAAAABJRU5ErkJggg==");
+    const QByteArray jpeg = "\xff\xd8\xff\xe0" + QByteArray(60, '\x10');
+    const QByteArray webp = QByteArray("RIFF\x30\0\0\0WEBPVP8L", 16) + QByteArray(30, '\x2f');
+    QByteArray bmp = "BM" + QByteArray(12, '\0') + QByteArray("\x28\0\0\0", 4) + QByteArray(40, '\x01');
+    QTest::newRow("PNG sent as octet-stream") << QByteArray("application/octet-stream") << png << 1
+                                              << QByteArray("image/png");
+    QTest::newRow("JPEG labelled PNG") << QByteArray("image/png") << jpeg << 1 << QByteArray("image/jpeg");
+    QTest::newRow("GIF without a type") << QByteArray() << QByteArray("GIF89a\x01\0\x01\0\0\0\0;", 14) << 1
+                                        << QByteArray("image/gif");
+    QTest::newRow("WebP") << QByteArray("application/octet-stream") << webp << 1 << QByteArray("image/webp");
+    QTest::newRow("BMP") << QByteArray("image/bmp") << bmp << 1 << QByteArray("image/bmp");
+    QTest::newRow("script labelled PNG is no picture")
+        << QByteArray("image/png") << QByteArray("<svg onload=alert(1)>") << 1 << QByteArray();
+    QTest::newRow("\"BM\" text is no picture") << QByteArray("image/bmp") << QByteArray("BM and more text here")
+                                                << 1 << QByteArray();
+    QTest::newRow("referenced 20000 times, kept once") << QByteArray("image/png") << png << 20000
+                                                       << QByteArray("image/png");
+}
+
+void TestMailMessage::inlinePictures()
+{
+    QFETCH(QByteArray, declaredType);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, references);
+    QFETCH(QByteArray, type);
+    QByteArray html = "<p>pictures</p>";
+    for (int i = 0; i < references; ++i)
+        html += "<img src=\"cid:pic%40example\">";
+    const QByteArray raw = message("From: a@example.com\nContent-Type: multipart/related; boundary=r\n\n--r\n"
+                                   "Content-Type: text/html; charset=us-ascii\n\n")
+                           + html + message("\n--r\n" + (declaredType.isEmpty() ? QByteArray() : "Content-Type: " + declaredType + "\n")
+                                            + "Content-ID: <pic@example>\nContent-Transfer-Encoding: base64\n\n")
+                           + bytes.toBase64() + message("\n--r--\n");
+    const MailMessage m = parseMailMessage(raw, kInternalDate);
+    // The body stays as written, so its size follows the message's, however often it names a picture.
+    QCOMPARE(m.htmlBody, QString::fromLatin1(html));
+    QCOMPARE(m.inlinePictures.size(), type.isEmpty() ? 0 : 1);
+    if (!type.isEmpty()) {
+        QCOMPARE(m.inlinePictures[0].contentId, QStringLiteral("pic@example"));
+        QCOMPARE(m.inlinePictures[0].type, type);
+        QCOMPARE(m.inlinePictures[0].bytes, bytes);
+    }
 }
 
 void TestMailMessage::garbageGivesEmptyFields_data()
