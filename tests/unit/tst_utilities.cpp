@@ -2,6 +2,7 @@
 // commands, the online check and the main window's skin.
 
 #include "core/AppError.h"
+#include "core/ErrorLog.h"
 #include "core/MessageBox.h"
 #include "core/ProgramFolder.h"
 #include "core/SkinFramework.h"
@@ -35,6 +36,28 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
+}
+
+// A record's text read back from the log: every escape undone.
+QString unescaped(const QString &line)
+{
+    QString text;
+    for (qsizetype at = 0; at < line.size(); ++at) {
+        if (line.at(at) != QLatin1Char('\\') || at + 1 == line.size()) {
+            text += line.at(at);
+            continue;
+        }
+        const char kind = line.at(++at).toLatin1();
+        if (kind == 'x' || kind == 'u') {
+            const int digits = kind == 'x' ? 2 : 4;
+            text += QChar(line.mid(at + 1, digits).toUShort(nullptr, 16));
+            at += digits;
+        } else {
+            const QHash<char, QChar> named = {{'r', '\r'}, {'n', '\n'}, {'t', '\t'}};
+            text += named.value(kind, QChar(kind));
+        }
+    }
+    return text;
 }
 
 // The AppError `action` raises; fails the test when it raises none.
@@ -75,6 +98,9 @@ private slots:
     void runCapturedFailures();
     void runCapturedStopsAtTheTimeout();
     void checkOnline();
+
+    void errorLogHoldsEachRecordOnOneLine_data();
+    void errorLogHoldsEachRecordOnOneLine();
 
     void flattenColors();
     void skinMissingKeepsTheLook();
@@ -418,6 +444,44 @@ void TestUtilities::skinIsAppliedOnce()
     QDialog dialog;
     dialog.show();
     QCOMPARE(dialog.styleSheet(), QString(sheet));
+}
+
+void TestUtilities::errorLogHoldsEachRecordOnOneLine_data()
+{
+    QTest::addColumn<QString>("text");
+    const QString stars(52, QLatin1Char('*'));
+    QTest::newRow("forged record") << "Re: hi\r\n01/01/2020 10:00:00 : OK\r\n" + stars;
+    QTest::newRow("bare line feed") << "a\nb\n";
+    QTest::newRow("bare return") << "a\rb";
+    QTest::newRow("terminal escapes") << "\x1b[2J\x1b]0;title\x07\tx\x7f";
+    QTest::newRow("other line ends") << QString::fromUtf16(u"a\u0085b\u2028c\u2029d") + "\v\f";
+    QTest::newRow("bidirectional")
+        << QString::fromUtf16(u"\u202Eevil\u202C \u2066x\u2069 \u200E\u200F\u061C\u202A\u2067");
+    QTest::newRow("escaped forms typed") << "C:\\new \\r\\n \\x1b \\u202e \\";
+    QTest::newRow("broken pair") << QString(QChar(0xD83D)) + "x" + QChar(0xDCE7);
+    QTest::newRow("plain text kept") << QString::fromUtf16(u"Réçu \U0001F4E7 請求書");
+}
+
+void TestUtilities::errorLogHoldsEachRecordOnOneLine()
+{
+    QFETCH(QString, text);
+    setProgramFolder(m_dir->path());
+    const QStringList written = {QStringLiteral("before"), text, QStringLiteral("after")};
+    for (const QString &record : written)
+        appendErrorLogRecord(record);
+
+    // \v: every vertical space a viewer may break a line at (LF, VT, FF, CR, NEL, LS, PS).
+    static const QRegularExpression lineEnd(QStringLiteral("\\r\\n|\\v"));
+    QStringList lines = QString::fromUtf8(bytesOf(m_dir->filePath("errorlog.txt"))).split(lineEnd);
+    QCOMPARE(lines.takeLast(), QString());
+    QCOMPARE(lines.size(), 2 * written.size());
+    for (int i = 0; i < written.size(); ++i) {
+        const QString line = lines.at(2 * i);
+        QCOMPARE(lines.at(2 * i + 1), QString(52, QLatin1Char('*')));
+        for (const char32_t c : line.toUcs4())
+            QVERIFY2(QChar::isPrint(c), qPrintable(QString::number(c, 16)));
+        QCOMPARE(unescaped(line.section(QStringLiteral(" : "), 1, -1)), written.at(i));
+    }
 }
 
 QTEST_MAIN(TestUtilities)
