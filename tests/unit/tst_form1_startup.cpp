@@ -10,6 +10,7 @@
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
 #include "platform/ScriptedDialogs.h"
+#include "PointerOver.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -300,14 +301,17 @@ void TestForm1Startup::pointerFollowsTheHoverRule()
     hand.fill(Qt::red);
     QVERIFY(hand.save(m_programDir.filePath("HAND-M.CUR"), "PNG"));
     auto form = loadForm();
-    QEvent enter(QEvent::Enter);
-    QCoreApplication::sendEvent(form->PushButton5, &enter);
-    QCOMPARE(form->cursor().shape(), Qt::BitmapCursor);
-    QCoreApplication::sendEvent(form->Frame2, &enter);
-    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    // From a button straight onto what lies around it, as the mouse goes.
+    QCOMPARE(pointerOver(form->PushButton5), Qt::BitmapCursor);
+    QCOMPARE(pointerOver(form.get()), Qt::ArrowCursor);
+    QCOMPARE(pointerOver(form->PushButton3), Qt::BitmapCursor);
+    QCOMPARE(pointerOver(form->Frame5), Qt::ArrowCursor);
+    QCOMPARE(pointerOver(form->PushButton7), Qt::BitmapCursor);
+    QCOMPARE(pointerOver(form->Frame6), Qt::ArrowCursor);
     form->setCursor(Qt::WaitCursor);
-    QCoreApplication::sendEvent(form->PushButton5, &enter);
-    QCOMPARE(form->cursor().shape(), Qt::WaitCursor);
+    QCOMPARE(pointerOver(form->PushButton5), Qt::WaitCursor);
+    form->setCursor(Qt::ArrowCursor);
+    QCOMPARE(pointerOver(form->PushButton5), Qt::BitmapCursor);
 }
 
 void TestForm1Startup::closingRunsShutdownOnce()
