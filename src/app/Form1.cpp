@@ -16,6 +16,7 @@
 #include "imap/ImapClient.h"
 #include "imap/ImapEndpoint.h"
 #include "platform/EventLoop.h"
+#include "platform/PrivateTempFolder.h"
 #include "print/Form3.h"
 #include "print/TervanePdfWriter.h"
 #include "print/Printers.h"
@@ -38,6 +39,7 @@ namespace {
 std::function<void()> &unloadAction()
 {
     static std::function<void()> action = [] {
+        platform::removePrivateTempFolder();
         std::fflush(nullptr);
         std::_Exit(0);
     };
