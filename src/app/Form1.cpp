@@ -39,7 +39,6 @@ namespace {
 std::function<void()> &unloadAction()
 {
     static std::function<void()> action = [] {
-        platform::removePrivateTempFolder();
         std::fflush(nullptr);
         std::_Exit(0);
     };
@@ -167,6 +166,8 @@ void Form1::closeEvent(QCloseEvent *event)
         return;
     m_closing = true;
     Form_QueryUnload();
+    // The ending runs no destructors: the page file and the logo copy go now.
+    platform::removePrivateTempFolder();
     unloadAction()();
 }
 

@@ -9,8 +9,9 @@
 #include "core/Twips.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
+#include "platform/PrivateTempFolder.h"
 #include "platform/ScriptedDialogs.h"
-#include "PointerOver.h"
+#include "WindowTests.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -306,8 +307,6 @@ void TestForm1Startup::pointerFollowsTheHoverRule()
     QCOMPARE(pointerOver(form.get()), Qt::ArrowCursor);
     QCOMPARE(pointerOver(form->PushButton3), Qt::BitmapCursor);
     QCOMPARE(pointerOver(form->Frame5), Qt::ArrowCursor);
-    QCOMPARE(pointerOver(form->PushButton7), Qt::BitmapCursor);
-    QCOMPARE(pointerOver(form->Frame6), Qt::ArrowCursor);
     form->setCursor(Qt::WaitCursor);
     QCOMPARE(pointerOver(form->PushButton5), Qt::WaitCursor);
     form->setCursor(Qt::ArrowCursor);
@@ -319,8 +318,12 @@ void TestForm1Startup::closingRunsShutdownOnce()
     auto form = loadForm();
     m_dialogs->clear();
     form->show();
+    // The preview's page and logo copy: the ending, which runs no destructors, takes them along.
+    const QString pages = platform::privateTempFolder();
+    QVERIFY(QFile(pages + "/tmp.tmp").open(QIODevice::WriteOnly));
     form->close();
     QCOMPARE(m_unloads, 1);
+    QVERIFY(!QFileInfo::exists(pages));
     QVERIFY(m_dialogs->shown.isEmpty());
 }
 

@@ -5,7 +5,7 @@
 #include "core/HoverPointer.h"
 #include "platform/ScriptedDialogs.h"
 #include "print/Form5.h"
-#include "PointerOver.h"
+#include "WindowTests.h"
 
 #include <QDir>
 #include <QFile>

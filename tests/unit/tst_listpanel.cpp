@@ -6,7 +6,7 @@
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 #include "platform/ScriptedDialogs.h"
-#include "PointerOver.h"
+#include "WindowTests.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -96,14 +96,10 @@ void TestListPanel::hoverRuleSetsThePointerOfTheWidgetsOwnWindow()
 {
     QWidget first;
     QWidget second;
-    first.resize(200, 100);
-    second.resize(200, 100);
     auto *firstButton = new QPushButton(&first);
     auto *secondButton = new QPushButton(&second);
     auto *secondFrame = new QWidget(&second);
-    firstButton->setGeometry(10, 10, 80, 30);
-    secondButton->setGeometry(10, 10, 80, 30);
-    secondFrame->setGeometry(10, 50, 80, 30);
+    secondFrame->move(0, 50);
     QPixmap hand(16, 16);
     hand.fill(Qt::red);
     setHoverPointerImage(&first, QCursor(hand));
