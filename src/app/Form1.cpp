@@ -16,6 +16,7 @@
 #include "imap/ImapClient.h"
 #include "imap/ImapEndpoint.h"
 #include "platform/EventLoop.h"
+#include "platform/PrivateTempFolder.h"
 #include "print/Form3.h"
 #include "print/TervanePdfWriter.h"
 #include "print/Printers.h"
@@ -165,6 +166,8 @@ void Form1::closeEvent(QCloseEvent *event)
         return;
     m_closing = true;
     Form_QueryUnload();
+    // The ending runs no destructors: the page file and the logo copy go now.
+    platform::removePrivateTempFolder();
     unloadAction()();
 }
 

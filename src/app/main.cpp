@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "platform/MessagePageScheme.h"
+#include "platform/PrivateTempFolder.h"
 
 #include <QApplication>
 
@@ -14,5 +15,7 @@ int main(int argc, char *argv[])
     Form1 window;
     window.Form_Load();
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    platform::removePrivateTempFolder();
+    return code;
 }

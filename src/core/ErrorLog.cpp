@@ -19,7 +19,45 @@ QString stateFolder()
     return QDir::homePath() + QStringLiteral("/.local/state");
 }
 
+// Characters that end a line, or that would show a line other than the one stored.
+bool needsEscape(char32_t code)
+{
+    return code < 0x20 || (code >= 0x7f && code <= 0x9f) || code == 0x061c || code == 0x200e
+        || code == 0x200f || (code >= 0x202a && code <= 0x202e) || code == 0x2028
+        || code == 0x2029 || (code >= 0x2066 && code <= 0x2069);
+}
+
 }  // namespace
+
+QString oneLineLogText(const QString &text)
+{
+    QString line;
+    line.reserve(text.size());
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const QChar c = text.at(at);
+        const char16_t code = c.unicode();
+        if (c.isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate()) {
+            line += c;
+            line += text.at(++at);
+        } else if (code == '\\') {
+            line += QStringLiteral("\\\\");
+        } else if (code == '\r') {
+            line += QStringLiteral("\\r");
+        } else if (code == '\n') {
+            line += QStringLiteral("\\n");
+        } else if (code == '\t') {
+            line += QStringLiteral("\\t");
+        } else if (code <= 0xff && needsEscape(code)) {
+            line += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+        } else if (needsEscape(code) || c.isSurrogate()) {
+            // A lone half of a surrogate pair has no UTF-8 form: it is shown by its number.
+            line += QStringLiteral("\\u%1").arg(int(code), 4, 16, QLatin1Char('0'));
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
 
 QString errorLogPath()
 {
@@ -36,7 +74,7 @@ void appendErrorLogRecord(const QString &lastErrorText)
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
         return;  // an unwritable log must not disturb a download
     const QString record = formatGeneralDate(QDateTime::currentDateTime()) + QStringLiteral(" : ")
-        + lastErrorText + QStringLiteral("\r\n") + QString(52, QLatin1Char('*'))
+        + oneLineLogText(lastErrorText) + QStringLiteral("\r\n") + QString(52, QLatin1Char('*'))
         + QStringLiteral("\r\n");
     log.write(record.toUtf8());
 }

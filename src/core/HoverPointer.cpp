@@ -1,6 +1,7 @@
 #include "core/HoverPointer.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QVariant>
 #include <QWidget>
@@ -8,38 +9,68 @@
 namespace {
 
 const char PointerImageProperty[] = "quorvaleHoverPointer";
+const char RuleName[] = "quorvaleHoverRule";
 
+// The hand is each button's own pointer, so the window system shows it exactly while the mouse
+// is over the button and the window's pointer everywhere else, whatever order the enter and
+// leave events come in. The window's own pointer is the busy state: while it is the hourglass
+// the buttons give theirs up, so the hourglass shows over them too.
 class HoverRule : public QObject {
 public:
-    // Each watched widget is remembered with its window: a frame on a main window must set
-    // the main window's pointer, not its own.
+    explicit HoverRule(QWidget *window) : QObject(window), m_window(window), m_busy(isBusy())
+    {
+        setObjectName(QLatin1String(RuleName));
+        window->installEventFilter(this);
+    }
+
+    void addButton(QPushButton *button)
+    {
+        m_buttons.append(button);
+        apply(button);
+    }
+
+    void applyToAll()
+    {
+        for (const QPointer<QPushButton> &button : std::as_const(m_buttons)) {
+            if (button)
+                apply(button);
+        }
+    }
+
+    // The window hears of more pointer changes than its own (the window system's, and those
+    // the buttons' own changes cause), so only a change between busy and not busy counts.
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Enter && event->type() != QEvent::MouseMove)
-            return false;
-        auto *window = watched->property(WindowProperty).value<QWidget *>();
-        if (!window || window->cursor().shape() == Qt::WaitCursor)
-            return false;
-        if (qobject_cast<QPushButton *>(watched))
-            window->setCursor(window->property(PointerImageProperty).value<QCursor>());
-        else
-            window->setCursor(Qt::ArrowCursor);
+        if (watched == m_window && event->type() == QEvent::CursorChange && isBusy() != m_busy) {
+            m_busy = !m_busy;
+            applyToAll();
+        }
         return false;
     }
 
-    static constexpr const char *WindowProperty = "quorvaleHoverWindow";
+private:
+    bool isBusy() const
+    {
+        return m_window->testAttribute(Qt::WA_SetCursor)
+            && m_window->cursor().shape() == Qt::WaitCursor;
+    }
+
+    void apply(QPushButton *button) const
+    {
+        if (m_busy)
+            button->unsetCursor();
+        else
+            button->setCursor(m_window->property(PointerImageProperty).value<QCursor>());
+    }
+
+    QWidget *m_window;
+    bool m_busy;
+    QList<QPointer<QPushButton>> m_buttons;
 };
 
-HoverRule &hoverRule()
+HoverRule *ruleOf(QWidget *window)
 {
-    static HoverRule rule;
-    return rule;
-}
-
-void watch(QWidget *window, QWidget *widget)
-{
-    widget->setProperty(HoverRule::WindowProperty, QVariant::fromValue(window));
-    widget->installEventFilter(&hoverRule());
+    return window->findChild<HoverRule *>(QLatin1String(RuleName), Qt::FindDirectChildrenOnly);
 }
 
 }  // namespace
@@ -47,15 +78,20 @@ void watch(QWidget *window, QWidget *widget)
 void followHoverRule(QWidget *window, const QList<QWidget *> &widgets)
 {
     if (!window->property(PointerImageProperty).isValid())
-        setHoverPointerImage(window, QCursor());
-    watch(window, window);
+        window->setProperty(PointerImageProperty, QVariant::fromValue(QCursor()));
+    HoverRule *rule = ruleOf(window);
+    if (!rule)
+        rule = new HoverRule(window);
+    // Everything else shows the window's own pointer: the default, or the hourglass.
     for (QWidget *widget : widgets) {
-        if (widget)
-            watch(window, widget);
+        if (auto *button = qobject_cast<QPushButton *>(widget))
+            rule->addButton(button);
     }
 }
 
 void setHoverPointerImage(QWidget *window, const QCursor &pointer)
 {
     window->setProperty(PointerImageProperty, QVariant::fromValue(pointer));
+    if (HoverRule *rule = ruleOf(window))
+        rule->applyToAll();
 }

@@ -6,9 +6,19 @@
 
 namespace platform {
 
-QString privateTempFolder()
+namespace {
+
+std::unique_ptr<QTemporaryDir> &currentFolder()
 {
     static std::unique_ptr<QTemporaryDir> folder;
+    return folder;
+}
+
+}  // namespace
+
+QString privateTempFolder()
+{
+    std::unique_ptr<QTemporaryDir> &folder = currentFolder();
     if (!folder || !folder->isValid()) {
         const QString temp = qEnvironmentVariable("TEMP");
         const QString base = temp.isEmpty() ? QDir::tempPath() : temp;
@@ -18,6 +28,14 @@ QString privateTempFolder()
             return QString();
     }
     return folder->path();
+}
+
+void removePrivateTempFolder()
+{
+    std::unique_ptr<QTemporaryDir> &folder = currentFolder();
+    if (folder && folder->isValid())
+        folder->remove();
+    folder.reset();
 }
 
 }  // namespace platform

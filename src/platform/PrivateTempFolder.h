@@ -11,4 +11,8 @@ namespace platform {
 // The folder's path; raises nothing, but answers empty text when no folder could be made.
 QString privateTempFolder();
 
+// Removes the folder and everything in it. The program ends without running destructors, so
+// every way out calls this first; a later privateTempFolder() makes a new folder.
+void removePrivateTempFolder();
+
 }  // namespace platform

@@ -6,37 +6,35 @@
 #include "print/PdfFileName.h"
 #include "print/PdfWriterHandOff.h"
 
-namespace {
-
-void fill(QString &name, const char *field, const QString &value)
-{
-    name.replace(QLatin1String(field), value, Qt::CaseInsensitive);
-}
-
-}  // namespace
-
 QString CreatePDF_File(const PdfNameRequest &request, const MessageEntry &message)
 {
     Procedure p(QStringLiteral("Form3"), QStringLiteral("CreatePDF_File"));
+    QString pattern;
+    QList<PdfNameField> fields;
+    auto add = [&](const char *field, const QString &value) {
+        fields.append({QLatin1String(field), value});
+    };
     QString name;
     QString path;
-    p(100, [&] { name = request.pattern; });
-    p(102, [&] { fill(name, "<Count>", QString::number(request.count)); });
-    p(104, [&] { fill(name, "<Current Date>", pdfNameDate(request.now.date())); });
-    p(106, [&] { fill(name, "<Subject>", message.Subject); });
-    p(108, [&] { fill(name, "<From>", message.From); });
-    p(110, [&] { fill(name, "<From Name>", message.FromName); });
-    p(112, [&] { fill(name, "<From Address>", message.FromAddress); });
+    p(100, [&] { pattern = request.pattern; });
+    p(102, [&] { add("<Count>", QString::number(request.count)); });
+    p(104, [&] { add("<Current Date>", pdfNameDate(request.now.date())); });
+    p(106, [&] { add("<Subject>", message.Subject); });
+    p(108, [&] { add("<From>", message.From); });
+    p(110, [&] { add("<From Name>", message.FromName); });
+    p(112, [&] { add("<From Address>", message.FromAddress); });
     // The date is read only when the pattern asks for it: a message without a readable date
-    // must not raise an error box for a pattern that never shows it.
-    if (name.contains(QLatin1String("<Received Date>"), Qt::CaseInsensitive)) {
+    // must not raise an error box for a pattern that never shows it. Unread, the field stays.
+    fields.append({QStringLiteral("<Received Date>"), std::nullopt});
+    if (pattern.contains(QLatin1String("<Received Date>"), Qt::CaseInsensitive)) {
         p(116, [&] {
-            fill(name, "<Received Date>",
-                 receivedDateForName(request.receivedDateTime, message.ReceivedDate));
+            fields.last().value =
+                receivedDateForName(request.receivedDateTime, message.ReceivedDate);
         });
     }
-    p(118, [&] { fill(name, "<Current Time>", formatLongTime(request.now.time())); });
-    p(120, [&] { fill(name, "<To>", request.userName); });
+    p(118, [&] { add("<Current Time>", formatLongTime(request.now.time())); });
+    p(120, [&] { add("<To>", request.userName); });
+    p(120, [&] { name = fillPdfNamePattern(pattern, fields); });
     p(122, [&] { name = cleanPdfName(name); });
     if (name.isEmpty())
         return QString();

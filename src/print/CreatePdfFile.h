@@ -18,8 +18,8 @@ struct PdfNameRequest {
     QDateTime now = QDateTime::currentDateTime();   // "<Current Date>", "<Current Time>"
 };
 
-// Fills the pattern's fields (any letter case) for `message`, cleans and fits the name, writes
-// the path to the PDF writer's hand-off and returns it. Empty, with nothing handed off, when
-// the name comes out empty or the hand-off cannot be written. Failures are reported as the
-// preview window's "CreatePDF_File" and the next step runs.
+// Fills the pattern's fields (any letter case, in one pass) for `message`, cleans and fits the
+// name, writes the path to the PDF writer's hand-off and returns it. Empty, with nothing
+// handed off, when the name comes out empty or the hand-off cannot be written. Failures are
+// reported as the preview window's "CreatePDF_File" and the next step runs.
 QString CreatePDF_File(const PdfNameRequest &request, const MessageEntry &message);

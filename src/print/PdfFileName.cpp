@@ -34,25 +34,99 @@ QString receivedDateForName(const std::optional<QDateTime> &dateTime, const QStr
     return pdfNameDate(readBack->date());
 }
 
+QString fillPdfNamePattern(const QString &pattern, const QList<PdfNameField> &fields)
+{
+    QString filled;
+    filled.reserve(pattern.size() + 64);
+    qsizetype at = 0;
+    while (at < pattern.size()) {
+        const PdfNameField *found = nullptr;
+        if (pattern.at(at) == QLatin1Char('<')) {
+            for (const PdfNameField &field : fields) {
+                if (QStringView(pattern).mid(at).startsWith(field.field, Qt::CaseInsensitive)) {
+                    found = &field;
+                    break;
+                }
+            }
+        }
+        if (!found) {
+            filled += pattern.at(at++);
+            continue;
+        }
+        const qsizetype length = found->field.size();
+        filled += found->value ? *found->value : pattern.mid(at, length);
+        at += length;
+    }
+    return filled;
+}
+
+namespace {
+
+enum class NameCharacter { Kept, Blank, Dropped };
+
+// Line breaks, tabs and the rest of the control characters would split or garble a listing
+// and a shell command line; the direction marks and overrides would show a name other than
+// the one on disk (a "fdp.exe" that is really "exe.pdf").
+bool isInvisibleControl(char32_t code)
+{
+    return code < 0x20 || (code >= 0x7f && code <= 0x9f) || code == 0x061c || code == 0x200e
+        || code == 0x200f || (code >= 0x202a && code <= 0x202e)
+        || (code >= 0x2066 && code <= 0x2069) || code == 0x2028 || code == 0x2029;
+}
+
+NameCharacter classify(char32_t code)
+{
+    switch (code) {
+    case '/': case '\\': case '*': case ':': case '?': case '<': case '>': case '|':
+    case '\t': case '\v': case '\f':
+        return NameCharacter::Blank;
+    case '\'': case '"': case '#':
+        return NameCharacter::Dropped;
+    default:
+        return isInvisibleControl(code) ? NameCharacter::Dropped : NameCharacter::Kept;
+    }
+}
+
+// A name that starts with "-" reads as an option to the program it is passed to, and one that
+// starts with "." is hidden (or is "." or ".." itself).
+qsizetype safeStart(const QString &name)
+{
+    qsizetype start = 0;
+    while (start < name.size()
+           && (name.at(start) == QLatin1Char(' ') || name.at(start) == QLatin1Char('.')
+               || name.at(start) == QLatin1Char('-')))
+        ++start;
+    return start;
+}
+
+}  // namespace
+
 QString cleanPdfName(const QString &filled)
 {
     QString name;
     name.reserve(filled.size());
-    for (const QChar c : filled) {
-        switch (c.unicode()) {
-        case '/': case '\\': case '*': case ':': case '?': case '<': case '>': case '|':
+    for (qsizetype at = 0; at < filled.size(); ++at) {
+        const QChar c = filled.at(at);
+        if (c.isSurrogate()) {
+            // A lone half of a pair is no character at all; a whole pair is kept as it is.
+            if (c.isHighSurrogate() && at + 1 < filled.size() && filled.at(at + 1).isLowSurrogate()) {
+                name += c;
+                name += filled.at(++at);
+            }
+            continue;
+        }
+        switch (classify(c.unicode())) {
+        case NameCharacter::Blank:
             name += QLatin1Char(' ');
             break;
-        case '\'': case '"': case '#': case '\r': case '\n': case 0:
+        case NameCharacter::Dropped:
             break;
-        default:
+        case NameCharacter::Kept:
             name += c;
         }
     }
-    qsizetype start = 0;
+    const qsizetype start = safeStart(name);
     qsizetype end = name.size();
-    while (start < end && name.at(start) == QLatin1Char(' '))
-        ++start;
     while (end > start && name.at(end - 1) == QLatin1Char(' '))
         --end;
     return name.mid(start, end - start);

@@ -4,6 +4,7 @@
 // functions; CreatePdfFile.h runs them in order for one message.
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -18,8 +19,23 @@ QString pdfNameDate(const QDate &date);
 // neither gives a date.
 QString receivedDateForName(const std::optional<QDateTime> &dateTime, const QString &dateText);
 
-// Replaces the characters a name must not hold: each of / \ * : ? < > | becomes a blank;
-// apostrophes, double quotes, "#", line breaks and NUL disappear; outer blanks are trimmed.
+// One field of the pattern, such as "<Subject>", and its text; a field without a value (a date
+// that could not be read) stays as typed.
+struct PdfNameField {
+    QString field;
+    std::optional<QString> value;
+};
+
+// `pattern` with every field (any letter case) replaced by its value, in one pass: a value
+// that itself holds a field's name, say a subject "<To>", stays as written.
+QString fillPdfNamePattern(const QString &pattern, const QList<PdfNameField> &fields);
+
+// Makes a filled pattern a name that is plain text and safe to list and to pass to other
+// programs: each of / \ * : ? < > |, tab, vertical tab and form feed becomes a blank;
+// apostrophes, double quotes, "#", every other control character (line breaks, NUL, ESC,
+// DEL, C1), the line and paragraph separators, the bidirectional marks, embeddings, overrides
+// and isolates, and halves of surrogate pairs disappear; blanks, dots and hyphens at the start
+// and blanks at the end are trimmed.
 QString cleanPdfName(const QString &filled);
 
 // The first `count` characters of `text`, counting a character outside the basic plane as one.

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWindow>
+#include <QtTest>
 
 void prepareWindowTests(const QString &programFolder, PageResources resources, std::function<void()> unload)
 {
@@ -32,4 +34,20 @@ std::unique_ptr<Form1> windowWithInbox(const TestServer &server)
     form->PushButton3->click();
     form->PushButton2->click();
     return form;
+}
+
+Qt::CursorShape pointerOver(QWidget *widget)
+{
+    QWidget *window = widget->window();
+    window->show();
+    for (int y = 1; QTest::qWaitForWindowExposed(window) && y < widget->height(); y += 2) {
+        for (int x = 1; x < widget->width(); x += 2) {
+            const QPoint at = widget->mapTo(window, QPoint(x, y));
+            if ((window->childAt(at) ? window->childAt(at) : window) == widget) {
+                QTest::mouseMove(window->windowHandle(), at);
+                return widget->cursor().shape();
+            }
+        }
+    }
+    return Qt::BlankCursor;  // no point of its own
 }

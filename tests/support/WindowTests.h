@@ -2,10 +2,12 @@
 // What every test program that drives the windows sets up once, before its first window.
 
 #include <QString>
+#include <qnamespace.h>
 #include <functional>
 #include <memory>
 
 class Form1;
+class QWidget;
 class TestServer;
 
 enum class PageResources { Without, With };
@@ -19,3 +21,7 @@ void prepareWindowTests(const QString &programFolder, PageResources resources = 
 // A main window started, shown, logged in to `server` and with its Inbox downloaded by "2a. Get
 // All Emails", as a user would have it before previewing.
 std::unique_ptr<Form1> windowWithInbox(const TestServer &server);
+
+// The pointer in force over `widget`, its window shown: the mouse goes through the window
+// system's own path onto a point of the widget that no child covers.
+Qt::CursorShape pointerOver(QWidget *widget);

@@ -9,7 +9,9 @@
 #include "core/Twips.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
+#include "platform/PrivateTempFolder.h"
 #include "platform/ScriptedDialogs.h"
+#include "WindowTests.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -300,14 +302,15 @@ void TestForm1Startup::pointerFollowsTheHoverRule()
     hand.fill(Qt::red);
     QVERIFY(hand.save(m_programDir.filePath("HAND-M.CUR"), "PNG"));
     auto form = loadForm();
-    QEvent enter(QEvent::Enter);
-    QCoreApplication::sendEvent(form->PushButton5, &enter);
-    QCOMPARE(form->cursor().shape(), Qt::BitmapCursor);
-    QCoreApplication::sendEvent(form->Frame2, &enter);
-    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    // From a button straight onto what lies around it, as the mouse goes.
+    QCOMPARE(pointerOver(form->PushButton5), Qt::BitmapCursor);
+    QCOMPARE(pointerOver(form.get()), Qt::ArrowCursor);
+    QCOMPARE(pointerOver(form->PushButton3), Qt::BitmapCursor);
+    QCOMPARE(pointerOver(form->Frame5), Qt::ArrowCursor);
     form->setCursor(Qt::WaitCursor);
-    QCoreApplication::sendEvent(form->PushButton5, &enter);
-    QCOMPARE(form->cursor().shape(), Qt::WaitCursor);
+    QCOMPARE(pointerOver(form->PushButton5), Qt::WaitCursor);
+    form->setCursor(Qt::ArrowCursor);
+    QCOMPARE(pointerOver(form->PushButton5), Qt::BitmapCursor);
 }
 
 void TestForm1Startup::closingRunsShutdownOnce()
@@ -315,8 +318,12 @@ void TestForm1Startup::closingRunsShutdownOnce()
     auto form = loadForm();
     m_dialogs->clear();
     form->show();
+    // The preview's page and logo copy: the ending, which runs no destructors, takes them along.
+    const QString pages = platform::privateTempFolder();
+    QVERIFY(QFile(pages + "/tmp.tmp").open(QIODevice::WriteOnly));
     form->close();
     QCOMPARE(m_unloads, 1);
+    QVERIFY(!QFileInfo::exists(pages));
     QVERIFY(m_dialogs->shown.isEmpty());
 }
 

@@ -6,6 +6,7 @@
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 #include "platform/ScriptedDialogs.h"
+#include "WindowTests.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -98,28 +99,25 @@ void TestListPanel::hoverRuleSetsThePointerOfTheWidgetsOwnWindow()
     auto *firstButton = new QPushButton(&first);
     auto *secondButton = new QPushButton(&second);
     auto *secondFrame = new QWidget(&second);
+    secondFrame->move(0, 50);
     QPixmap hand(16, 16);
     hand.fill(Qt::red);
     setHoverPointerImage(&first, QCursor(hand));
     followHoverRule(&first, {firstButton});
     followHoverRule(&second, {secondButton, secondFrame});  // no pointer image: the default
 
-    QEvent enter(QEvent::Enter);
-    QCoreApplication::sendEvent(firstButton, &enter);
-    QCOMPARE(first.cursor().shape(), Qt::BitmapCursor);
-    QCOMPARE(second.cursor().shape(), Qt::ArrowCursor);
-    second.setCursor(Qt::IBeamCursor);
-    QCoreApplication::sendEvent(secondButton, &enter);
-    QCOMPARE(second.cursor().shape(), Qt::ArrowCursor);
-    QCOMPARE(first.cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(pointerOver(firstButton), Qt::BitmapCursor);
+    QCOMPARE(pointerOver(&first), Qt::ArrowCursor);
+    QCOMPARE(pointerOver(secondButton), Qt::ArrowCursor);
+    QCOMPARE(pointerOver(firstButton), Qt::BitmapCursor);
 
-    QCoreApplication::sendEvent(&first, &enter);
-    QCOMPARE(first.cursor().shape(), Qt::ArrowCursor);
-
-    // The hourglass stays while the window is busy.
-    second.setCursor(Qt::WaitCursor);
-    QCoreApplication::sendEvent(secondFrame, &enter);
-    QCOMPARE(second.cursor().shape(), Qt::WaitCursor);
+    // The hourglass shows over the busy window's buttons too, and only there.
+    first.setCursor(Qt::WaitCursor);
+    QCOMPARE(pointerOver(firstButton), Qt::WaitCursor);
+    QCOMPARE(pointerOver(&first), Qt::WaitCursor);
+    QCOMPARE(pointerOver(secondFrame), Qt::ArrowCursor);
+    first.unsetCursor();
+    QCOMPARE(pointerOver(firstButton), Qt::BitmapCursor);
 }
 
 QTEST_MAIN(TestListPanel)

@@ -26,6 +26,9 @@ private slots:
     void folderAndNameHoldAtMost250Characters();
     void multiByteNamesFitOneFileNameWithRoomForACopyNumber();
     void emptyNameHandsNothingOff();
+    void fieldsInsideValuesStayAsWritten();
+    void namesHoldPlainTextOnly_data();
+    void namesHoldPlainTextOnly();
 
 private:
     QString create(const QString &pattern, const QString &folder = QStringLiteral("/out/"));
@@ -180,6 +183,38 @@ void TestPdfFileName::emptyNameHandsNothingOff()
     QCOMPARE(create(QStringLiteral(" <> ")), QString());
     QCOMPARE(readPdfWriterHandOff().outputFile, QStringLiteral("/out/3.pdf"));
     QVERIFY(m_dialogs->shown.isEmpty());
+}
+
+void TestPdfFileName::fieldsInsideValuesStayAsWritten()
+{
+    m_message.Subject = QStringLiteral("at <To> at <current time>");
+    m_message.FromName = QStringLiteral("<From Address>");
+    QCOMPARE(create(QStringLiteral("<Subject>")), QStringLiteral("/out/at  To  at  current time.pdf"));
+    QCOMPARE(create(QStringLiteral("<From Name>")), QStringLiteral("/out/From Address.pdf"));
+}
+
+void TestPdfFileName::namesHoldPlainTextOnly_data()
+{
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("name");  // empty: nothing is left, nothing is handed off
+    QTest::newRow("controls") << "a\tb\x1b[31mc\x07\x7f" + QString::fromUtf16(u"\u0085d\u2028")
+                              << "a b[31mcd";
+    QTest::newRow("direction controls")
+        << QString::fromUtf16(u"\u200Ebill\u202Efdp\u202A.\u2066exe\u2069\u061C\u200F") << "billfdp.exe";
+    QTest::newRow("broken pair") << QString(QChar(0xD83D)) + "x" + QChar(0xDCE7) << "x";
+    QTest::newRow("hidden") << ".profile" << "profile";
+    QTest::newRow("option") << " .. - --/etc" << "etc";
+    QTest::newRow("inner dots and hyphens kept") << "v1.2 - final." << "v1.2 - final.";
+    QTest::newRow("parent folder") << ".." << "";
+}
+
+void TestPdfFileName::namesHoldPlainTextOnly()
+{
+    QFETCH(QString, subject);
+    QFETCH(QString, name);
+    m_message.Subject = subject;
+    QCOMPARE(create(QStringLiteral("<Subject>")),
+             name.isEmpty() ? QString() : QStringLiteral("/out/") + name + QStringLiteral(".pdf"));
 }
 
 QTEST_GUILESS_MAIN(TestPdfFileName)

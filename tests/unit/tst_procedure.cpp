@@ -112,7 +112,7 @@ void TestProcedure::errorLogAppendsOneRecordPerCall()
     const QStringList records = text.split(stars + "\r\n", Qt::SkipEmptyParts);
     QCOMPARE(records.size(), 2);
     QVERIFY(records[0].endsWith(" : FETCH completed\r\n"));
-    QVERIFY(records[1].endsWith(" : line one\r\nline two\r\n"));
+    QVERIFY(records[1].endsWith(" : line one\\r\\nline two\r\n"));
     // The time stamp is the locale's general date text and reads back as a date.
     const QString stamp = records[0].section(QStringLiteral(" : "), 0, 0);
     QVERIFY2(parseGeneralDate(stamp).has_value(), qPrintable(stamp));

@@ -2,6 +2,7 @@
 // commands, the online check and the main window's skin.
 
 #include "core/AppError.h"
+#include "core/ErrorLog.h"
 #include "core/MessageBox.h"
 #include "core/ProgramFolder.h"
 #include "core/SkinFramework.h"
@@ -75,6 +76,9 @@ private slots:
     void runCapturedFailures();
     void runCapturedStopsAtTheTimeout();
     void checkOnline();
+
+    void errorLogHoldsEachRecordOnOneLine_data();
+    void errorLogHoldsEachRecordOnOneLine();
 
     void flattenColors();
     void skinMissingKeepsTheLook();
@@ -418,6 +422,37 @@ void TestUtilities::skinIsAppliedOnce()
     QDialog dialog;
     dialog.show();
     QCOMPARE(dialog.styleSheet(), QString(sheet));
+}
+
+void TestUtilities::errorLogHoldsEachRecordOnOneLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("forged record") << "Re: hi\r\n01/01/2020 10:00:00 : OK\r\n***"
+                                   << R"(Re: hi\r\n01/01/2020 10:00:00 : OK\r\n***)";
+    QTest::newRow("line ends") << "a\nb\rc\v" + QString::fromUtf16(u"\u0085\u2028\u2029")
+                               << R"(a\nb\rc\x0b\x85\u2028\u2029)";
+    QTest::newRow("terminal escapes") << "\x1b[2J\x07\tx\x7f" << R"(\x1b[2J\x07\tx\x7f)";
+    QTest::newRow("bidirectional") << QString::fromUtf16(u"\u202Eab\u2066\u200E\u061C")
+                                   << R"(\u202eab\u2066\u200e\u061c)";
+    QTest::newRow("escapes typed") << R"(C:\new \x1b)" << R"(C:\\new \\x1b)";
+    QTest::newRow("broken pair, emoji") << QString(QChar(0xD83D)) + QString::fromUtf16(u"x\U0001F4E7")
+                                        << QString::fromUtf16(u"\\ud83dx\U0001F4E7");
+}
+
+void TestUtilities::errorLogHoldsEachRecordOnOneLine()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, logged);
+    setProgramFolder(m_dir->path());
+    for (const QString &record : {QStringLiteral("before"), text, QStringLiteral("after")})
+        appendErrorLogRecord(record);
+    // \v: every vertical space a viewer may break a line at (LF, VT, FF, CR, NEL, LS, PS).
+    const QString log = QString::fromUtf8(bytesOf(m_dir->filePath("errorlog.txt")));
+    const QStringList lines = log.split(QRegularExpression(QStringLiteral("\\r\\n|\\v")));
+    QCOMPARE(lines.size(), 7);
+    QVERIFY(lines[0].endsWith(" : before") && lines[4].endsWith(" : after"));
+    QCOMPARE(lines[2].section(QStringLiteral(" : "), 1, -1), logged);
 }
 
 QTEST_MAIN(TestUtilities)
