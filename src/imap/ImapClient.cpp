@@ -2,14 +2,14 @@
 
 #include "imap/ImapClientInternals.h"
 #include "imap/ImapEndpoint.h"
+#include "imap/LargestMessageSetting.h"
 #include "imap/ModifiedUtf7.h"
 
 using namespace ImapClientDetail;
 
 ImapClient::ImapClient(QObject *parent)
     : QObject(parent),
-      m_port(ImapEndpoint::fromEnvironment().port),
-      m_maxResponseSize(ImapResponseReader::defaultMaxResponseSize)
+      m_port(ImapEndpoint::fromEnvironment().port)
 {
     const QString caFile = ImapEndpoint::fromEnvironment().caFile;
     if (!caFile.isEmpty())
@@ -38,6 +38,13 @@ void ImapClient::setMaxResponseSize(qint64 bytes)
     m_maxResponseSize = qMax<qint64>(1, bytes);
     if (m_connection)
         m_connection->reader.setMaxResponseSize(m_maxResponseSize);
+}
+
+qint64 ImapClient::responseSizeBound() const
+{
+    if (m_maxResponseSize > 0)
+        return m_maxResponseSize;
+    return largestMessageWithoutSize() + ImapResponseReader::responseLineRoom;
 }
 
 void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
