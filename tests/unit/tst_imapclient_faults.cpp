@@ -105,6 +105,8 @@ private slots:
     void stopIsSeenWhileAHugeMessageArrives();
     void answerSizeFollowsTheAnnouncedMessageSize_data();
     void answerSizeFollowsTheAnnouncedMessageSize();
+    void loginErrorsKeepWordsThatShareLettersWithThePassword_data();
+    void loginErrorsKeepWordsThatShareLettersWithThePassword();
 
 private:
     ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
@@ -862,6 +864,50 @@ void TestImapClientFaults::answerSizeFollowsTheAnnouncedMessageSize()
     QVERIFY(!fetched);
     QVERIFY2(client.lastErrorText().contains("larger than"), qPrintable(client.lastErrorText()));
     QVERIFY(client.sendRawCommand("NOOP").isEmpty());  // the rest is not read: closed
+}
+
+// A server's text while the password is in flight: the password and pieces that would give it
+// away are masked, words that merely share a few letters with it are not.
+void TestImapClientFaults::loginErrorsKeepWordsThatShareLettersWithThePassword_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("text");   // the server's NO text
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<QStringList>("hidden");
+    const QByteArray longPassword = "probe-secret-1234-5678-9abc-defg-hijk-lmno-pqrs-tuvw-xyz";
+    QTest::newRow("three letters of a word") << QByteArray("cre8tive-Key") << QByteArray("Invalid credentials (Failure)")
+                                             << QStringList{"Invalid credentials (Failure)"} << QStringList{};
+    QTest::newRow("four letters inside words") << QByteArray("pass-word-99x") << QByteArray("Check your password and username")
+                                               << QStringList{"Check your password and username"} << QStringList{};
+    QTest::newRow("short runs of a long password") << longPassword << QByteArray("probes with 1234x are logged")
+                                                   << QStringList{"probes with 1234x are logged"} << QStringList{};
+    QTest::newRow("the whole password inside a word") << QByteArray("Tr0ub4dor&3") << QByteArray("no user adminTr0ub4dor&3x")
+                                                      << QStringList{"no user admin"} << QStringList{"Tr0ub4", "b4dor&3"};
+    QTest::newRow("most of a short password") << QByteArray("Kx7#mq") << QByteArray("Rejected: Kx7#m!")
+                                              << QStringList{"Rejected: "} << QStringList{"Kx7#"};
+    QTest::newRow("a piece standing as a word") << longPassword << QByteArray("failed at 5678 again")
+                                                << QStringList{"failed at ", " again"} << QStringList{"5678"};
+    QTest::newRow("a long piece between letters") << longPassword << QByteArray("seen xx9abc-defgyy")
+                                                  << QStringList{"seen xx"} << QStringList{"9abc", "defg"};
+}
+
+void TestImapClientFaults::loginErrorsKeepWordsThatShareLettersWithThePassword()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, kept);
+    QFETCH(QStringList, hidden);
+    m_server->on("LOGIN", [text](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send(tag + " NO " + text + "\r\n");
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QVERIFY(client.login("user", QString::fromUtf8(password)) != 1);
+    const QString error = client.lastErrorText();
+    for (const QString &word : kept)
+        QVERIFY2(error.contains(word), qPrintable(error));
+    for (const QString &piece : hidden)
+        QVERIFY2(!error.contains(piece), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestImapClientFaults)
