@@ -85,6 +85,7 @@ bool ImapClient::openSocket(const platform::LifeToken &life, const QString &host
     }
     // Commands are small and each waits for its answer: send them at once.
     socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket.setReadBufferSize(ImapClientDetail::socketReadBufferBytes);
     socket.setPeerVerifyName(host);
     m_connection = std::move(connection);
     m_connection->socket->startClientEncryption();
