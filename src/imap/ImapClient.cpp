@@ -2,14 +2,15 @@
 
 #include "imap/ImapClientInternals.h"
 #include "imap/ImapEndpoint.h"
+#include "imap/LargestMessageSetting.h"
 #include "imap/ModifiedUtf7.h"
+#include "imap/PasswordMask.h"
 
 using namespace ImapClientDetail;
 
 ImapClient::ImapClient(QObject *parent)
     : QObject(parent),
-      m_port(ImapEndpoint::fromEnvironment().port),
-      m_maxResponseSize(ImapResponseReader::defaultMaxResponseSize)
+      m_port(ImapEndpoint::fromEnvironment().port)
 {
     const QString caFile = ImapEndpoint::fromEnvironment().caFile;
     if (!caFile.isEmpty())
@@ -38,6 +39,13 @@ void ImapClient::setMaxResponseSize(qint64 bytes)
     m_maxResponseSize = qMax<qint64>(1, bytes);
     if (m_connection)
         m_connection->reader.setMaxResponseSize(m_maxResponseSize);
+}
+
+qint64 ImapClient::responseSizeBound() const
+{
+    if (m_maxResponseSize > 0)
+        return m_maxResponseSize;
+    return largestMessageWithoutSize() + ImapResponseReader::responseLineRoom;
 }
 
 void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
@@ -260,30 +268,14 @@ QString ImapClient::redacted(QString text) const
 }
 
 // Text the server sent, for an error text. While the password is in flight the server may echo
-// it, whole or in pieces: every run of three or more characters that also occurs in the
-// password is masked, and with a shorter password the server's text is left out.
+// it, whole or in pieces; looking for them costs time with the text's length, and an error text
+// needs no more than its start.
 QString ImapClient::serverText(const QString &text) const
 {
     if (m_secret.isEmpty())
         return text;
-    const QString secret = QString::fromUtf8(m_secret);
-    constexpr qsizetype shortestPiece = 3;
-    if (secret.size() < shortestPiece)
-        return QStringLiteral("(text withheld)");
-    QString masked;
-    for (qsizetype i = 0; i < text.size();) {
-        qsizetype length = 0;
-        while (i + length < text.size() && secret.contains(QStringView(text).mid(i, length + 1)))
-            ++length;
-        if (length >= shortestPiece) {
-            masked += QStringLiteral("***");
-            i += length;
-        } else {
-            masked += text.at(i);
-            ++i;
-        }
-    }
-    return masked;
+    constexpr qsizetype longestMaskedText = 2000;
+    return maskPasswordPieces(text.left(longestMaskedText), QString::fromUtf8(m_secret));
 }
 
 QString ImapClient::commandFailure(const QString &what, const ImapPendingCommand &command) const

@@ -89,8 +89,9 @@ public:
     // an answer. CA certificates trusted besides the system's; by default the one in
     // QUORVALE_IMAP_CAFILE.
     void setTimeouts(int connectMs, int responseMs);
-    // The most one response may hold, literals included; by default the largest message the
-    // client accepts and a little more.
+    // The most one response may hold, literals included, when it does not give its message's
+    // size; by default the size the settings allow a message (largestMessageWithoutSize) and a
+    // little more. A FETCH answer that gives the size (RFC822.SIZE) is bounded by it instead.
     void setMaxResponseSize(qint64 bytes);
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
 
@@ -112,6 +113,7 @@ private:
     bool isCurrent(const platform::LifeToken &life) const;
     bool requireConnection(const platform::LifeToken &life, const QString &what);
 
+    qint64 responseSizeBound() const;
     void prepareTlsConfiguration();
     bool openSocket(const platform::LifeToken &life, const QString &host);
     bool waitForEncrypted(const platform::LifeToken &life, const QString &what, platform::Deadline &deadline);
@@ -149,7 +151,7 @@ private:
     int m_port;
     int m_connectTimeoutMs = 20000;
     int m_responseTimeoutMs = 60000;
-    qint64 m_maxResponseSize;
+    qint64 m_maxResponseSize = 0;  // 0: from the settings, read at each connect
     QList<QSslCertificate> m_extraCaCertificates;
     QSslConfiguration m_tlsConfiguration;
     QString m_lastError;

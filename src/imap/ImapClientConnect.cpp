@@ -70,7 +70,7 @@ bool ImapClient::openSocket(const platform::LifeToken &life, const QString &host
 
     auto connection = std::make_unique<Connection>();
     connection->where = where;
-    connection->reader.setMaxResponseSize(m_maxResponseSize);
+    connection->reader.setMaxResponseSize(responseSizeBound());
     connection->socket = std::make_unique<QSslSocket>();
     QSslSocket &socket = *connection->socket;
     socket.setSslConfiguration(m_tlsConfiguration);
@@ -85,6 +85,7 @@ bool ImapClient::openSocket(const platform::LifeToken &life, const QString &host
     }
     // Commands are small and each waits for its answer: send them at once.
     socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket.setReadBufferSize(ImapClientDetail::socketReadBufferBytes);
     socket.setPeerVerifyName(host);
     m_connection = std::move(connection);
     m_connection->socket->startClientEncryption();

@@ -8,9 +8,11 @@ using namespace ImapClientDetail;
 
 namespace {
 
+// The size first: a server that answers in the order asked gives it before the message, and the
+// reader then bounds the answer by it.
 QByteArray fetchCommand(qint64 number)
 {
-    return "FETCH " + QByteArray::number(number) + " (BODY.PEEK[] INTERNALDATE)";
+    return "FETCH " + QByteArray::number(number) + " (RFC822.SIZE INTERNALDATE BODY.PEEK[])";
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ bool ImapClient::Connection::pump(QString *error, bool quoteData)
     for (;;) {
         if (busy.elapsed() >= pumpBudgetMs)
             return true;
-        std::optional<QByteArray> raw = reader.takeResponse();
+        std::optional<ImapFramedResponse> raw = reader.takeFramedResponse();
         if (!raw) {
             if (reader.hasError() || socket->bytesAvailable() == 0)
                 break;
@@ -49,7 +49,7 @@ bool ImapClient::Connection::pump(QString *error, bool quoteData)
         if (parsed.outcome != ImapParseResult::Outcome::Complete) {
             QString detail = parsed.error;
             if (quoteData)
-                detail += QStringLiteral(" in \"%1\"").arg(QString::fromUtf8(raw->left(80)).trimmed());
+                detail += QStringLiteral(" in \"%1\"").arg(QString::fromUtf8(raw->lines.left(80)).trimmed());
             *error = QStringLiteral("the server's answer could not be read (%1)").arg(detail);
             return false;
         }

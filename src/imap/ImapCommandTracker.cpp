@@ -21,6 +21,11 @@ ImapCommandTracker::Command ImapCommandTracker::add(const QByteArray &tag, ImapP
 
 void ImapCommandTracker::dispatch(const QByteArray &raw, ImapResponse response)
 {
+    dispatch(ImapFramedResponse{raw, {}, {}}, std::move(response));
+}
+
+void ImapCommandTracker::dispatch(const ImapFramedResponse &raw, ImapResponse response)
+{
     switch (response.kind) {
     case ImapResponse::Kind::Continuation:
         if (m_awaitingContinuation) {
@@ -38,7 +43,7 @@ void ImapCommandTracker::dispatch(const QByteArray &raw, ImapResponse response)
     }
 }
 
-void ImapCommandTracker::finish(ImapResponse response, const QByteArray &raw)
+void ImapCommandTracker::finish(ImapResponse response, const ImapFramedResponse &raw)
 {
     const auto found = std::find_if(m_outstanding.begin(), m_outstanding.end(),
                                     [&](const Command &c) { return c->tag == response.tag; });
@@ -56,11 +61,11 @@ void ImapCommandTracker::finish(ImapResponse response, const QByteArray &raw)
         m_messageCount = m_selected ? qMax<qint64>(command->selectedCount, 0) : 0;
     }
     if (command->keepRawText && !command->abandoned)
-        command->rawText += raw.left(maxRawText);
+        command->rawText += raw.joined(maxRawText);
     command->completion = std::move(response);
 }
 
-void ImapCommandTracker::handleUntagged(const QByteArray &raw, ImapResponse response)
+void ImapCommandTracker::handleUntagged(const ImapFramedResponse &raw, ImapResponse response)
 {
     if (!m_greeting) {
         m_greeting = response;
@@ -86,21 +91,22 @@ void ImapCommandTracker::handleUntagged(const QByteArray &raw, ImapResponse resp
         ++m_dropped;
 }
 
-bool ImapCommandTracker::keep(ImapPendingCommand &command, const QByteArray &raw, ImapResponse &response)
+bool ImapCommandTracker::keep(ImapPendingCommand &command, const ImapFramedResponse &raw, ImapResponse &response)
 {
+    const qint64 size = raw.size();
     if (command.keepRawText) {
-        if (command.rawText.size() + raw.size() > maxRawText)
+        if (command.rawText.size() + size > maxRawText)
             return false;
-        command.rawText += raw;
-        command.keptBytes += raw.size();
+        command.rawText += raw.joined();
+        command.keptBytes += size;
         return true;
     }
     const bool stores = command.kind == ImapPendingCommand::Kind::Fetch || command.kind == ImapPendingCommand::Kind::Other;
     if (!stores || !asksFor(command, response))
         return false;
-    if (command.kind == ImapPendingCommand::Kind::Other && command.keptBytes + raw.size() > maxKeptBytes)
+    if (command.kind == ImapPendingCommand::Kind::Other && command.keptBytes + size > maxKeptBytes)
         return false;
-    command.keptBytes += raw.size();
+    command.keptBytes += size;
     command.untagged.append(std::move(response));
     return true;
 }

@@ -52,8 +52,9 @@ public:
 
     Command add(const QByteArray &tag, ImapPendingCommand::Kind kind, qint64 fetchNumber = 0);
 
-    // Hands one complete response (raw bytes and their parse) to whom it belongs.
+    // Hands one complete response (its bytes and their parse) to whom it belongs.
     void dispatch(const QByteArray &raw, ImapResponse response);
+    void dispatch(const ImapFramedResponse &raw, ImapResponse response);
 
     // A command that waits for "+" before sending the rest (a synchronising literal). While one
     // does, nothing else may be sent on the connection: its bytes would be taken as the literal.
@@ -85,11 +86,11 @@ public:
     bool sawUnexpectedReply() const { return m_unexpectedReply; }
 
 private:
-    void finish(ImapResponse response, const QByteArray &raw);
-    void handleUntagged(const QByteArray &raw, ImapResponse response);
+    void finish(ImapResponse response, const ImapFramedResponse &raw);
+    void handleUntagged(const ImapFramedResponse &raw, ImapResponse response);
     bool noteMailboxSize(const ImapResponse &response, const Command &owner);
     static bool asksFor(const ImapPendingCommand &command, const ImapResponse &response);
-    static bool keep(ImapPendingCommand &command, const QByteArray &raw, ImapResponse &response);
+    static bool keep(ImapPendingCommand &command, const ImapFramedResponse &raw, ImapResponse &response);
     Command oldest() const;
     Command ownerOf(const ImapResponse &response) const;
     static bool carriesMessageData(const ImapResponse &response);

@@ -19,8 +19,16 @@ Outcome fail(QString *error, Outcome outcome, const QString &text)
     return outcome;
 }
 
-Outcome parseValue(const QByteArray &raw, qsizetype &pos, ImapValue &value, int depth,
-                   qsizetype &valuesLeft, QString *error);
+// What a parse reads: the response's bytes, or the lines of a framed response with its literals
+// held apart (then a literal's announcement is followed directly by the rest of its line).
+struct Input {
+    const QByteArray &raw;
+    const ImapFramedResponse *framed = nullptr;
+    qsizetype nextLiteral = 0;
+};
+
+Outcome parseValue(Input &in, qsizetype &pos, ImapValue &value, int depth, qsizetype &valuesLeft,
+                   QString *error);
 
 Outcome parseQuoted(const QByteArray &raw, qsizetype &pos, ImapValue &value, QString *error)
 {
@@ -45,8 +53,19 @@ Outcome parseQuoted(const QByteArray &raw, qsizetype &pos, ImapValue &value, QSt
     return fail(error, Outcome::Incomplete, QStringLiteral("the data ends inside a quoted string"));
 }
 
-Outcome parseLiteral(const QByteArray &raw, qsizetype &pos, ImapValue &value, QString *error)
+Outcome takeFramedLiteral(Input &in, qsizetype pos, qint64 size, ImapValue &value, QString *error)
 {
+    const ImapFramedResponse &framed = *in.framed;
+    const qsizetype index = in.nextLiteral++;
+    if (index >= framed.literals.size() || framed.literalAt[index] != pos || framed.literals[index].size() != size)
+        return fail(error, Outcome::Malformed, QStringLiteral("a literal does not match its announcement"));
+    value.text = framed.literals[index];
+    return Outcome::Complete;
+}
+
+Outcome parseLiteral(Input &in, qsizetype &pos, ImapValue &value, QString *error)
+{
+    const QByteArray &raw = in.raw;
     value.kind = ImapValue::Kind::Literal;
     ++pos;  // '{'
     qint64 size = 0;
@@ -72,6 +91,8 @@ Outcome parseLiteral(const QByteArray &raw, qsizetype &pos, ImapValue &value, QS
     if (raw.at(pos) != '\n')
         return fail(error, Outcome::Malformed, QStringLiteral("a literal's size is not followed by a line end"));
     ++pos;
+    if (in.framed)
+        return takeFramedLiteral(in, pos, size, value, error);
     if (raw.size() - pos < size)
         return fail(error, Outcome::Incomplete,
                     QStringLiteral("the data ends inside a literal of %1 bytes").arg(size));
@@ -119,9 +140,9 @@ Outcome parseAtom(const QByteArray &raw, qsizetype &pos, ImapValue &value, QStri
     return Outcome::Complete;
 }
 
-Outcome parseList(const QByteArray &raw, qsizetype &pos, ImapValue &value, int depth, qsizetype &valuesLeft,
-                  QString *error)
+Outcome parseList(Input &in, qsizetype &pos, ImapValue &value, int depth, qsizetype &valuesLeft, QString *error)
 {
+    const QByteArray &raw = in.raw;
     if (depth >= maxListDepth)
         return fail(error, Outcome::Malformed, QStringLiteral("lists nested too deeply"));
     value.kind = ImapValue::Kind::List;
@@ -141,27 +162,27 @@ Outcome parseList(const QByteArray &raw, qsizetype &pos, ImapValue &value, int d
         if (--valuesLeft < 0)
             return fail(error, Outcome::Malformed, QStringLiteral("more values than a response may hold"));
         ImapValue item;
-        const Outcome outcome = parseValue(raw, pos, item, depth + 1, valuesLeft, error);
+        const Outcome outcome = parseValue(in, pos, item, depth + 1, valuesLeft, error);
         if (outcome != Outcome::Complete)
             return outcome;
         value.items.append(std::move(item));
     }
 }
 
-Outcome parseValue(const QByteArray &raw, qsizetype &pos, ImapValue &value, int depth, qsizetype &valuesLeft,
+Outcome parseValue(Input &in, qsizetype &pos, ImapValue &value, int depth, qsizetype &valuesLeft,
                    QString *error)
 {
-    switch (raw.at(pos)) {
+    switch (in.raw.at(pos)) {
     case '(':
-        return parseList(raw, pos, value, depth, valuesLeft, error);
+        return parseList(in, pos, value, depth, valuesLeft, error);
     case '"':
-        return parseQuoted(raw, pos, value, error);
+        return parseQuoted(in.raw, pos, value, error);
     case '{':
-        return parseLiteral(raw, pos, value, error);
+        return parseLiteral(in, pos, value, error);
     case ')':
         return fail(error, Outcome::Malformed, QStringLiteral("unexpected )"));
     default:
-        return parseAtom(raw, pos, value, error);
+        return parseAtom(in.raw, pos, value, error);
     }
 }
 
@@ -257,17 +278,38 @@ Outcome parseResponseText(const QByteArray &raw, qsizetype &pos, ImapResponse &r
     return expectLineEnd(raw, pos, error);
 }
 
-Outcome parseUntaggedData(const QByteArray &raw, qsizetype &pos, ImapResponse &response, QString *error)
+Outcome parseValues(Input &in, qsizetype &pos, QList<ImapValue> &values, QString *error)
 {
-    const Outcome outcome = parseImapValues(raw, pos, response.values, error);
-    if (outcome != Outcome::Complete)
-        return outcome;
-    return expectLineEnd(raw, pos, error);
+    const QByteArray &raw = in.raw;
+    qsizetype valuesLeft = maxValuesPerResponse;
+    for (;;) {
+        skipSpaces(raw, pos);
+        if (pos >= raw.size() || isLineEnd(raw.at(pos)))
+            return Outcome::Complete;
+        if (--valuesLeft < 0)
+            return fail(error, Outcome::Malformed, QStringLiteral("more values than a response may hold"));
+        ImapValue value;
+        const Outcome outcome = parseValue(in, pos, value, 0, valuesLeft, error);
+        if (outcome != Outcome::Complete)
+            return outcome;
+        values.append(std::move(value));
+    }
 }
 
-Outcome parseUntagged(const QByteArray &raw, qsizetype &pos, ImapResponse &response,
-                      ImapValueFilter wantsValues, QString *error)
+Outcome parseUntaggedData(Input &in, qsizetype &pos, ImapResponse &response, QString *error)
 {
+    const Outcome outcome = parseValues(in, pos, response.values, error);
+    if (outcome != Outcome::Complete)
+        return outcome;
+    if (in.framed && in.nextLiteral != in.framed->literals.size())
+        return fail(error, Outcome::Malformed, QStringLiteral("a literal outside the response's values"));
+    return expectLineEnd(in.raw, pos, error);
+}
+
+Outcome parseUntagged(Input &in, qsizetype &pos, ImapResponse &response, ImapValueFilter wantsValues,
+                      QString *error)
+{
+    const QByteArray &raw = in.raw;
     QByteArray word = readWord(raw, pos);
     if (word.isEmpty())
         return fail(error, pos >= raw.size() ? Outcome::Incomplete : Outcome::Malformed,
@@ -293,7 +335,7 @@ Outcome parseUntagged(const QByteArray &raw, qsizetype &pos, ImapResponse &respo
     // Data nobody will look at is not taken apart: a line of many values costs memory per value.
     if (wantsValues && !wantsValues(response.keyword))
         return Outcome::Complete;
-    return parseUntaggedData(raw, pos, response, error);
+    return parseUntaggedData(in, pos, response, error);
 }
 
 }  // namespace
@@ -317,23 +359,15 @@ qint64 ImapValue::toNumber() const
 ImapParseResult::Outcome parseImapValues(const QByteArray &raw, qsizetype &pos,
                                          QList<ImapValue> &values, QString *error)
 {
-    qsizetype valuesLeft = maxValuesPerResponse;
-    for (;;) {
-        skipSpaces(raw, pos);
-        if (pos >= raw.size() || isLineEnd(raw.at(pos)))
-            return Outcome::Complete;
-        if (--valuesLeft < 0)
-            return fail(error, Outcome::Malformed, QStringLiteral("more values than a response may hold"));
-        ImapValue value;
-        const Outcome outcome = parseValue(raw, pos, value, 0, valuesLeft, error);
-        if (outcome != Outcome::Complete)
-            return outcome;
-        values.append(std::move(value));
-    }
+    Input in{raw};
+    return parseValues(in, pos, values, error);
 }
 
-ImapParseResult parseImapResponse(const QByteArray &raw, ImapValueFilter wantsValues)
+namespace {
+
+ImapParseResult parseResponse(Input &in, ImapValueFilter wantsValues)
 {
+    const QByteArray &raw = in.raw;
     ImapParseResult result;
     ImapResponse &response = result.response;
     qsizetype pos = 0;
@@ -362,7 +396,7 @@ ImapParseResult parseImapResponse(const QByteArray &raw, ImapValueFilter wantsVa
     skipSpaces(raw, pos);
     if (tag == "*") {
         response.kind = ImapResponse::Kind::Untagged;
-        result.outcome = parseUntagged(raw, pos, response, wantsValues, &result.error);
+        result.outcome = parseUntagged(in, pos, response, wantsValues, &result.error);
         return result;
     }
     response.kind = ImapResponse::Kind::Tagged;
@@ -376,6 +410,20 @@ ImapParseResult parseImapResponse(const QByteArray &raw, ImapValueFilter wantsVa
     }
     result.outcome = parseResponseText(raw, pos, response, &result.error);
     return result;
+}
+
+}  // namespace
+
+ImapParseResult parseImapResponse(const QByteArray &raw, ImapValueFilter wantsValues)
+{
+    Input in{raw};
+    return parseResponse(in, wantsValues);
+}
+
+ImapParseResult parseImapResponse(const ImapFramedResponse &response, ImapValueFilter wantsValues)
+{
+    Input in{response.lines, &response};
+    return parseResponse(in, wantsValues);
 }
 
 std::optional<ImapListEntry> parseListResponse(const ImapResponse &response)

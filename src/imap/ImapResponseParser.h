@@ -5,6 +5,8 @@
 // A "response" is everything from its first byte to the CRLF that ends it, literals included:
 //   * 12 FETCH (INTERNALDATE "01-Sep-2021 15:00:00 +0200" BODY[] {342}\r\n<342 bytes>)\r\n
 
+#include "imap/ImapFramedResponse.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -66,6 +68,9 @@ using ImapValueFilter = bool (*)(const QByteArray &keyword);
 // is reported as Incomplete, input that can never be valid as Malformed. With wantsValues, the
 // values of untagged data it refuses are skipped unread (the keyword and number still are).
 ImapParseResult parseImapResponse(const QByteArray &raw, ImapValueFilter wantsValues = nullptr);
+// The same for a response as the reader framed it: each literal's value shares the buffer the
+// literal arrived in, so a message is not copied.
+ImapParseResult parseImapResponse(const ImapFramedResponse &response, ImapValueFilter wantsValues = nullptr);
 
 // Parses a sequence of values from raw starting at pos up to the end of the line (CRLF or end of
 // data); pos is left on the first byte not consumed. Exposed for tests and for the response

@@ -1,11 +1,8 @@
 #include "imap/ImapResponseReader.h"
 
-#include <cstring>
+#include <new>
 
 namespace {
-
-// From this size on a response is moved out of the reader's buffer rather than copied.
-constexpr qsizetype largeResponseSize = qsizetype(1) << 20;
 
 // "tag OK ...", "* BYE ...", "+ ..." carry free text, never literals: a text that happens to end
 // in "{5}" must not make the reader swallow the next five bytes.
@@ -22,6 +19,40 @@ bool isStatusLine(const QByteArray &line)
         end = line.size();
     const QByteArray word = line.mid(firstSpace + 1, end - firstSpace - 1).toUpper();
     return word == "OK" || word == "NO" || word == "BAD" || word == "BYE" || word == "PREAUTH";
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "* 7 FETCH (..." or "* 7 FETCH" alone.
+bool isFetchLine(const QByteArray &line)
+{
+    if (!line.startsWith("* "))
+        return false;
+    qsizetype pos = 2;
+    while (pos < line.size() && isDigit(line.at(pos)))
+        ++pos;
+    if (pos == 2 || pos >= line.size() || line.at(pos) != ' ')
+        return false;
+    const QByteArray word = line.mid(pos + 1, 5).toUpper();
+    return word == "FETCH" && (pos + 6 == line.size() || line.at(pos + 6) == ' ');
+}
+
+// Calls visit(i) for every position of the line outside quoted strings; stops when it answers
+// true. A backslash inside quotes escapes the next byte.
+template <typename Visit>
+bool anyOutsideQuotes(const QByteArray &line, Visit visit)
+{
+    bool inQuote = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (inQuote && c == '\\')
+            ++i;
+        else if (c == '"')
+            inQuote = !inQuote;
+        else if (!inQuote && visit(i))
+            return true;
+    }
+    return false;
 }
 
 // Whether the line ends in a quoted string that is still open, in which case a "{n}" at its end
@@ -53,7 +84,7 @@ qint64 literalSizeAtEnd(const QByteArray &line)
     if (digits.isEmpty() || digits.size() > 15)
         return digits.isEmpty() ? -1 : qint64(1) << 62;
     for (char c : digits) {
-        if (c < '0' || c > '9')
+        if (!isDigit(c))
             return -1;
     }
     if (endsInsideQuote(line.left(open)))
@@ -61,60 +92,139 @@ qint64 literalSizeAtEnd(const QByteArray &line)
     return digits.toLongLong();
 }
 
+// The message size a FETCH line gives ("RFC822.SIZE 5234", outside quoted strings), or -1.
+qint64 announcedMessageSize(const QByteArray &line)
+{
+    static const QByteArray item = "RFC822.SIZE ";
+    qint64 size = -1;
+    anyOutsideQuotes(line, [&](qsizetype i) {
+        if ((line.at(i) != 'R' && line.at(i) != 'r') || i == 0 || (line.at(i - 1) != ' ' && line.at(i - 1) != '('))
+            return false;
+        if (line.mid(i, item.size()).toUpper() != item)
+            return false;
+        qsizetype end = i + item.size();
+        while (end < line.size() && isDigit(line.at(end)) && end - i - item.size() < 15)
+            ++end;
+        const qsizetype digits = end - i - item.size();
+        if (digits == 0 || (end < line.size() && line.at(end) != ' ' && line.at(end) != ')'))
+            return false;
+        size = line.mid(i + item.size(), digits).toLongLong();
+        return true;
+    });
+    return size;
+}
+
 }  // namespace
+
+qint64 ImapResponseReader::maxResponseSizeFor(qint64 announcedMessageSize)
+{
+    const qint64 size = qBound<qint64>(0, announcedMessageSize, maxLiteralSize);
+    return size + size / 16 + responseLineRoom;
+}
 
 void ImapResponseReader::append(const QByteArray &bytes)
 {
-    if (hasError())
+    qsizetype pos = 0;
+    while (pos < bytes.size() && !hasError())
+        pos += m_literalRemaining > 0 ? takeLiteralBytes(bytes, pos) : takeLineBytes(bytes, pos);
+}
+
+// Into the literal's own buffer, which already has room for all of it.
+qsizetype ImapResponseReader::takeLiteralBytes(const QByteArray &bytes, qsizetype pos)
+{
+    const qsizetype count = qsizetype(qMin<qint64>(m_literalRemaining, bytes.size() - pos));
+    m_current.literals.last().append(bytes.constData() + pos, count);
+    m_literalRemaining -= count;
+    m_literalBytes += count;
+    return count;
+}
+
+qsizetype ImapResponseReader::takeLineBytes(const QByteArray &bytes, qsizetype pos)
+{
+    const qsizetype newline = bytes.indexOf('\n', pos);
+    const qsizetype end = newline < 0 ? bytes.size() : newline + 1;
+    m_current.lines.append(bytes.constData() + pos, end - pos);
+    if (m_current.lines.size() - m_segmentStart > maxLineLength)
+        m_error = QStringLiteral("The server sent a line longer than %1 bytes").arg(maxLineLength);
+    else if (newline < 0)
+        exceedsResponseSize(currentSize());
+    else
+        finishSegment();
+    return end - pos;
+}
+
+void ImapResponseReader::finishSegment()
+{
+    QByteArray line = m_current.lines.mid(m_segmentStart);
+    line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (m_firstSegment) {
+        m_statusResponse = isStatusLine(line);
+        m_fetchResponse = !m_statusResponse && isFetchLine(line);
+        m_firstSegment = false;
+    }
+    if (m_fetchResponse && m_announcedSize < 0)
+        m_announcedSize = announcedMessageSize(line);
+    const qint64 literalSize = m_statusResponse ? -1 : literalSizeAtEnd(line);
+    if (literalSize > maxLiteralSize) {
+        m_error = QStringLiteral("The server announced a literal of %1 bytes, more than this program accepts")
+                      .arg(literalSize);
         return;
-    m_buffer.append(bytes);
-    scan();
+    }
+    if (exceedsResponseSize(currentSize() + qMax<qint64>(literalSize, 0)))
+        return;
+    m_segmentStart = m_current.lines.size();
+    if (literalSize < 0)
+        completeResponse();
+    else
+        startLiteral(literalSize);
+}
+
+// The literal's buffer is made for its whole size at once (it is within the response's bound,
+// and memory the bytes have not reached yet costs nothing), so it never grows by copying.
+void ImapResponseReader::startLiteral(qint64 size)
+{
+    QByteArray literal;
+    try {
+        literal.reserve(qsizetype(size));
+    } catch (const std::bad_alloc &) {
+        m_error = QStringLiteral("There is not enough memory for the %1 bytes the server announced").arg(size);
+        return;
+    }
+    m_current.literalAt.append(m_current.lines.size());
+    m_current.literals.append(std::move(literal));
+    m_literalSize = m_literalRemaining = size;
+}
+
+void ImapResponseReader::completeResponse()
+{
+    m_completeBytes += currentSize();
+    m_complete.push_back(std::move(m_current));
+    m_current = ImapFramedResponse();
+    m_segmentStart = 0;
+    m_literalBytes = m_literalSize = m_literalRemaining = 0;
+    m_firstSegment = true;
+    m_statusResponse = m_fetchResponse = false;
+    m_announcedSize = -1;
+}
+
+std::optional<ImapFramedResponse> ImapResponseReader::takeFramedResponse()
+{
+    if (m_complete.empty())
+        return std::nullopt;
+    ImapFramedResponse response = std::move(m_complete.front());
+    m_complete.pop_front();
+    m_completeBytes -= response.size();
+    return response;
 }
 
 std::optional<QByteArray> ImapResponseReader::takeResponse()
 {
-    if (m_completeEnd < 0)
-        scan();
-    if (m_completeEnd < 0)
+    std::optional<ImapFramedResponse> response = takeFramedResponse();
+    if (!response)
         return std::nullopt;
-    // A response that is most of the buffer (a message) moves out with it; small ones are copied
-    // so that the buffer, with the responses after them, stays.
-    const qsizetype size = m_completeEnd - m_start;
-    QByteArray response = size >= largeResponseSize && size > bufferedBytes() / 2
-        ? takeBufferFront(m_completeEnd)
-        : m_buffer.mid(m_start, size);
-    m_start = m_scan = m_segmentStart = m_completeEnd;
-    m_completeEnd = -1;
-    m_firstSegment = true;
-    m_statusResponse = false;
-    compact();
-    return response;
-}
-
-// The buffer up to end, as the response from m_start, with what follows it kept as the new
-// buffer. Only the short rest is copied; the response's bytes move down in place, and the room
-// the buffer grew beyond them is given back.
-QByteArray ImapResponseReader::takeBufferFront(qsizetype end)
-{
-    QByteArray rest = m_buffer.mid(end);
-    QByteArray response = std::move(m_buffer);
-    char *bytes = response.data();
-    std::memmove(bytes, bytes + m_start, size_t(end - m_start));
-    response.truncate(end - m_start);
-    response.squeeze();
-    m_buffer = std::move(rest);
-    m_scan -= end;
-    m_segmentStart -= end;
-    m_completeEnd -= end;
-    m_start = 0;
-    return response;
-}
-
-bool ImapResponseReader::hasCompleteResponse()
-{
-    if (m_completeEnd < 0)
-        scan();
-    return m_completeEnd >= 0;
+    return response->joined();
 }
 
 std::optional<ImapResponseReader::LiteralProgress> ImapResponseReader::literalInProgress() const
@@ -122,10 +232,10 @@ std::optional<ImapResponseReader::LiteralProgress> ImapResponseReader::literalIn
     if (m_literalRemaining <= 0)
         return std::nullopt;
     LiteralProgress progress;
-    qsizetype lineEnd = m_buffer.indexOf('\n', m_start);
-    if (lineEnd < 0 || lineEnd - m_start > 256)
-        lineEnd = m_start + 256;
-    progress.firstLine = m_buffer.mid(m_start, lineEnd - m_start);
+    qsizetype lineEnd = m_current.lines.indexOf('\n');
+    if (lineEnd < 0 || lineEnd > 256)
+        lineEnd = 256;
+    progress.firstLine = m_current.lines.left(lineEnd);
     if (progress.firstLine.endsWith('\r'))
         progress.firstLine.chop(1);
     progress.size = m_literalSize;
@@ -140,91 +250,20 @@ void ImapResponseReader::clear()
     m_maxResponseSize = maxResponseSize;
 }
 
-void ImapResponseReader::scan()
+qint64 ImapResponseReader::responseLimit() const
 {
-    while (m_completeEnd < 0 && !hasError()) {
-        if (m_literalRemaining > 0) {
-            const qint64 available = m_buffer.size() - m_scan;
-            const qint64 taken = qMin(available, m_literalRemaining);
-            m_scan += taken;
-            m_literalRemaining -= taken;
-            if (m_literalRemaining > 0)
-                return;
-            m_segmentStart = m_scan;
-            continue;
-        }
-        if (!scanLine())
-            return;
-    }
+    return m_announcedSize >= 0 ? maxResponseSizeFor(m_announcedSize) : m_maxResponseSize;
 }
 
-bool ImapResponseReader::scanLine()
+// Whether the response being framed would pass its bound at `size` bytes (possibly more than
+// have arrived); if so the reader stops with an error before those bytes are buffered.
+bool ImapResponseReader::exceedsResponseSize(qint64 size)
 {
-    const qsizetype newline = m_buffer.indexOf('\n', m_scan);
-    if (newline < 0) {
-        if (m_buffer.size() - m_segmentStart > maxLineLength)
-            m_error = QStringLiteral("The server sent a line longer than %1 bytes").arg(maxLineLength);
-        else
-            exceedsResponseSize(m_buffer.size());
-        m_scan = m_buffer.size();
+    const qint64 limit = responseLimit();
+    if (size <= limit)
         return false;
-    }
-    finishSegment(newline + 1);
+    m_error = QStringLiteral("The server sent a response larger than %1 bytes, more than this program accepts").arg(limit);
+    if (m_announcedSize >= 0)
+        m_error += QStringLiteral(" for a message of %1 bytes").arg(m_announcedSize);
     return true;
-}
-
-void ImapResponseReader::finishSegment(qsizetype lineEnd)
-{
-    QByteArray line = m_buffer.mid(m_segmentStart, lineEnd - m_segmentStart);
-    line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    if (m_firstSegment) {
-        m_statusResponse = isStatusLine(line);
-        m_firstSegment = false;
-    }
-    m_scan = lineEnd;
-    const qint64 literalSize = m_statusResponse ? -1 : literalSizeAtEnd(line);
-    if (literalSize > maxLiteralSize) {
-        m_error = QStringLiteral("The server announced a literal of %1 bytes, more than this program accepts")
-                      .arg(literalSize);
-        return;
-    }
-    if (exceedsResponseSize(lineEnd + qMax<qint64>(literalSize, 0)))
-        return;
-    if (literalSize < 0) {
-        m_completeEnd = lineEnd;
-        return;
-    }
-    m_literalSize = m_literalRemaining = literalSize;
-    m_segmentStart = lineEnd;
-}
-
-// Whether the response being framed would pass the size bound if it reached `end` (a position in
-// the buffer, possibly beyond what has arrived); if so the reader stops with an error before
-// those bytes are buffered.
-bool ImapResponseReader::exceedsResponseSize(qint64 end)
-{
-    if (end - m_start <= m_maxResponseSize)
-        return false;
-    m_error = QStringLiteral("The server sent a response larger than %1 bytes, more than this program accepts")
-                  .arg(m_maxResponseSize);
-    return true;
-}
-
-void ImapResponseReader::compact()
-{
-    if (m_start == m_buffer.size()) {
-        m_buffer.clear();
-        m_start = m_scan = m_segmentStart = 0;
-        return;
-    }
-    // Many small responses taken one by one from a large buffer: drop the consumed front now and
-    // then rather than after each one.
-    if (m_start > (1 << 20) && m_start > m_buffer.size() / 2) {
-        m_buffer.remove(0, m_start);
-        m_scan -= m_start;
-        m_segmentStart -= m_start;
-        m_start = 0;
-    }
 }

@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 class ScriptedImapServer::Listener : public QTcpServer {
 public:
@@ -70,6 +71,10 @@ ScriptedImapSession::ScriptedImapSession(ScriptedImapServer &server, QSslSocket 
         pumpOutput();
     });
     connect(socket, &QSslSocket::readyRead, this, &ScriptedImapSession::readCommands);
+    connect(socket, &QSslSocket::encryptedBytesWritten, this, [this] {
+        if (!m_timer->isActive())
+            pumpOutput();
+    });
 }
 
 ScriptedImapSession::~ScriptedImapSession() = default;
@@ -87,6 +92,17 @@ void ScriptedImapSession::sendSlowly(const QByteArray &bytes, int chunkSize, int
         send(bytes.mid(pos, chunkSize), pos == 0 ? 0 : delayMs);
 }
 
+void ScriptedImapSession::sendGenerated(qint64 size, Generator piece, qint64 bytesPerSecond)
+{
+    Output output;
+    output.generate = std::move(piece);
+    output.size = size;
+    output.bytesPerSecond = bytesPerSecond;
+    m_output.append(std::move(output));
+    if (!m_timer->isActive())
+        pumpOutput();
+}
+
 void ScriptedImapSession::closeAfterOutput()
 {
     m_output.append({0, QByteArray(), true});
@@ -101,6 +117,12 @@ void ScriptedImapSession::pumpOutput()
             m_timer->start(m_output.first().delayMs);
             return;
         }
+        if (m_output.first().generate) {
+            if (!pumpGenerated(m_output.first()))
+                return;
+            m_output.removeFirst();
+            continue;
+        }
         const Output output = m_output.takeFirst();
         if (output.close) {
             m_output.clear();
@@ -109,6 +131,33 @@ void ScriptedImapSession::pumpOutput()
         }
         m_socket->write(output.bytes);
     }
+}
+
+// Keeps a few pieces on their way; the socket's encryptedBytesWritten, or the timer when the
+// rate holds it back, brings it here again.
+bool ScriptedImapSession::pumpGenerated(Output &output)
+{
+    constexpr qint64 pieceSize = qint64(1) << 20;
+    constexpr qint64 onTheWay = qint64(4) << 20;
+    if (!output.clock.isValid())
+        output.clock.start();
+    while (output.sent < output.size) {
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            return false;
+        if (m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite() >= onTheWay)
+            return false;
+        qint64 length = qMin(pieceSize, output.size - output.sent);
+        if (output.bytesPerSecond > 0) {
+            length = qMin(length, output.clock.elapsed() * output.bytesPerSecond / 1000 - output.sent);
+            if (length <= 0) {
+                m_timer->start(5);
+                return false;
+            }
+        }
+        m_socket->write(output.generate(output.sent, length));
+        output.sent += length;
+    }
+    return true;
 }
 
 // Assembles commands from lines and literals; a synchronising literal gets its "+" unless the
@@ -322,6 +371,35 @@ QByteArray ScriptedImapServer::fetchResponse(int number, const QByteArray &messa
 {
     return "* " + QByteArray::number(number) + " FETCH (INTERNALDATE \"01-Sep-2021 15:00:00 +0200\" BODY[] {"
         + QByteArray::number(message.size()) + "}\r\n" + message + ")\r\n";
+}
+
+ScriptedImapSession::Generator ScriptedImapServer::filledAnswer(const QByteArray &head, qint64 fillerSize,
+                                                               const QByteArray &tail)
+{
+    const QByteArray line = QByteArray(78, 'x') + "\r\n";
+    const QByteArray lines = line.repeated((2 << 20) / line.size());
+    return [=](qint64 offset, qint64 length) {
+        QByteArray piece;
+        piece.reserve(length);
+        for (qint64 at = offset; at < offset + length;) {
+            const qint64 left = offset + length - at;
+            qint64 taken;
+            if (at < head.size()) {
+                taken = qMin(left, head.size() - at);
+                piece.append(head.constData() + at, taken);
+            } else if (at < head.size() + fillerSize) {
+                const qint64 inFiller = at - head.size();
+                taken = std::min({left, fillerSize - inFiller, qint64(1) << 20});
+                piece.append(lines.constData() + inFiller % line.size(), taken);
+            } else {
+                const qint64 inTail = at - head.size() - fillerSize;
+                taken = qMin(left, tail.size() - inTail);
+                piece.append(tail.constData() + inTail, taken);
+            }
+            at += taken;
+        }
+        return piece;
+    };
 }
 
 void ScriptedImapServer::handle(ScriptedImapSession &session, const QByteArray &tag, const QByteArray &name,

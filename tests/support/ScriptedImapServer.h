@@ -8,6 +8,7 @@
 // its own CA: give caCertificates() to the client.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMap>
 #include <QMutex>
@@ -35,6 +36,10 @@ public:
 
     void send(const QByteArray &bytes, int delayMs = 0);
     void sendSlowly(const QByteArray &bytes, int chunkSize, int delayMs);
+    // Sends `size` bytes that piece(offset, length) makes, a piece at a time as the client takes
+    // them, so that a huge answer is never held whole; at most bytesPerSecond when that is set.
+    using Generator = std::function<QByteArray(qint64 offset, qint64 length)>;
+    void sendGenerated(qint64 size, Generator piece, qint64 bytesPerSecond = 0);
     void closeAfterOutput();  // closes once everything queued has gone out
 
     ScriptedImapServer &server() { return m_server; }
@@ -45,10 +50,16 @@ private:
         int delayMs = 0;
         QByteArray bytes;
         bool close = false;
+        Generator generate;  // with size and sent: made piece by piece
+        qint64 size = 0;
+        qint64 sent = 0;
+        qint64 bytesPerSecond = 0;
+        QElapsedTimer clock;
     };
     void readCommands();
     void dispatch(const QByteArray &tag, const QByteArray &name, const QByteArray &arguments);
     void pumpOutput();
+    bool pumpGenerated(Output &output);  // false while it waits for the client or the rate
 
     ScriptedImapServer &m_server;
     QSslSocket *m_socket;
@@ -92,6 +103,10 @@ public:
 
     // The default answer to a FETCH of message n: INTERNALDATE and BODY[] as a literal.
     static QByteArray fetchResponse(int number, const QByteArray &message);
+    // For sendGenerated: head, then `fillerSize` bytes of 78 "x" and CRLF line after line, then
+    // tail; a message of any size without holding it.
+    static ScriptedImapSession::Generator filledAnswer(const QByteArray &head, qint64 fillerSize,
+                                                       const QByteArray &tail);
     QByteArray message(int number) const;  // 1-based; empty when there is none
     int messageCount() const;
 

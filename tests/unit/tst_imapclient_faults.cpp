@@ -2,11 +2,13 @@
 // silence, cuts, slow literals, odd answers, and the user acting inside a running call.
 
 #include "ScriptedImapServer.h"
+#include "core/SettingsStore.h"
 #include "imap/ImapClient.h"
 #include "mime/MailMessage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <ctime>
@@ -66,6 +68,7 @@ ScriptedImapServer::Handler slowFetchOf(int number)
 class TestImapClientFaults : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -98,6 +101,12 @@ private slots:
     void unsolicitedDataIsCountedAndDropped();
     void chainedLiteralsAreBoundedAsAWhole();
     void stopIsSeenWhileManySmallAnswersPileUp();
+    void stopIsSeenWhileAHugeMessageArrives_data();
+    void stopIsSeenWhileAHugeMessageArrives();
+    void answerSizeFollowsTheAnnouncedMessageSize_data();
+    void answerSizeFollowsTheAnnouncedMessageSize();
+    void loginErrorsKeepWordsThatShareLettersWithThePassword_data();
+    void loginErrorsKeepWordsThatShareLettersWithThePassword();
 
 private:
     ImapClient &newClient(int connectMs = 5000, int responseMs = 5000);
@@ -105,7 +114,15 @@ private:
 
     std::unique_ptr<ScriptedImapServer> m_server;
     std::unique_ptr<ImapClient> m_client;
+    QTemporaryDir m_settingsDir;
 };
+
+// The settings these tests write stay out of the user's own.
+void TestImapClientFaults::initTestCase()
+{
+    QVERIFY(m_settingsDir.isValid());
+    qputenv("XDG_CONFIG_HOME", m_settingsDir.path().toUtf8());
+}
 
 void TestImapClientFaults::init()
 {
@@ -732,6 +749,165 @@ void TestImapClientFaults::stopIsSeenWhileManySmallAnswersPileUp()
     qDebug() << "between abort checks while" << floodLines << "responses arrived: at most" << longestWork
              << "ms of work," << longestGap << "ms on the wall;" << checks << "checks";
     QVERIFY2(longestWork < 100, qPrintable(QString::number(longestWork)));
+}
+
+// A 300 MB message arrives. Neither the bytes piling up nor the step that completes the answer
+// may keep Stop waiting: the client's work between two abort checks, and from Stop to its
+// return, is measured in processor time (the time on the wall is shown beside it).
+void TestImapClientFaults::stopIsSeenWhileAHugeMessageArrives_data()
+{
+    QTest::addColumn<qint64>("bytesPerSecond");  // 0: as fast as the client reads
+    QTest::addColumn<int>("stopAtMs");           // -1: no Stop
+    QTest::newRow("Stop at 2 s, while it arrives") << (qint64(100) << 20) << 2000;
+    QTest::newRow("taken whole") << qint64(0) << -1;
+}
+
+void TestImapClientFaults::stopIsSeenWhileAHugeMessageArrives()
+{
+    QFETCH(qint64, bytesPerSecond);
+    QFETCH(int, stopAtMs);
+    constexpr qint64 messageSize = qint64(300) << 20;
+    const QByteArray header = "From: Big <big@example.com>\r\nSubject: Huge\r\n\r\n";
+    m_server->on("FETCH", [=](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        const QByteArray size = QByteArray::number(messageSize);
+        const QByteArray head = "* 1 FETCH (RFC822.SIZE " + size + " BODY[] {" + size + "}\r\n" + header;
+        const QByteArray tail = ")\r\n" + tag + " OK Fetch completed\r\n";
+        const qint64 filler = messageSize - header.size();
+        session.sendGenerated(head.size() + filler + tail.size(), ScriptedImapServer::filledAnswer(head, filler, tail), bytesPerSecond);
+    });
+    ImapClient &client = newClient(5000, 20000);
+    connectLoginSelect();
+    QElapsedTimer wall;
+    wall.start();
+    qint64 lastCheckEndCpu = -1;
+    qint64 longestWork = 0;
+    qint64 stopCpu = -1;
+    qint64 stopWall = -1;
+    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &abort) {
+        if (lastCheckEndCpu >= 0)
+            longestWork = qMax(longestWork, threadCpuMs() - lastCheckEndCpu);
+        if (stopAtMs >= 0 && wall.elapsed() >= stopAtMs) {
+            abort = -1;
+            if (stopCpu < 0) {
+                stopCpu = threadCpuMs();
+                stopWall = wall.elapsed();
+            }
+        }
+        QCoreApplication::processEvents();
+        lastCheckEndCpu = threadCpuMs();
+    });
+    const std::optional<FetchedMessage> message = client.fetchMessage(1);
+    longestWork = qMax(longestWork, threadCpuMs() - lastCheckEndCpu);
+    qDebug() << "at most" << longestWork << "ms of work between abort checks;" << wall.elapsed() << "ms in all";
+    if (stopAtMs >= 0) {
+        QVERIFY2(!message, "the message was complete before Stop; the test proves nothing");
+        QVERIFY2(client.lastErrorText().contains("aborted"), qPrintable(client.lastErrorText()));
+        const qint64 afterStopCpu = threadCpuMs() - stopCpu;
+        qDebug() << "from Stop to the return:" << afterStopCpu << "ms of work," << wall.elapsed() - stopWall
+                 << "ms on the wall";
+        QVERIFY2(afterStopCpu < 100, qPrintable(QString::number(afterStopCpu)));
+    } else {
+        QVERIFY2(message, qPrintable(client.lastErrorText()));
+        QCOMPARE(message->raw.size(), messageSize);
+        QVERIFY(message->raw.startsWith(header));
+        const qint64 filler = messageSize - header.size();
+        QCOMPARE(message->raw.right(100), ScriptedImapServer::filledAnswer({}, filler, {})(filler - 100, 100));
+    }
+    QVERIFY2(longestWork < 100, qPrintable(QString::number(longestWork)));
+}
+
+// How large one answer may be follows what the server says of its message: a size given before
+// the message (RFC822.SIZE) bounds the answer closely, whatever the setting; without one the
+// setting "LargestMessageMB" does.
+void TestImapClientFaults::answerSizeFollowsTheAnnouncedMessageSize_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<qint64>("announced");     // -1: no size given
+    QTest::addColumn<qint64>("messageSize");
+    QTest::addColumn<qint64>("chainedSize");   // a second literal after the message; 0: none
+    QTest::addColumn<bool>("taken");
+    const qint64 mib = qint64(1) << 20;
+    QTest::newRow("size given, beyond the setting") << "1" << 3 * mib << 3 * mib << qint64(0) << true;
+    QTest::newRow("size given, literal chained beyond it") << "" << qint64(20000) << qint64(20000) << 2 * mib << false;
+    QTest::newRow("size given, far smaller than sent") << "" << qint64(20000) << 3 * mib << qint64(0) << false;
+    QTest::newRow("no size, within the setting") << "2" << qint64(-1) << mib * 3 / 2 << qint64(0) << true;
+    QTest::newRow("no size, beyond the setting") << "1" << qint64(-1) << 3 * mib << qint64(0) << false;
+    QTest::newRow("no size, unreadable setting: the default") << "lots" << qint64(-1) << 3 * mib << qint64(0) << true;
+}
+
+void TestImapClientFaults::answerSizeFollowsTheAnnouncedMessageSize()
+{
+    QFETCH(QString, setting);
+    QFETCH(qint64, announced);
+    QFETCH(qint64, messageSize);
+    QFETCH(qint64, chainedSize);
+    QFETCH(bool, taken);
+    saveSetting(QStringLiteral("LargestMessageMB"), setting);
+    const QByteArray message = plainMessage(2, int(messageSize - plainMessage(2, 0).size()));
+    m_server->on("FETCH", [=](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        QByteArray answer = "* 2 FETCH (";
+        if (announced >= 0)
+            answer += "RFC822.SIZE " + QByteArray::number(announced) + " ";
+        answer += "BODY[] {" + QByteArray::number(message.size()) + "}\r\n" + message;
+        if (chainedSize > 0)
+            answer += " X-MORE {" + QByteArray::number(chainedSize) + "}\r\n" + QByteArray(chainedSize, 'y');
+        session.send(answer + ")\r\n" + tag + " OK Fetch completed\r\n");
+    });
+    ImapClient &client = newClient();
+    connectLoginSelect();
+    const std::optional<FetchedMessage> fetched = client.fetchMessage(2);
+    if (taken) {
+        QCOMPARE(subjectOf(fetched), QStringLiteral("Scripted message 2"));
+        QCOMPARE(fetched->raw.size(), messageSize);
+        return;
+    }
+    QVERIFY(!fetched);
+    QVERIFY2(client.lastErrorText().contains("larger than"), qPrintable(client.lastErrorText()));
+    QVERIFY(client.sendRawCommand("NOOP").isEmpty());  // the rest is not read: closed
+}
+
+// A server's text while the password is in flight: the password and pieces that would give it
+// away are masked, words that merely share a few letters with it are not.
+void TestImapClientFaults::loginErrorsKeepWordsThatShareLettersWithThePassword_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("text");   // the server's NO text
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<QStringList>("hidden");
+    const QByteArray longPassword = "probe-secret-1234-5678-9abc-defg-hijk-lmno-pqrs-tuvw-xyz";
+    QTest::newRow("three letters of a word") << QByteArray("cre8tive-Key") << QByteArray("Invalid credentials (Failure)")
+                                             << QStringList{"Invalid credentials (Failure)"} << QStringList{};
+    QTest::newRow("four letters inside words") << QByteArray("pass-word-99x") << QByteArray("Check your password and username")
+                                               << QStringList{"Check your password and username"} << QStringList{};
+    QTest::newRow("short runs of a long password") << longPassword << QByteArray("probes with 1234x are logged")
+                                                   << QStringList{"probes with 1234x are logged"} << QStringList{};
+    QTest::newRow("the whole password inside a word") << QByteArray("Tr0ub4dor&3") << QByteArray("no user adminTr0ub4dor&3x")
+                                                      << QStringList{"no user admin"} << QStringList{"Tr0ub4", "b4dor&3"};
+    QTest::newRow("most of a short password") << QByteArray("Kx7#mq") << QByteArray("Rejected: Kx7#m!")
+                                              << QStringList{"Rejected: "} << QStringList{"Kx7#"};
+    QTest::newRow("a piece standing as a word") << longPassword << QByteArray("failed at 5678 again")
+                                                << QStringList{"failed at ", " again"} << QStringList{"5678"};
+    QTest::newRow("a long piece between letters") << longPassword << QByteArray("seen xx9abc-defgyy")
+                                                  << QStringList{"seen xx"} << QStringList{"9abc", "defg"};
+}
+
+void TestImapClientFaults::loginErrorsKeepWordsThatShareLettersWithThePassword()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, kept);
+    QFETCH(QStringList, hidden);
+    m_server->on("LOGIN", [text](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send(tag + " NO " + text + "\r\n");
+    });
+    ImapClient &client = newClient();
+    QCOMPARE(client.connectToServer(m_server->host()), 1);
+    QVERIFY(client.login("user", QString::fromUtf8(password)) != 1);
+    const QString error = client.lastErrorText();
+    for (const QString &word : kept)
+        QVERIFY2(error.contains(word), qPrintable(error));
+    for (const QString &piece : hidden)
+        QVERIFY2(!error.contains(piece), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestImapClientFaults)
