@@ -38,7 +38,7 @@ void Form3::CreateHTMLFile()
     p(102, [&] { entry = entryAt(CurrentEntry); });
     if (p.test(112, [&] { return PrintAsHTML; })) {
         if (p.test(114, [&] { return !entry.HTMLTextBody.isEmpty(); }))
-            p(116, [&] { page = fillMessageTemplate(pageTemplate, entry, entry.HTMLTextBody); });
+            p(116, [&] { page = fillMessageTemplate(pageTemplate, entry, isolatedHtmlBody(entry.HTMLTextBody)); });
         else
             p(118, [&] { page = fillMessageTemplate(pageTemplate, entry, plainTextAsHtml(entry.PlainTextBody)); });
     } else {
