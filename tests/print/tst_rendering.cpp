@@ -165,6 +165,7 @@ private slots:
     void bodyCannotHideOrCoverTheHeader();
     void bodyCannotLeaveItsBox_data();
     void bodyCannotLeaveItsBox();
+    void wideBodyIsScaledToThePaper();
     void printPreviewAndPageSetup();
 
 private:
@@ -432,6 +433,42 @@ void TestRendering::bodyCannotLeaveItsBox()
     }
     QVERIFY2(shown.contains("MARKER"), qPrintable(shown));
     QVERIFY2(!markup.contains("MARKER"), qPrintable(markup));
+}
+
+void TestRendering::wideBodyIsScaledToThePaper()
+{
+    // 14 columns of 100 px, and rows enough for more than one page.
+    QByteArray table = "<table style=\"width: 1400px\" border=\"1\">";
+    for (int row = 1; row <= 150; ++row) {
+        table += "<tr>";
+        for (int column = 1; column <= 14; ++column)
+            table += "<td style=\"width: 100px; min-width: 100px\">C" + QByteArray::number(column) + "R"
+                     + QByteArray::number(row) + "</td>";
+        table += "</tr>";
+    }
+    auto wide = show({htmlMessage(table + "</table>")}, true);
+    const QByteArray widePdf = printedOnPaper(wide->WebBrowser1);
+    const QString text = pdfToText(widePdf);
+    for (const char *cell : {"C1R1", "C14R1", "C14R150"})
+        QVERIFY2(text.contains(cell), qPrintable(text.left(3000)));
+    // Still on the paper of the run, page after page.
+    static const QRegularExpression page(R"re(<page width="([\d.]+)" height="([\d.]+)")re");
+    const QString boxes = pdfToText(widePdf, {"-bbox"});
+    int pages = 0;
+    for (auto it = page.globalMatch(boxes); it.hasNext(); ++pages) {
+        const auto m = it.next();
+        QVERIFY2(qAbs(m.captured(1).toDouble() - 595.3) < 1 && qAbs(m.captured(2).toDouble() - 841.9) < 1,
+                 qPrintable(m.captured(0)));
+    }
+    QVERIFY(pages > 1);
+
+    // A body that fits is printed at the size of a plain-text one; the wide one smaller.
+    auto narrow = show({htmlMessage("<p>Short</p>")}, true);
+    auto plain = show({MessageEntry{"f", "n", "a", "s", "d", "Short", ""}}, false);
+    const double narrowDate = wordBoxes(printedOnPaper(narrow->WebBrowser1)).value("Date:").height();
+    QVERIFY(narrowDate > 0);
+    QCOMPARE(narrowDate, wordBoxes(printedOnPaper(plain->WebBrowser1)).value("Date:").height());
+    QVERIFY(wordBoxes(widePdf).value("Date:").height() < narrowDate * 0.6);
 }
 
 void TestRendering::printPreviewAndPageSetup()
