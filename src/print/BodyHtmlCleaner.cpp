@@ -283,7 +283,8 @@ void writeBody(std::string &out, const GumboNode &body)
 // The parser checks the whole stack of open elements at many start tags, so a body nested tens of
 // thousands deep would hold the window for minutes. Before parsing, a quick scan takes out the
 // tags nested deeper than any page needs (their content stays); it follows start and end tags
-// much as the parser will, closely enough to bound the depth the parser sees.
+// much as the parser will; where the two read markup differently, the scan counts deeper, never
+// shallower.
 class NestingLimiter {
 public:
     static constexpr int kMaxScanDepth = 2000;
@@ -344,16 +345,14 @@ private:
     // Handles the markup at `open` (a '<'); answers where the scan goes on.
     qsizetype tag(const QByteArray &in, qsizetype open, QByteArray &out)
     {
-        if (in.mid(open, 4) == "<!--") {
-            const qsizetype end = in.indexOf("-->", open + 4);
-            return copyThrough(in, open, end < 0 ? in.size() : end + 3, out);
-        }
+        if (in.mid(open, 4) == "<!--")
+            return copyThrough(in, open, commentEnd(in, open), out);
         const bool endTag = open + 1 < in.size() && in[open + 1] == '/';
         const qsizetype nameFrom = open + (endTag ? 2 : 1);
         if (nameFrom >= in.size() || !letter(in[nameFrom]))
             return copyThrough(in, open, open + 1, out);
         const QByteArray name = nameAt(in, nameFrom);
-        const qsizetype close = in.indexOf('>', nameFrom);
+        const qsizetype close = tagEnd(in, nameFrom);
         if (close < 0)
             return copyThrough(in, open, in.size(), out);
         if (name == "plaintext")
@@ -366,6 +365,41 @@ private:
         // Raw text runs to its end tag, which the scan handles next.
         const qsizetype textEnd = m_lower.indexOf("</" + name, close + 1);
         return copyThrough(in, close + 1, textEnd < 0 ? in.size() : textEnd, out);
+    }
+
+    // Where a comment ends as the parser sees it ("<!-->" and "--!>" included).
+    static qsizetype commentEnd(const QByteArray &in, qsizetype open)
+    {
+        qsizetype end = in.size();
+        for (const char *close : {"-->", "--!>"}) {
+            const qsizetype at = in.indexOf(close, open + 2);
+            if (at >= 0)
+                end = qMin(end, at + qsizetype(qstrlen(close)));
+        }
+        return end;
+    }
+
+    // The '>' that ends the tag whose name starts at `from`, past any quoted attribute value
+    // (which may hold '>' or another tag); -1 when the tag never ends.
+    static qsizetype tagEnd(const QByteArray &in, qsizetype from)
+    {
+        bool afterEquals = false;
+        for (qsizetype i = from; i < in.size(); ++i) {
+            const char c = in[i];
+            if (c == '>')
+                return i;
+            if ((c == '"' || c == '\'') && afterEquals) {
+                i = in.indexOf(c, i + 1);
+                if (i < 0)
+                    return -1;
+                afterEquals = false;
+            } else if (c == '=') {
+                afterEquals = true;
+            } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f') {
+                afterEquals = false;
+            }
+        }
+        return -1;
     }
 
     static qsizetype copyThrough(const QByteArray &in, qsizetype from, qsizetype to, QByteArray &out)
