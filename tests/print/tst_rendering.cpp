@@ -412,7 +412,8 @@ void TestRendering::bodyCannotLeaveItsBox_data()
     QTest::newRow("svg and math") << QByteArray("<svg><style></template></style></svg>"
                                                 "<math><mi><![CDATA[</template>]]></mi></math>MARKER");
     // Deep enough to hold the parser for hours, were it not limited.
-    QTest::newRow("deep nesting") << QByteArray("<div><b></span>").repeated(200000) + "MARKER";
+    QTest::newRow("deep nesting") << "<!--><p title=\"a><script>\">" + QByteArray("<div><b></span>").repeated(200000)
+                                         + "MARKER";
 }
 
 // Whatever the body holds, the header stays in the page itself, the body's text stays in the
@@ -461,6 +462,10 @@ void TestRendering::wideBodyIsScaledToThePaper()
                  qPrintable(m.captured(0)));
     }
     QVERIFY(pages > 1);
+    // The same through the hidden view that Print All prints with.
+    wide->WebBrowser2->Navigate(wide->htmlFilePath());
+    QVERIFY(loaded(wide->WebBrowser2));
+    QVERIFY(pdfToText(printedOnPaper(wide->WebBrowser2)).contains("C14R150"));
 
     // A body that fits is printed at the size of a plain-text one; the wide one smaller.
     auto narrow = show({htmlMessage("<p>Short</p>")}, true);
