@@ -434,6 +434,10 @@ void TestRendering::bodyCannotLeaveItsBox()
     }
     QVERIFY2(shown.contains("MARKER"), qPrintable(shown));
     QVERIFY2(!markup.contains("MARKER"), qPrintable(markup));
+    // In the page file, the wrapper's own two templates are the only ones.
+    const QByteArray page = readAll(form->htmlFilePath()).toLower();
+    QCOMPARE(page.count("<template"), 2);
+    QCOMPARE(page.count("</template"), 2);
 }
 
 void TestRendering::wideBodyIsScaledToThePaper()
