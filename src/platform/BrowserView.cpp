@@ -5,6 +5,7 @@
 #include "platform/PrinterSystem.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/Wait.h"
+#include "platform/WidthFitPrint.h"
 
 #include <QFile>
 #include <QPageSetupDialog>
@@ -146,8 +147,8 @@ void BrowserView::printLoadedPage(bool askUser)
     }
     m_printing = true;
     const quint64 number = ++m_printNumber;
-    m_page->printToPdf([this, number, target](const QByteArray &pdf) { finishPrint(pdf, number, target); },
-                       layout);
+    printToPdfFittingWidth(m_page, width(), layout,
+                           [this, number, target](const QByteArray &pdf) { finishPrint(pdf, number, target); });
 }
 
 bool BrowserView::askPrintTarget(PrintTarget *target, QPageLayout *layout)

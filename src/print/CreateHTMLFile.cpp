@@ -41,7 +41,7 @@ void Form3::CreateHTMLFile()
         if (p.test(114, [&] { return !entry.HTMLTextBody.isEmpty(); }))
             p(116, [&] {
                 const QString body = linkPagePictures(entry, entry.HTMLTextBody, pageFolder() + QStringLiteral("/tmp.tmp"));
-                page = fillMessageTemplate(pageTemplate, entry, body);
+                page = fillMessageTemplate(pageTemplate, entry, isolatedHtmlBody(body));
             });
         else
             p(118, [&] { page = fillMessageTemplate(pageTemplate, entry, plainTextAsHtml(entry.PlainTextBody)); });

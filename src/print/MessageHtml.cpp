@@ -1,5 +1,7 @@
 #include "print/MessageHtml.h"
 
+#include "print/BodyHtmlCleaner.h"
+
 #include <QRegularExpression>
 
 QString plainTextAsHtml(const QString &text)
@@ -7,6 +9,25 @@ QString plainTextAsHtml(const QString &text)
     return QStringLiteral("<div class=\"plain-text\" style=\"white-space: pre-wrap; "
                           "overflow-wrap: anywhere;\">")
            + text.toHtmlEscaped() + QStringLiteral("</div>");
+}
+
+QString isolatedHtmlBody(const QString &html)
+{
+    // Inline and !important: no rule of the page template can loosen these either.
+    static const QString outerHost = QStringLiteral(
+        "<div class=\"qv-message\" style=\"display: block !important; position: relative !important; "
+        "contain: paint !important; overflow: hidden !important; box-sizing: border-box !important; "
+        "width: -webkit-fit-content !important; width: fit-content !important; "
+        "min-width: 100% !important; max-width: none !important; height: auto !important; "
+        "margin: 0 !important; padding: 0 !important; border: 0 !important; "
+        "visibility: visible !important; opacity: 1 !important; transform: none !important;\">"
+        "<template shadowroot=\"open\"><div class=\"qv-message-inner\">"
+        "<template shadowroot=\"open\">"
+        // What the page template did for bodies before they had a tree of their own.
+        "<style>img, table, div { max-width: 100%; } img { height: auto; } "
+        "pre { white-space: pre-wrap; }</style>");
+    static const QString close = QStringLiteral("</template></div></template></div>");
+    return outerHost + cleanBodyHtml(html) + close;
 }
 
 QString fillMessageTemplate(const QString &pageTemplate, const MessageEntry &entry, const QString &body)

@@ -4,7 +4,8 @@
 // The template carries six markers: %From%, %Name%, %Address%, %Subject%, %Date% and
 // %Message%. All are replaced in one pass over the template, so a marker that appears inside
 // a message's own text stays as written. Header fields and a plain-text body are HTML-escaped
-// (a From such as "Ann <ann@example.com>" keeps its address); an HTML body goes in as it is.
+// (a From such as "Ann <ann@example.com>" keeps its address); the body goes in as given, made
+// into markup by one of the two functions below.
 
 #include "mail/MessageEntry.h"
 
@@ -12,6 +13,14 @@
 
 // A plain-text body as HTML: escaped, line breaks kept, long lines wrapped.
 QString plainTextAsHtml(const QString &text);
+
+// An HTML body as markup that stays inside its own box on the page: re-serialised (see
+// BodyHtmlCleaner.h) into a shadow tree, two hosts deep, so that its style sheets style only
+// itself (the inner host is all that its :host rules reach), and everything it draws or
+// positions is clipped to the outer host, which nothing of the message can style. The outer host
+// grows to the width of content that cannot wrap (a wide table), so that the page reports that
+// width and printing can scale the page to fit.
+QString isolatedHtmlBody(const QString &html);
 
 // `pageTemplate` with every marker replaced, `body` for %Message%.
 QString fillMessageTemplate(const QString &pageTemplate, const MessageEntry &entry, const QString &body);

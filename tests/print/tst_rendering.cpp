@@ -1,6 +1,7 @@
 // A message rendered into the page file and shown in the real browser view: the template's
 // markers, the body choice, escaping, charsets, inline pictures, the logo copy, what a hostile
-// page cannot do, and printing, preview and page setup of the view.
+// page cannot do, a body that cannot reach the header, a wide body that still fits the paper,
+// and printing, preview and page setup of the view.
 
 #include "TestPrintServer.h"
 #include "TestServer.h"
@@ -25,6 +26,7 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -67,6 +69,38 @@ QByteArray renderedPdf(platform::BrowserView *view)
     return pdf;
 }
 
+QString pdfToText(const QByteArray &pdf, const QStringList &options = {})
+{
+    QProcess toText;
+    toText.start("pdftotext", options + QStringList{"-", "-"});
+    toText.write(pdf);
+    toText.closeWriteChannel();
+    toText.waitForFinished(30000);
+    return QString::fromUtf8(toText.readAllStandardOutput());
+}
+
+// Where on the page each word of the PDF was drawn, in points from the top left.
+QMultiHash<QString, QRectF> wordBoxes(const QByteArray &pdf)
+{
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    QMultiHash<QString, QRectF> boxes;
+    const QString html = pdfToText(pdf, {"-bbox"});
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        boxes.insert(m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                           QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())));
+    }
+    return boxes;
+}
+
+// The page's text as printed. Unlike toPlainText(), it holds the body, which lives in a tree of
+// its own.
+QString printedText(platform::BrowserView *view)
+{
+    return pdfToText(renderedPdf(view));
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile f(path);
@@ -78,6 +112,18 @@ MessageEntry entryFrom(const TestServer::ExpectedMessage &expected)
     const MailMessage m = parseMailMessage(readAll(expected.emlPath), expected.internalDate);
     return {m.from, m.fromName, m.fromAddress, m.subject, QStringLiteral("1/2/2021"), m.plainTextBody, m.htmlBody,
             {}, m.inlinePictures};
+}
+
+// A message as it arrives, through the real parser, with `html` as its only body.
+MessageEntry htmlMessage(const QByteArray &html)
+{
+    const QByteArray raw = "From: Real Sender <real.sender@example.org>\r\n"
+                           "Subject: Quarterly figures\r\n"
+                           "Date: Tue, 2 Mar 2021 10:00:00 +0000\r\n"
+                           "MIME-Version: 1.0\r\n"
+                           "Content-Type: text/html; charset=utf-8\r\n\r\n" + html;
+    const MailMessage m = parseMailMessage(raw, QDateTime::currentDateTime());
+    return {m.from, m.fromName, m.fromAddress, m.subject, QStringLiteral("3/2/2021 10:00:00"), m.plainTextBody, m.htmlBody};
 }
 
 // Answers HTTP requests with a small GIF and counts them.
@@ -116,10 +162,16 @@ private slots:
     void inlinePictureShowsOnlyWithHtml();
     void hostilePageRunsNoScriptAndReadsNoFile();
     void logoIsCopiedOnceIntoAPrivateFolder();
+    void bodyCannotHideOrCoverTheHeader_data();
+    void bodyCannotHideOrCoverTheHeader();
+    void bodyCannotLeaveItsBox_data();
+    void bodyCannotLeaveItsBox();
+    void wideBodyIsScaledToThePaper();
     void printPreviewAndPageSetup();
 
 private:
     std::unique_ptr<Form3> show(const QVector<MessageEntry> &entries, bool html);
+    QByteArray printedOnPaper(platform::BrowserView *view);
     void writeTemplate(const QByteArray &text);
     TestPrintServer m_printServer;
     TestServer m_mailServer;
@@ -202,7 +254,7 @@ void TestRendering::bodyChoiceAndPlainTextLayout()
     const MessageEntry withHtml{"f", "n", "a", "s", "d", plain, "<p>HTML <b>body</b></p>"};
     const MessageEntry withoutHtml{"f", "n", "a", "s", "d", plain, ""};
     auto html = show({withHtml, withoutHtml}, true);
-    QVERIFY(renderedText(html->WebBrowser1).contains("HTML body"));
+    QVERIFY(printedText(html->WebBrowser1).contains("HTML body"));
     html->PushButton5_Click();
     QVERIFY(loaded(html->WebBrowser1));
     QVERIFY(renderedText(html->WebBrowser1).contains("First line\nSecond <line> & more"));
@@ -212,13 +264,7 @@ void TestRendering::bodyChoiceAndPlainTextLayout()
     QVERIFY(shown.contains("First line\nSecond <line> & more"));
     QVERIFY(!shown.contains("HTML body"));
     // The long line wraps inside the page instead of running off its edge.
-    const QByteArray pdf = renderedPdf(text->WebBrowser1);
-    QProcess toText;
-    toText.start("pdftotext", {"-", "-"});
-    toText.write(pdf);
-    toText.closeWriteChannel();
-    QVERIFY(toText.waitForFinished(30000));
-    const QString out = QString::fromUtf8(toText.readAllStandardOutput());
+    const QString out = printedText(text->WebBrowser1);
     QVERIFY2(out.contains(QString(50, 'x')) && !out.contains(QString(400, 'x')), qPrintable(out));
 }
 
@@ -273,7 +319,7 @@ void TestRendering::hostilePageRunsNoScriptAndReadsNoFile()
     QCOMPARE(remote.requests, 0);
 
     auto html = show({entry}, true);
-    const QString text = renderedText(html->WebBrowser1);
+    const QString text = printedText(html->WebBrowser1);
     QVERIFY(text.contains("Body"));
     QVERIFY(!text.contains("SCRIPT RAN"));
     QVERIFY(waitFor([&] { return remote.requests > 0; }, 10000));  // the remote picture only
@@ -301,6 +347,138 @@ void TestRendering::logoIsCopiedOnceIntoAPrivateFolder()
     }
     form->CreateHTMLFile();
     QCOMPARE(readAll(copy), QByteArray("changed"));
+}
+
+QByteArray TestRendering::printedOnPaper(platform::BrowserView *view)
+{
+    if (!platform::printerSystem().setDefaultPrinter("Quorvale_Alpha"))
+        return {};
+    const int jobsBefore = m_printServer.jobs().size();
+    view->ExecWB(6, 2);
+    if (!waitFor([view] { return !view->isPrinting(); }) || !view->lastPrintError().isEmpty())
+        return {};
+    const auto jobs = m_printServer.jobs();
+    return jobs.size() == jobsBefore + 1 ? m_printServer.document(jobs.last().id) : QByteArray();
+}
+
+void TestRendering::bodyCannotHideOrCoverTheHeader_data()
+{
+    // Each hides everything, then draws a header of its own where the real one stands.
+    const QByteArray hideAll = "<html><head><style>* { visibility: hidden !important; }</style></head><body>";
+    const QByteArray fake = "<div class=\"fake\">From: ceo@bank.example Subject: FAKE-HEADER</div>"
+                            "<p>Hidden paragraph</p><p>Hidden paragraph</p></body></html>";
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("positioned block")
+        << hideAll + "<style>.fake { visibility: visible !important; position: fixed; top: 0; left: 0;"
+                     " right: 0; height: 400px; background: #fff; z-index: 2147483647; }</style>" + fake;
+    QTest::newRow("restyled host")
+        << hideAll + "<style>:host { visibility: visible !important; position: fixed !important; top: 0 "
+                     "!important; left: 0 !important; right: 0 !important; height: 400px !important; z-index: "
+                     "2147483647 !important; background: #fff !important; contain: none !important; overflow: "
+                     "visible !important; } .fake { visibility: visible !important; }</style>" + fake;
+}
+
+void TestRendering::bodyCannotHideOrCoverTheHeader()
+{
+    QFETCH(QByteArray, body);
+    auto form = show({htmlMessage(body)}, true);
+    const QByteArray pdf = printedOnPaper(form->WebBrowser1);
+    const QString text = pdfToText(pdf);
+    for (const char *shown : {"Real Sender", "real.sender@example.org", "Quarterly figures", "3/2/2021 10:00:00"})
+        QVERIFY2(text.contains(shown), qPrintable(text));
+    // The body's own sheets still style the body.
+    QVERIFY2(!text.contains("Hidden paragraph"), qPrintable(text));
+    const auto boxes = wordBoxes(pdf);
+    const QRectF date = boxes.value("10:00:00");
+    QVERIFY(!date.isNull());
+    const auto fake = boxes.values("FAKE-HEADER") + boxes.values("ceo@bank.example");
+    for (const QRectF &box : fake)
+        QVERIFY2(box.top() > date.bottom(), "the body drew over the header");
+}
+
+void TestRendering::bodyCannotLeaveItsBox_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("closes the wrapper") << QByteArray("</template></div></template></div></div></body>MARKER");
+    QTest::newRow("unclosed tags") << QByteArray("<div><table><tr><td><b><i>MARKER");
+    QTest::newRow("plaintext") << QByteArray("<plaintext></template></div>MARKER");
+    QTest::newRow("comment never ends") << QByteArray("MARKER <!-- </template></div>");
+    QTest::newRow("noscript") << QByteArray("<noscript><p title=\"</noscript></template></div>\">MARKER</p></noscript>");
+    QTest::newRow("nested template") << QByteArray("<template><p>x</p></template></template>MARKER");
+    QTest::newRow("raw text") << QByteArray("<xmp></template></xmp><textarea></template></textarea>"
+                                            "<title></template></title><style>p{}</template></style>MARKER");
+    QTest::newRow("script") << QByteArray("<script>'</template></div>'</script>MARKER");
+    QTest::newRow("quotes in attributes") << QByteArray("<p title='a\"></template></div>'>MARKER</p>"
+                                                        "<p title=a\"b></template>x</p>");
+    QTest::newRow("svg and math") << QByteArray("<svg><style></template></style></svg>"
+                                                "<math><mi><![CDATA[</template>]]></mi></math>MARKER");
+    // Deep enough to hold the parser for hours, were it not limited.
+    QTest::newRow("deep nesting") << "<!--><p title=\"a><script>\">" + QByteArray("<div><b></span>").repeated(200000)
+                                         + "MARKER";
+}
+
+// Whatever the body holds, the header stays in the page itself, the body's text stays in the
+// body's own tree (shown, yet absent from the page's markup) and the template's end still shows.
+void TestRendering::bodyCannotLeaveItsBox()
+{
+    QFETCH(QByteArray, body);
+    writeTemplate("<div>%Subject% %Date%</div><div class=\"qv-body\">%Message%</div><p>TEMPLATE-END</p>");
+    auto form = show({htmlMessage(body)}, true);
+    const QString shown = printedText(form->WebBrowser1);
+    QString markup;
+    bool got = false;
+    form->WebBrowser1->page()->toHtml([&](const QString &html) { markup = html; got = true; });
+    QVERIFY(waitFor([&] { return got; }));
+    for (const char *outside : {"Quarterly figures", "3/2/2021 10:00:00", "TEMPLATE-END"}) {
+        QVERIFY2(shown.contains(outside), qPrintable(shown));
+        QVERIFY2(markup.contains(outside), qPrintable(markup));
+    }
+    QVERIFY2(shown.contains("MARKER"), qPrintable(shown));
+    QVERIFY2(!markup.contains("MARKER"), qPrintable(markup));
+    // In the page file, the wrapper's own two templates are the only ones.
+    const QByteArray page = readAll(form->htmlFilePath()).toLower();
+    QCOMPARE(page.count("<template"), 2);
+    QCOMPARE(page.count("</template"), 2);
+}
+
+void TestRendering::wideBodyIsScaledToThePaper()
+{
+    // 14 columns of 100 px, and rows enough for more than one page.
+    QByteArray table = "<table style=\"width: 1400px\" border=\"1\">";
+    for (int row = 1; row <= 150; ++row) {
+        table += "<tr>";
+        for (int column = 1; column <= 14; ++column)
+            table += "<td style=\"width: 100px; min-width: 100px\">C" + QByteArray::number(column) + "R"
+                     + QByteArray::number(row) + "</td>";
+        table += "</tr>";
+    }
+    auto wide = show({htmlMessage(table + "</table>")}, true);
+    const QByteArray widePdf = printedOnPaper(wide->WebBrowser1);
+    const QString text = pdfToText(widePdf);
+    for (const char *cell : {"C1R1", "C14R1", "C14R150"})
+        QVERIFY2(text.contains(cell), qPrintable(text.left(3000)));
+    // Still on the paper of the run, page after page.
+    static const QRegularExpression page(R"re(<page width="([\d.]+)" height="([\d.]+)")re");
+    const QString boxes = pdfToText(widePdf, {"-bbox"});
+    int pages = 0;
+    for (auto it = page.globalMatch(boxes); it.hasNext(); ++pages) {
+        const auto m = it.next();
+        QVERIFY2(qAbs(m.captured(1).toDouble() - 595.3) < 1 && qAbs(m.captured(2).toDouble() - 841.9) < 1,
+                 qPrintable(m.captured(0)));
+    }
+    QVERIFY(pages > 1);
+    // The same through the hidden view that Print All prints with.
+    wide->WebBrowser2->Navigate(wide->htmlFilePath());
+    QVERIFY(loaded(wide->WebBrowser2));
+    QVERIFY(pdfToText(printedOnPaper(wide->WebBrowser2)).contains("C14R150"));
+
+    // A body that fits is printed at the size of a plain-text one; the wide one smaller.
+    auto narrow = show({htmlMessage("<p>Short</p>")}, true);
+    auto plain = show({MessageEntry{"f", "n", "a", "s", "d", "Short", ""}}, false);
+    const double narrowDate = wordBoxes(printedOnPaper(narrow->WebBrowser1)).value("Date:").height();
+    QVERIFY(narrowDate > 0);
+    QCOMPARE(narrowDate, wordBoxes(printedOnPaper(plain->WebBrowser1)).value("Date:").height());
+    QVERIFY(wordBoxes(widePdf).value("Date:").height() < narrowDate * 0.6);
 }
 
 void TestRendering::printPreviewAndPageSetup()
