@@ -7,6 +7,7 @@ packages=(
   # build
   cmake g++ make pkg-config
   qt6-base-dev qt6-webengine-dev libgmime-3.0-dev libcups2-dev qtkeychain-qt6-dev libgl-dev
+  libqpdf-dev
   # run; mail comes in every script: Noto covers the world's alphabets (core) and Chinese,
   # Japanese and Korean (cjk), so no sender or subject shows as empty boxes
   qt6-qpa-plugins iputils-ping fonts-dejavu-core fonts-noto-core fonts-noto-cjk

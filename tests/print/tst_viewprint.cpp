@@ -12,6 +12,8 @@
 #include "print/TervanePdfWriter.h"
 
 #include <QApplication>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
@@ -88,6 +90,9 @@ private slots:
     void aSecondPrintWhileOneIsRunningIsRefused();
     void oneViewServesManyPages();
     void aPageThatNeverFinishesLoadingIsGivenUp();
+    void aSupersededLoadLeavesTheViewBusy();
+    void aPageCannotNavigateItself_data();
+    void aPageCannotNavigateItself();
 
 private:
     QString page(const QString &name, const QString &title, const QString &body);
@@ -234,6 +239,68 @@ void TestViewPrint::aPageThatNeverFinishesLoadingIsGivenUp()
     QVERIFY(printPage(*m_view, page(QStringLiteral("after.tmp"), QStringLiteral("After"), QStringLiteral("<p>after</p>")),
                                m_dir.filePath(QStringLiteral("after.pdf"))).ok);
     QVERIFY(pdfText(m_dir.filePath(QStringLiteral("after.pdf"))).contains(QStringLiteral("after")));
+}
+
+void TestViewPrint::aSupersededLoadLeavesTheViewBusy()
+{
+    // Both pages have the same address; the first load is cut short by the second.
+    const QString html = page(QStringLiteral("same.tmp"), QStringLiteral("First"), QStringLiteral("<p>first</p>"));
+    QStringList states;
+    const auto watch = connect(m_view->page(), &QWebEnginePage::loadingChanged, this, [&] {
+        if (!m_view->Busy() && m_view->ReadyState() != 4)
+            states << QStringLiteral("idle but not loaded");
+    });
+    m_view->Navigate(html);
+    page(QStringLiteral("same.tmp"), QStringLiteral("Second"), QStringLiteral("<p>second</p>"));
+    m_view->Navigate(html);
+    QVERIFY(waitFor([&] { return !m_view->Busy(); }, 60000));
+    disconnect(watch);
+    QVERIFY2(states.isEmpty(), qPrintable(states.join(", ")));
+    QCOMPARE(m_view->ReadyState(), 4);
+    QVERIFY(m_view->showsLoadedPage(m_view->loadTicket()));
+    const QString pdf = m_dir.filePath(QStringLiteral("second.pdf"));
+    writePdfWriterHandOff(pdf);
+    m_view->ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser);
+    QVERIFY(waitFor([&] { return !m_view->isPrinting(); }, 60000));
+    QVERIFY(pdfText(pdf).contains(QStringLiteral("second")));
+}
+
+void TestViewPrint::aPageCannotNavigateItself_data()
+{
+    QTest::addColumn<QString>("head");
+    QTest::newRow("endless reload") << QStringLiteral("<meta http-equiv=\"refresh\" content=\"0\">");
+    QTest::newRow("refresh to a file") << QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=other.tmp\">");
+    // The engine blanks a page without asking; it must not print blank and call that a success.
+    QTest::newRow("refresh to about:blank") << QStringLiteral("<meta http-equiv=\"refresh\" content=\"0;url=about:blank\">");
+}
+
+void TestViewPrint::aPageCannotNavigateItself()
+{
+    QFETCH(QString, head);
+    page(QStringLiteral("other.tmp"), QStringLiteral("Other"), QStringLiteral("<p>OTHER PAGE</p>"));
+    const QString html = page(QStringLiteral("refresh.tmp"), QStringLiteral("Refresh"),
+                              head + QStringLiteral("<p>The message itself</p>"));
+    int loads = 0;
+    const auto count = connect(m_view->page(), &QWebEnginePage::loadingChanged, this, [&](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && info.url().scheme() != QLatin1String("about"))
+            ++loads;
+    });
+    const QString pdf = m_dir.filePath(QStringLiteral("refresh.pdf"));
+    QFile::remove(pdf);
+    const Outcome outcome = printPage(*m_view, html, pdf);
+    // One more page through the same view: a page that reloads itself would have by now.
+    QVERIFY(printPage(*m_view, page(QStringLiteral("next.tmp"), QStringLiteral("Next"), QStringLiteral("<p>next</p>")),
+                      m_dir.filePath(QStringLiteral("next.pdf"))).ok);
+    disconnect(count);
+    QCOMPARE(loads, 2);
+    if (!outcome.ok) {
+        QVERIFY2(outcome.error.contains(QStringLiteral("replaced itself")), qPrintable(outcome.error));
+        QVERIFY(!QFile::exists(pdf));
+        return;
+    }
+    const QString text = pdfText(pdf);
+    QVERIFY2(text.contains(QStringLiteral("The message itself")) && !text.contains(QStringLiteral("OTHER PAGE")),
+             qPrintable(text));
 }
 
 int main(int argc, char **argv)
