@@ -28,7 +28,7 @@ QString pageFolder()
 
 }  // namespace
 
-void Form3::CreateHTMLFile()
+bool Form3::CreateHTMLFile()
 {
     Procedure p(QStringLiteral("Form3"), QStringLiteral("CreateHTMLFile"));
     QString pageTemplate;
@@ -44,6 +44,9 @@ void Form3::CreateHTMLFile()
     } else {
         p(120, [&] { page = fillMessageTemplate(pageTemplate, entry, plainTextAsHtml(entry.PlainTextBody)); });
     }
+    // A missing logo costs the page its picture only; every other failure leaves the page file
+    // without this message.
+    const int failuresBeforeLogo = p.failures();
     QString logoCopy;
     if (p.test(122, [&] {
             logoCopy = pageFolder() + QStringLiteral("/gmail_logo.gif");
@@ -55,6 +58,7 @@ void Form3::CreateHTMLFile()
                 apperror::throwFileNotFound(logo);
         });
     }
+    const int logoFailures = p.failures() - failuresBeforeLogo;
     int fileNumber = 0;
     QString path;
     p(126, [&] { fileNumber = FreeFileNumber(); });
@@ -63,4 +67,5 @@ void Form3::CreateHTMLFile()
     p(132, [&] { WriteTextLine(QChar(0xFEFF) + page, fileNumber); });
     p(134, [&] { CloseTextFile(fileNumber); });
     p(136, [&] { HTMLFilePath = path; });
+    return p.failures() == logoFailures;
 }

@@ -18,6 +18,7 @@
 #include "print/Form3.h"
 #include "print/Form5.h"
 #include "print/PdfFileName.h"
+#include "print/PdfWriterHandOff.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -34,6 +35,8 @@
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(QList<platform::BoxAnswer>)
 
 namespace {
 
@@ -76,6 +79,52 @@ void answerOptions(const QString &pattern, const QString &folder)
     });
 }
 
+// Answers every PDF options window that opens while `owner` lives.
+void answerEveryOptionsWindow(QObject *owner, const QString &pattern, const QString &folder)
+{
+    auto *timer = new QTimer(owner);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, owner, [pattern, folder] {
+        auto *options = qobject_cast<Form5 *>(QApplication::activeModalWidget());
+        if (!options || !options->isVisible())
+            return;
+        options->Text1->setText(pattern);
+        options->Text2->setText(folder);
+        options->PushButton1->click();
+    });
+    timer->start();
+}
+
+// Runs `act` once, at the first turn of the event loop at which `view` is printing.
+void whilePrinting(platform::BrowserView *view, std::function<void()> act)
+{
+    auto *timer = new QTimer(view);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, view, [timer, view, act] {
+        if (!view->isPrinting())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act();
+    });
+    timer->start();
+}
+
+int pdfPages(const QByteArray &pdf)
+{
+    QTemporaryFile file;
+    if (!file.open() || file.write(pdf) != pdf.size() || !file.flush())
+        return -1;
+    const QRegularExpressionMatch pages =
+        QRegularExpression("Pages:\\s+(\\d+)").match(run("pdfinfo", {file.fileName()}));
+    return pages.hasMatch() ? pages.captured(1).toInt() : -1;
+}
+
+MessageEntry craftedMessage(const QString &subject, const QString &htmlBody)
+{
+    return MessageEntry{"Mallory <m@example.com>", "Mallory", "m@example.com", subject, "12/1/2026", "", htmlBody, {}};
+}
+
 }  // namespace
 
 class TestPrintAll : public QObject {
@@ -91,9 +140,20 @@ private slots:
     void printAllOnACupsQueueSendsOnePdfJobPerMessage();
     void printSelectedShowsThePrintDialog();
     void closingTheWindowDuringTheRunEndsIt();
+    void clicksDuringACancelledRunStartNothing();
+    void printSelectedLocksTheWindowAndCancelReallyCancels_data();
+    void printSelectedLocksTheWindowAndCancelReallyCancels();
+    void aPageThatWasNotWrittenIsNotPrinted();
+    void aHandOffThatCannotBeWrittenSaysSo();
+    void printSelectedOnTheWriterOffersNoPrinterChoice();
+    void aMessageCannotBlankItsPageBeforeItPrints();
+    void longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data();
+    void longPagesGoToAPrinterOnlyWhenTheUserSaysSo();
 
 private:
     Form3 *openPreview(const QStringList &shapes, const QString &printer);
+    std::unique_ptr<Form3> openCrafted(const QVector<MessageEntry> &entries, const QString &printer);
+    QStringList checkedSubjects() const;
     TestServer::ExpectedMessage expected(const QString &shape) const;
     void answer(std::initializer_list<platform::BoxAnswer> answers);
     TestPrintServer m_printServer;
@@ -120,6 +180,7 @@ void TestPrintAll::init()
     m_dialogs->clear();
     m_dialogs->answers.clear();
     saveSetting("Combo1", "");
+    saveSetting("PrinterPageLimit", "");
     QDir(m_out.path()).removeRecursively();
     QDir().mkpath(m_out.path());
     m_form->show();
@@ -162,6 +223,24 @@ Form3 *TestPrintAll::openPreview(const QStringList &shapes, const QString &print
     if (preview)
         preview->Combo1->setCurrentText(printer);
     return preview;
+}
+
+std::unique_ptr<Form3> TestPrintAll::openCrafted(const QVector<MessageEntry> &entries, const QString &printer)
+{
+    auto preview = std::make_unique<Form3>(entries);
+    preview->Form_Load();
+    preview->show();
+    preview->Combo1->setCurrentText(printer);
+    return preview;
+}
+
+QStringList TestPrintAll::checkedSubjects() const
+{
+    QStringList subjects;
+    for (int row = 0; row < m_form->ListView1->topLevelItemCount(); ++row)
+        if (m_form->ListView1->topLevelItem(row)->checkState(0) == Qt::Checked)
+            subjects << m_form->ListView1->topLevelItem(row)->text(messagelist::SubjectColumn);
+    return subjects;
 }
 
 void TestPrintAll::printAllWritesOnePdfPerMessageInListOrder()
@@ -381,6 +460,190 @@ void TestPrintAll::printSelectedShowsThePrintDialog()
     QCOMPARE(jobs.size(), 1);
     QCOMPARE(jobs[0].printer, QStringLiteral("Quorvale_Beta"));
     QCOMPARE(jobs[0].title, expected("plain_only").subject);
+}
+
+void TestPrintAll::clicksDuringACancelledRunStartNothing()
+{
+    Form3 *preview = openPreview({"plain_only", "shift_jis", "from_no_name"}, "Tervane PDF Writer");
+    const QStringList subjects = checkedSubjects();
+    answer({platform::BoxAnswer::Yes, platform::BoxAnswer::Yes, platform::BoxAnswer::Yes});
+    answerEveryOptionsWindow(preview, "<Count> - <Subject>", m_out.path());
+    // While the first message loads: cancel, then at once Print All again.
+    bool clicked = false;
+    connect(preview->WebBrowser2->page(), &QWebEnginePage::loadStarted, preview, [&] {
+        if (clicked)
+            return;
+        clicked = true;
+        QTimer::singleShot(0, preview, [preview] {
+            preview->PushButton2->click();
+            QVERIFY(!preview->PushButton2->isEnabled() && !preview->PushButton1->isEnabled());
+            preview->PushButton2->click();
+        });
+    });
+    preview->PushButton2->click();
+    QVERIFY(clicked);
+    // Each PDF holds the message its name says, and only the message being worked on printed.
+    const QStringList files = pdfFiles(m_out.path());
+    for (const QString &file : files) {
+        const int count = file.section(' ', 0, 0).toInt();
+        QVERIFY2(count >= 1 && count <= 3, qPrintable(file));
+        QVERIFY2(pdfText(m_out.filePath(file)).contains(subjects[count - 1]), qPrintable(file));
+    }
+    QCOMPARE(files, QStringList({"1 - " + cleanPdfName(subjects[0]) + ".pdf"}));
+    QVERIFY(!m_dialogs->messageTexts().contains("Done."));
+    QCOMPARE(preview->PushButton2->text(), QStringLiteral("Print All"));
+    QVERIFY(preview->PushButton2->isEnabled() && preview->PushButton8->isEnabled());
+}
+
+void TestPrintAll::printSelectedLocksTheWindowAndCancelReallyCancels_data()
+{
+    QTest::addColumn<QString>("printer");
+    QTest::newRow("PDF writer") << QStringLiteral("Tervane PDF Writer");
+    QTest::newRow("print service queue") << QStringLiteral("Quorvale_Beta");
+}
+
+void TestPrintAll::printSelectedLocksTheWindowAndCancelReallyCancels()
+{
+    QFETCH(QString, printer);
+    Form3 *preview = openPreview({"plain_only", "from_no_name"}, printer);
+    QTRY_VERIFY(!preview->WebBrowser1->Busy());
+    const int jobsBefore = m_printServer.jobs().size();
+    answerEveryOptionsWindow(preview, "<Subject>", m_out.path());
+    platform::BrowserView::setDialogRunner([](QDialog &) { return int(QDialog::Accepted); });
+    answer({platform::BoxAnswer::Yes});  // for a Print All that must not start
+    QStringList locked;
+    whilePrinting(preview->WebBrowser1, [&] {
+        for (QPushButton *button : {preview->PushButton2, preview->PushButton3, preview->PushButton4,
+                                    preview->PushButton5, preview->PushButton8, preview->PushButton9})
+            if (!button->isEnabled())
+                locked << button->objectName();
+        preview->PushButton8->click();  // "< Back" would delete the window under the job
+        preview->PushButton5->click();
+        preview->PushButton2->click();
+        preview->PushButton1->click();  // cancel
+        preview->PushButton1->click();  // and again, at once
+    });
+    QPointer<Form3> watched(preview);
+    preview->PushButton1->click();
+    platform::BrowserView::setDialogRunner(nullptr);
+    QVERIFY(watched);
+    QCOMPARE(locked, QStringList({"PushButton2", "PushButton3", "PushButton4", "PushButton5", "PushButton8",
+                                  "PushButton9"}));
+    QVERIFY2(m_dialogs->messageTexts().isEmpty(), qPrintable(m_dialogs->messageTexts().join(" | ")));
+    QCOMPARE(preview->currentEntry(), 1);
+    QCOMPARE(preview->PushButton1->text(), QStringLiteral("Print Selected"));
+    QVERIFY(preview->PushButton1->isEnabled() && preview->PushButton8->isEnabled());
+    QVERIFY(pdfFiles(m_out.path()).isEmpty());
+    QCOMPARE(m_printServer.jobs().size(), jobsBefore);
+}
+
+void TestPrintAll::aPageThatWasNotWrittenIsNotPrinted()
+{
+    Form3 *preview = openPreview({"plain_only", "from_no_name"}, "Tervane PDF Writer");
+    const QString pageTemplate = m_programDir.filePath("Base.tmp");
+    QVERIFY(QFile::rename(pageTemplate, pageTemplate + ".away"));
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Count>", m_out.path());
+    preview->PushButton2->click();
+    QVERIFY(QFile::rename(pageTemplate + ".away", pageTemplate));
+    const QStringList boxes = m_dialogs->messageTexts();
+    QVERIFY2(!boxes.contains("Done.") && boxes.last().startsWith("2 of 2 messages could not be printed"),
+             qPrintable(boxes.join(" | ")));
+    QVERIFY(pdfFiles(m_out.path()).isEmpty());
+}
+
+void TestPrintAll::aHandOffThatCannotBeWrittenSaysSo()
+{
+    Form3 *preview = openPreview({"plain_only"}, "Tervane PDF Writer");
+    // A folder where the writer's settings file belongs: the hand-off cannot be written.
+    const QString store = pdfWriterHandOffPath();
+    QFile::remove(store);
+    QVERIFY(QDir().mkpath(store));
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Subject>", m_out.path());
+    preview->PushButton2->click();
+    QVERIFY(QDir(store).removeRecursively());
+    const QString records = fileText(errorLogPath());
+    const QString last = records.mid(records.lastIndexOf("Print All:"));
+    QVERIFY2(last.contains(store) && !last.contains("gives no name"), qPrintable(last));
+    QVERIFY(pdfFiles(m_out.path()).isEmpty());
+    QVERIFY(!m_dialogs->messageTexts().contains("Done."));
+}
+
+void TestPrintAll::printSelectedOnTheWriterOffersNoPrinterChoice()
+{
+    Form3 *preview = openPreview({"plain_only"}, "Tervane PDF Writer");
+    QTRY_VERIFY(!preview->WebBrowser1->Busy());
+    int dialogs = 0;
+    platform::BrowserView::setDialogRunner([&](QDialog &) {
+        ++dialogs;
+        return int(QDialog::Accepted);
+    });
+    answerOptions("<Subject>", m_out.path());
+    preview->PushButton1->click();
+    platform::BrowserView::setDialogRunner(nullptr);
+    QCOMPARE(dialogs, 0);
+    QCOMPARE(m_dialogs->messageTexts(), QStringList({"Done."}));
+    QCOMPARE(pdfFiles(m_out.path()), QStringList({cleanPdfName(expected("plain_only").subject) + ".pdf"}));
+}
+
+void TestPrintAll::aMessageCannotBlankItsPageBeforeItPrints()
+{
+    auto preview = openCrafted({craftedMessage("Blanker", "<meta http-equiv=\"refresh\" content=\"0;url=about:blank\">"
+                                                          "<p>Kept on paper</p>")},
+                               "Tervane PDF Writer");
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Subject>", m_out.path());
+    preview->PushButton2->click();
+    // Printed before the page blanked itself, or caught and counted; never a blank "Done.".
+    const QString pdf = m_out.filePath("Blanker.pdf");
+    const QString last = m_dialogs->messageTexts().last();
+    if (QFile::exists(pdf)) {
+        QCOMPARE(last, QStringLiteral("Done."));
+        QVERIFY2(pdfText(pdf).contains("Kept on paper"), qPrintable(pdfText(pdf)));
+    } else {
+        QVERIFY2(last.startsWith("1 of 1 messages could not be printed"), qPrintable(last));
+    }
+}
+
+void TestPrintAll::longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data()
+{
+    QTest::addColumn<QList<platform::BoxAnswer>>("answers");
+    QTest::addColumn<QStringList>("printed");
+    QTest::addColumn<int>("questions");
+    using A = platform::BoxAnswer;
+    QTest::newRow("skip one, print the other") << QList<A>{A::Yes, A::No, A::Yes}
+                                               << QStringList{"Short one", "Long B", "Short two"} << 2;
+    QTest::newRow("skip all such") << QList<A>{A::Yes, A::Cancel} << QStringList{"Short one", "Short two"} << 1;
+}
+
+void TestPrintAll::longPagesGoToAPrinterOnlyWhenTheUserSaysSo()
+{
+    QFETCH(QList<platform::BoxAnswer>, answers);
+    QFETCH(QStringList, printed);
+    QFETCH(int, questions);
+    saveSetting("PrinterPageLimit", "3");
+    const QString sixPages = QString("<div style=\"break-after:page\">sheet</div>").repeated(6);
+    auto preview = openCrafted({craftedMessage("Short one", "<p>one</p>"), craftedMessage("Long A", sixPages),
+                                craftedMessage("Long B", sixPages), craftedMessage("Short two", "<p>two</p>")},
+                               "Quorvale_Alpha");
+    const int jobsBefore = m_printServer.jobs().size();
+    m_dialogs->answers.clear();
+    for (platform::BoxAnswer a : answers)
+        m_dialogs->answers.enqueue(a);
+    preview->PushButton2->click();
+    saveSetting("PrinterPageLimit", "");
+    const QStringList boxes = m_dialogs->messageTexts();
+    QCOMPARE(boxes.filter("more than the 3 pages").size(), questions);
+    QVERIFY2(boxes.last().startsWith(QString("%1 of 4 messages were skipped").arg(4 - printed.size())),
+             qPrintable(boxes.join(" | ")));
+    const auto jobs = m_printServer.jobs().mid(jobsBefore);
+    QStringList titles;
+    for (const auto &job : jobs) {
+        titles << job.title;
+        QCOMPARE(pdfPages(m_printServer.document(job.id)), job.title.startsWith("Long") ? 6 : 1);
+    }
+    QCOMPARE(titles, printed);
 }
 
 QTEST_MAIN(TestPrintAll)
