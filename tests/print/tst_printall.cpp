@@ -470,13 +470,14 @@ void TestPrintAll::clicksDuringACancelledRunStartNothing()
     answerEveryOptionsWindow(preview, "<Count> - <Subject>", m_out.path());
     // While the first message loads: cancel, then at once Print All again.
     bool clicked = false;
+    bool lockedAfterCancel = false;
     connect(preview->WebBrowser2->page(), &QWebEnginePage::loadStarted, preview, [&] {
         if (clicked)
             return;
         clicked = true;
-        QTimer::singleShot(0, preview, [preview] {
+        QTimer::singleShot(0, preview, [&, preview] {
             preview->PushButton2->click();
-            QVERIFY(!preview->PushButton2->isEnabled() && !preview->PushButton1->isEnabled());
+            lockedAfterCancel = !preview->PushButton2->isEnabled() && !preview->PushButton1->isEnabled();
             preview->PushButton2->click();
         });
     });
@@ -491,6 +492,7 @@ void TestPrintAll::clicksDuringACancelledRunStartNothing()
     }
     QCOMPARE(files, QStringList({"1 - " + cleanPdfName(subjects[0]) + ".pdf"}));
     QVERIFY(!m_dialogs->messageTexts().contains("Done."));
+    QVERIFY(lockedAfterCancel);
     QCOMPARE(preview->PushButton2->text(), QStringLiteral("Print All"));
     QVERIFY(preview->PushButton2->isEnabled() && preview->PushButton8->isEnabled());
 }
