@@ -149,6 +149,7 @@ private slots:
     void aMessageCannotBlankItsPageBeforeItPrints();
     void longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data();
     void longPagesGoToAPrinterOnlyWhenTheUserSaysSo();
+    void aTinyMessageOfThousandsOfPagesIsHeldBack();
 
 private:
     Form3 *openPreview(const QStringList &shapes, const QString &printer);
@@ -646,6 +647,23 @@ void TestPrintAll::longPagesGoToAPrinterOnlyWhenTheUserSaysSo()
         QCOMPARE(pdfPages(m_printServer.document(job.id)), job.title.startsWith("Long") ? 6 : 1);
     }
     QCOMPARE(titles, printed);
+}
+
+void TestPrintAll::aTinyMessageOfThousandsOfPagesIsHeldBack()
+{
+    // 57 bytes of body, thousands of blank pages; the default limit holds it back.
+    auto preview = openCrafted({craftedMessage("Huge", "<div style=\"height:3000000px\"></div>"),
+                                craftedMessage("Small", "<p>small</p>")},
+                               "Quorvale_Alpha");
+    const int jobsBefore = m_printServer.jobs().size();
+    answer({platform::BoxAnswer::Yes, platform::BoxAnswer::No});
+    preview->PushButton2->click();
+    const QStringList boxes = m_dialogs->messageTexts();
+    QCOMPARE(boxes.filter("more than the 50 pages").size(), 1);
+    QVERIFY2(boxes.last().startsWith("1 of 2 messages were skipped"), qPrintable(boxes.last()));
+    const auto jobs = m_printServer.jobs().mid(jobsBefore);
+    QCOMPARE(jobs.size(), 1);
+    QCOMPARE(jobs[0].title, QStringLiteral("Small"));
 }
 
 QTEST_MAIN(TestPrintAll)
