@@ -2,6 +2,7 @@
 
 #include "platform/MessagePage.h"
 #include "platform/MessagePageScheme.h"
+#include "platform/PdfPageCount.h"
 #include "platform/PrinterSystem.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/Wait.h"
@@ -65,35 +66,51 @@ void BrowserView::setRemoteImagesAllowed(bool allowed)
 
 void BrowserView::Navigate(const QString &target)
 {
+    ++m_loadTicket;
     if (target == QLatin1String("about:blank")) {
         m_target = QUrl(target);
     } else {
         MessagePage::schemeHandler().allowPage(target);
         m_target = messagePageUrl(target);
+        // The file is served by its path; the query only tells this load from the others.
+        m_target.setQuery(QStringLiteral("load=%1").arg(m_loadTicket));
     }
     m_page->expect(m_target);
     m_busy = true;
+    m_loadEnded = false;
     m_readyState = Loading;
     m_page->load(m_target);
 }
 
 void BrowserView::onLoadingChanged(const QWebEngineLoadingInfo &info)
 {
-    if (info.url() != m_target || info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+    if (info.url() != m_target || m_loadEnded || info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
         return;
     m_busy = false;
     if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
         return;
+    m_loadEnded = true;
     m_lastLoadOk = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
     m_readyState = Complete;
 }
 
+bool BrowserView::showsLoadedPage(quint64 ticket) const
+{
+    return ticket == m_loadTicket && m_readyState == Complete && !m_busy && m_lastLoadOk
+        && m_page->url() == m_target;
+}
+
 void BrowserView::Stop()
 {
+    // A page being turned into a PDF is not stopped in the engine (which does not survive its
+    // page being deleted meanwhile): the print is marked abandoned and still counts as running
+    // until the engine hands back the PDF, which is then dropped: no file, no job.
+    if (m_printing) {
+        m_printAbandoned = true;
+        return;
+    }
     m_page->triggerAction(QWebEnginePage::Stop);
     m_busy = false;
-    if (m_printing)
-        endPrint(false, QStringLiteral("Printing was stopped."));
 }
 
 int BrowserView::QueryStatusWB(int command) const
@@ -139,6 +156,8 @@ void BrowserView::printLoadedPage(bool askUser)
         throw std::runtime_error("The page is not loaded yet; it cannot be printed.");
     m_printError.clear();
     m_printCancelled = false;
+    m_printSkipped = false;
+    m_printAbandoned = false;
     PrintTarget target;
     QPageLayout layout = runPageLayout();
     if (askUser && !askPrintTarget(&target, &layout)) {
@@ -147,8 +166,11 @@ void BrowserView::printLoadedPage(bool askUser)
     }
     m_printing = true;
     const quint64 number = ++m_printNumber;
-    printToPdfFittingWidth(m_page, width(), layout,
-                           [this, number, target](const QByteArray &pdf) { finishPrint(pdf, number, target); });
+    const std::weak_ptr<const char> alive = m_alive;
+    printToPdfFittingWidth(m_page, width(), layout, [this, alive, number, target](const QByteArray &pdf) {
+        if (!alive.expired())
+            finishPrint(pdf, number, target);
+    });
 }
 
 bool BrowserView::askPrintTarget(PrintTarget *target, QPageLayout *layout)
@@ -185,9 +207,19 @@ bool BrowserView::askPrintTarget(PrintTarget *target, QPageLayout *layout)
 void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintTarget &target)
 {
     if (printNumber != m_printNumber || !m_printing)
-        return;  // stopped meanwhile
+        return;
+    if (m_printAbandoned) {
+        endPrint(false, QStringLiteral("Printing was stopped."));
+        return;
+    }
     if (pdf.isEmpty()) {
         endPrint(false, QStringLiteral("The page could not be turned into a PDF."));
+        return;
+    }
+    // The renderer lets a page replace itself with about:blank without asking (a refresh); what
+    // was printed then is not the page that was loaded.
+    if (m_page->url() != m_target) {
+        endPrint(false, QStringLiteral("The page replaced itself while it was being printed; nothing was sent."));
         return;
     }
     if (!target.file.isEmpty()) {
@@ -196,6 +228,8 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const 
         endPrint(ok, ok ? QString() : QStringLiteral("Cannot write %1: %2").arg(target.file, file.errorString()));
         return;
     }
+    if (m_pageGate && !passesPageGate(pdf))
+        return;
     PrinterSystem &printers = printerSystem();
     QString error;
     std::optional<QString> printer = target.printer;
@@ -213,6 +247,31 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const 
     file.close();
     const bool ok = printers.printPdf(*printer, file.fileName(), jobTitle(), &error);
     endPrint(ok, ok ? QString() : error);
+}
+
+bool BrowserView::passesPageGate(const QByteArray &pdf)
+{
+    const int pages = pdfPageCount(pdf);
+    if (pages < 0) {
+        endPrint(false, QStringLiteral("The page's PDF could not be read to count its pages."));
+        return false;
+    }
+    const quint64 number = m_printNumber;
+    const std::weak_ptr<const char> alive = m_alive;
+    const bool allowed = m_pageGate(pages);
+    // The question gave the event loop turns: the view may be gone or its print stopped.
+    if (alive.expired() || number != m_printNumber || !m_printing)
+        return false;
+    if (m_printAbandoned) {
+        endPrint(false, QStringLiteral("Printing was stopped."));
+        return false;
+    }
+    if (allowed)
+        return true;
+    m_printSkipped = true;
+    endPrint(false, QStringLiteral("The page came out at %1 pages, more than the limit for a printer; "
+                                   "it was not sent.").arg(pages));
+    return false;
 }
 
 void BrowserView::endPrint(bool ok, const QString &error)

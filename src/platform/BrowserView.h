@@ -15,12 +15,21 @@
 // layout chosen there serve this one job, and closing the dialog prints nothing
 // (lastPrintCancelled()). The program's own printers are not in the print service's list; when
 // one is the default, the dialog serves for the page layout and the job goes to that printer.
+//
+// Every page file of the program has the same path and so the same address, yet each Navigate
+// is its own load with its own ticket (carried in the address's query): the busy flag, the
+// ready state and "the page shown" always belong to the latest Navigate, never to an older
+// load that was still winding down. Once the page has loaded it cannot leave: the view refuses
+// every navigation but the next Navigate, a refresh or a reload included. The one move the
+// engine does not ask about, a page blanking itself (a refresh to about:blank), is caught
+// instead: such a page no longer counts as shown and is not sent to a printer.
 
 #include <QPageLayout>
 #include <QString>
 #include <QUrl>
 #include <QWebEngineView>
 #include <functional>
+#include <memory>
 
 class QDialog;
 
@@ -51,18 +60,29 @@ public:
     int ReadyState() const { return m_readyState; }
     // False when the last load ended in an error (the view then shows an empty page).
     bool lastLoadSucceeded() const { return m_lastLoadOk; }
+    // The ticket of the latest Navigate.
+    quint64 loadTicket() const { return m_loadTicket; }
+    // True while the view still shows the page that load `ticket` loaded without error.
+    bool showsLoadedPage(quint64 ticket) const;
 
     // Print (6), print preview (7) or page setup (8). Printing needs a loaded page and raises
     // AppError otherwise; an unknown command raises AppError as well.
     void ExecWB(int command, int option);
     int QueryStatusWB(int command) const;
-    // Stops a load in progress and abandons a print that has not reached the printer yet.
+    // Stops a load in progress and abandons a print that has not reached the printer yet (it
+    // still counts as printing until the engine is done with the page; nothing is sent).
     void Stop();
 
     bool isPrinting() const { return m_printing; }
     const QString &lastPrintError() const { return m_printError; }
     // True when the last print was closed in its print dialog: no job, no error.
     bool lastPrintCancelled() const { return m_printCancelled; }
+    // Asked once a page has become a PDF and before it goes to a printer (not to a file): may a
+    // job of `pageCount` pages be sent? No skips the job (lastPrintSkipped(), with a reason in
+    // lastPrintError()). Without a gate every job is sent.
+    using PageCountGate = std::function<bool(int pageCount)>;
+    void setPageCountGate(PageCountGate gate) { m_pageGate = std::move(gate); }
+    bool lastPrintSkipped() const { return m_printSkipped; }
 
     // The page layout every print and preview of the run uses; page setup changes it.
     static QPageLayout &runPageLayout();
@@ -85,6 +105,7 @@ private:
     void printLoadedPage(bool askUser);
     bool askPrintTarget(PrintTarget *target, QPageLayout *layout);
     void finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintTarget &target);
+    bool passesPageGate(const QByteArray &pdf);
     void endPrint(bool ok, const QString &error);
     void showPrintPreview();
     void showPageSetup();
@@ -92,14 +113,22 @@ private:
 
     MessagePage *m_page = nullptr;
     QUrl m_target;
+    quint64 m_loadTicket = 0;
+    bool m_loadEnded = false;  // the current load has reported its end; later reports are echoes
     bool m_silent = false;
     bool m_busy = false;
     int m_readyState = Uninitialized;
     bool m_lastLoadOk = true;
     bool m_printing = false;
-    quint64 m_printNumber = 0;  // a print abandoned by Stop leaves its late result unread
+    quint64 m_printNumber = 0;
+    bool m_printAbandoned = false;
     QString m_printError;
     bool m_printCancelled = false;
+    bool m_printSkipped = false;
+    PageCountGate m_pageGate;
+    // Ends with the view, before its page: a print result the page delivers while it is being
+    // destroyed finds it gone and touches nothing.
+    std::shared_ptr<const char> m_alive = std::make_shared<const char>(0);
 };
 
 }  // namespace platform

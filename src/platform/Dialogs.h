@@ -9,7 +9,7 @@ class QWidget;
 namespace platform {
 
 enum class BoxIcon { None, Information, Exclamation, Critical, Question };
-enum class BoxButtons { Ok, YesNo, OkCancel };
+enum class BoxButtons { Ok, YesNo, OkCancel, YesNoCancel };
 enum class BoxAnswer { Ok, Yes, No, Cancel };
 
 struct MessageBoxRequest {

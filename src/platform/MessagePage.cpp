@@ -70,10 +70,11 @@ MessagePage::MessagePage(QObject *parent) : QWebEnginePage(sharedProfile(), pare
 bool MessagePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     Q_UNUSED(type);
-    if (url == QUrl(QStringLiteral("about:blank")))
-        return true;
-    // Only the page the view was sent to; a link, a form, a refresh or a frame goes nowhere.
-    return isMainFrame && url == m_expected;
+    // Only the page the view was sent to, once; a link, a form, a refresh or a frame goes nowhere.
+    if (!isMainFrame || m_expected.isEmpty() || url != m_expected)
+        return false;
+    m_expected = QUrl();
+    return true;
 }
 
 }  // namespace platform

@@ -22,7 +22,9 @@ public:
 class MessagePage : public QWebEnginePage {
 public:
     explicit MessagePage(QObject *parent);
-    // The one page the next navigation may go to besides about:blank.
+    // The one navigation the page accepts next: the view's own Navigate. Once it has been let
+    // through nothing else is, until the next expect(): a message may not refresh, reload or
+    // blank its own page.
     void expect(const QUrl &target) { m_expected = target; }
     // The profile every view shares (private to this process, nothing kept on disk).
     static QWebEngineProfile *sharedProfile();

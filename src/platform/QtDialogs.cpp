@@ -26,6 +26,7 @@ QMessageBox::StandardButtons toQtButtons(BoxButtons buttons)
     switch (buttons) {
     case BoxButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
     case BoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case BoxButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     case BoxButtons::Ok: break;
     }
     return QMessageBox::Ok;

@@ -19,7 +19,7 @@ BoxAnswer ScriptedDialogs::messageBox(const MessageBoxRequest &request)
         onMessageBox(request);
     if (!answers.isEmpty())
         return answers.dequeue();
-    if (request.buttons == BoxButtons::YesNo)
+    if (request.buttons == BoxButtons::YesNo || request.buttons == BoxButtons::YesNoCancel)
         return BoxAnswer::No;
     return BoxAnswer::Ok;
 }

@@ -29,7 +29,7 @@ QString pageFolder()
 
 }  // namespace
 
-void Form3::CreateHTMLFile()
+bool Form3::CreateHTMLFile()
 {
     Procedure p(QStringLiteral("Form3"), QStringLiteral("CreateHTMLFile"));
     QString pageTemplate;
@@ -48,6 +48,9 @@ void Form3::CreateHTMLFile()
     } else {
         p(120, [&] { page = fillMessageTemplate(pageTemplate, entry, plainTextAsHtml(entry.PlainTextBody)); });
     }
+    // A missing logo costs the page its picture only; every other failure leaves the page file
+    // without this message.
+    const int failuresBeforeLogo = p.failures();
     QString logoCopy;
     if (p.test(122, [&] {
             logoCopy = pageFolder() + QStringLiteral("/gmail_logo.gif");
@@ -59,6 +62,7 @@ void Form3::CreateHTMLFile()
                 apperror::throwFileNotFound(logo);
         });
     }
+    const int logoFailures = p.failures() - failuresBeforeLogo;
     int fileNumber = 0;
     QString path;
     p(126, [&] { fileNumber = FreeFileNumber(); });
@@ -67,4 +71,5 @@ void Form3::CreateHTMLFile()
     p(132, [&] { WriteTextLine(QChar(0xFEFF) + page, fileNumber); });
     p(134, [&] { CloseTextFile(fileNumber); });
     p(136, [&] { HTMLFilePath = path; });
+    return p.failures() == logoFailures;
 }

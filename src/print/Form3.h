@@ -35,8 +35,9 @@ public:
 
     // The load steps; the first message is shown at the end.
     void Form_Load();
-    // Renders the message at the current position into the page file (see CreateHTMLFile.cpp).
-    void CreateHTMLFile();
+    // Renders the message at the current position into the page file (see CreateHTMLFile.cpp);
+    // false when the page file does not hold that message now.
+    bool CreateHTMLFile();
     // Shows the page file in WebBrowser1 without waiting for it.
     void Navigate();
 
@@ -70,16 +71,23 @@ private:
     const MessageEntry &entryAt(int position) const;
 
     // Print Selected and Print All (Form3Print.cpp).
-    struct PrintAllRun;
+    struct PrintRun;
+    void beginRun(PrintRun &run);
+    void endRun();
+    void updateRunControls();
     void cancelPrintSelected();
+    QString printShownPage(PrintRun &run);
     void cancelPrintAll();
-    void runPrintAll(PrintAllRun &run);
-    // What happened to one message of a run: empty when it printed, else why not.
-    QString printOneOfRun(PrintAllRun &run, int position);
-    void endPrintAll(PrintAllRun &run);
-    void setPrintRunControls(bool running);
+    void runPrintAll(PrintRun &run);
+    // What happened to one message of a run: empty when it printed, else why not (`skipped`
+    // tells a page over the printer's page limit that was left out from a failure).
+    QString printOneOfRun(PrintRun &run, int position, bool *skipped);
+    void endPrintAll(PrintRun &run);
     bool pdfWriterPicked() const;
+    // Hands the PDF writer the name for the message at `position`: empty when done, else why not.
     QString handOffPdfName(int position);
+    bool allowPageCount(PrintRun &run, int position, int pages);
+    void watchPageCount(platform::BrowserView *view, PrintRun &run, int position);
     platform::WaitOutcome waitForPrintView(const std::function<bool()> &done);
 
 public:
@@ -104,6 +112,6 @@ private:
     int CurrentEntry = 0;
     int LastEntry = 0;
     bool GoingBack = false;
-    PrintAllRun *m_printAllRun = nullptr;  // the run in progress, for its cancel click
+    PrintRun *m_run = nullptr;             // the print run in progress: while set, no other starts
     platform::Lifetime m_life;             // ends every wait of a run when the window goes
 };

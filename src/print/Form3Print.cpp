@@ -6,9 +6,21 @@
 // the file, or the print service accepted the job). Loading and printing each have a limit; a
 // message that fails is written to the error log and the run goes on, and the run's last box
 // says how many failed instead of "Done.".
+//
+// One run at a time: while Print Selected or Print All works, every control that could start
+// or step a run (or go back, which deletes the window) is disabled; the running action's own
+// button stays live as its cancel, until it is clicked. The caption and the controls come back
+// only when the run has really ended. Even so, every wait hands the event loop turns, so after
+// each wait the run checks that the view still shows the page it loaded before printing it.
+//
+// A page for a paper printer that comes out longer than the page limit (setting
+// "PrinterPageLimit", 50 pages unless set) is sent only when the user says so; the PDF writer
+// has no limit.
 
 #include "print/Form3.h"
 
+#include "core/AppError.h"
+#include "core/Conversions.h"
 #include "core/ErrorLog.h"
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
@@ -17,6 +29,7 @@
 #include "platform/PrinterSystem.h"
 #include "print/CreatePdfFile.h"
 #include "print/Form5.h"
+#include "print/PdfWriterHandOff.h"
 #include "print/Printers.h"
 
 #include <QComboBox>
@@ -32,13 +45,33 @@ QString seconds(int ms)
     return QString::number(ms / 1000.0, 'g', 3);
 }
 
+constexpr int DefaultPageLimit = 50;
+
+// The most pages a job for a paper printer may have without asking; 0 or less: no limit.
+int printerPageLimit()
+{
+    try {
+        return toInteger(getSetting(QStringLiteral("PrinterPageLimit"), QString::number(DefaultPageLimit)));
+    } catch (const AppError &) {
+        return DefaultPageLimit;
+    }
+}
+
+const QString PageLeftText = QStringLiteral("The view no longer shows the message's page (it failed to load "
+                                            "or tried to leave it); nothing was printed.");
+
 }  // namespace
 
-struct Form3::PrintAllRun {
-    bool printed = false;
+struct Form3::PrintRun {
+    enum Kind { Selected, All };
+    explicit PrintRun(Kind k) : kind(k) {}
+    Kind kind;
     bool cancelled = false;
+    bool printed = false;
     int savedPosition = 0;
     int failures = 0;
+    int skipped = 0;
+    bool skipEveryLongPage = false;  // "skip all such" was answered
 };
 
 bool Form3::pdfWriterPicked() const
@@ -46,8 +79,6 @@ bool Form3::pdfWriterPicked() const
     return Combo1->currentText() == pdfWriterName();
 }
 
-// Hands the PDF writer the file name for the message at `position`; empty when the pattern
-// gave no name (nothing is handed off then).
 QString Form3::handOffPdfName(int position)
 {
     const MessageEntry &entry = entryAt(position);
@@ -58,7 +89,16 @@ QString Form3::handOffPdfName(int position)
     if (entry.ReceivedDateTime.isValid())
         request.receivedDateTime = entry.ReceivedDateTime;
     request.userName = getSetting(QStringLiteral("User"));  // the main window's user-name box
-    return CreatePDF_File(request, entry);
+    if (!CreatePDF_File(request, entry).isEmpty())
+        return QString();
+    // Nothing was handed off: either the pattern filled in gives no name, or the writer's store
+    // cannot be written. Writing the store again tells which.
+    try {
+        writePdfWriterHandOff(readPdfWriterHandOff().outputFile);
+    } catch (const AppError &failure) {
+        return failure.description();
+    }
+    return QStringLiteral("The file name pattern gives no name for this message.");
 }
 
 platform::WaitOutcome Form3::waitForPrintView(const std::function<bool()> &done)
@@ -71,20 +111,78 @@ platform::WaitOutcome Form3::waitForPrintView(const std::function<bool()> &done)
     return platform::waitUntil(plan);
 }
 
-void Form3::setPrintRunControls(bool running)
+void Form3::beginRun(PrintRun &run)
 {
-    // The run shares the page file with the stepping buttons: stepping, going back or printing
-    // the visible page meanwhile would put another message under the running job.
-    const QList<QWidget *> controls = {PushButton1, PushButton3, PushButton4, PushButton5,
-                                       PushButton8, PushButton9, Combo1};
+    m_run = &run;
+    updateRunControls();
+}
+
+void Form3::endRun()
+{
+    m_run = nullptr;
+    WebBrowser1->setPageCountGate(nullptr);
+    WebBrowser2->setPageCountGate(nullptr);
+    updateRunControls();
+}
+
+void Form3::updateRunControls()
+{
+    // The run shares the page file and the views with these: stepping, going back (which
+    // deletes the window under the running job), previewing or a second run meanwhile would
+    // put another page under the running job.
+    const bool running = m_run != nullptr;
+    const QList<QWidget *> controls = {PushButton3, PushButton4, PushButton5, PushButton8, PushButton9, Combo1};
     for (QWidget *control : controls)
         control->setEnabled(!running);
+    PushButton1->setEnabled(!running || (m_run->kind == PrintRun::Selected && !m_run->cancelled));
+    PushButton2->setEnabled(!running || (m_run->kind == PrintRun::All && !m_run->cancelled));
+}
+
+// Asks whether a page of `pages` pages may go to a paper printer.
+bool Form3::allowPageCount(PrintRun &run, int position, int pages)
+{
+    const int limit = printerPageLimit();
+    if (limit <= 0 || pages <= limit)
+        return true;
+    if (run.skipEveryLongPage)
+        return false;
+    const QString question =
+        QStringLiteral("\"%1\" comes out at %2 pages, more than the %3 pages a printer is sent without asking.")
+            .arg(entryAt(position).Subject)
+            .arg(pages)
+            .arg(limit);
+    if (run.kind == PrintRun::Selected) {
+        return showMessage(question + QStringLiteral("\n\nPrint it anyway?"), platform::BoxButtons::YesNo,
+                           platform::BoxIcon::Question)
+            == platform::BoxAnswer::Yes;
+    }
+    const platform::BoxAnswer answer = showMessage(
+        question + QStringLiteral("\n\nYes: print it.\nNo: skip it.\nCancel: skip it and every other message "
+                                  "over the limit in this run."),
+        platform::BoxButtons::YesNoCancel, platform::BoxIcon::Question);
+    if (answer == platform::BoxAnswer::Cancel)
+        run.skipEveryLongPage = true;
+    return answer == platform::BoxAnswer::Yes;
+}
+
+void Form3::watchPageCount(platform::BrowserView *view, PrintRun &run, int position)
+{
+    // The PDF writer makes files, not paper: it has no limit.
+    if (pdfWriterPicked())
+        view->setPageCountGate(nullptr);
+    else
+        view->setPageCountGate([this, &run, position](int pages) { return allowPageCount(run, position, pages); });
 }
 
 void Form3::PushButton1_Click()
 {
+    if (m_run) {
+        if (m_run->kind == PrintRun::Selected && !m_run->cancelled)
+            cancelPrintSelected();
+        return;  // nothing starts while a run works
+    }
     if (PushButton1->text() == CancelCaption) {
-        cancelPrintSelected();
+        cancelPrintSelected();  // the click that found the page still loading left this caption
         return;
     }
     Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton1_Click"));
@@ -93,65 +191,107 @@ void Form3::PushButton1_Click()
     p(112, [&] { ExportCanceled = false; });
     if (p.test(114, [&] { return WebBrowser1->Busy(); }))
         return;
-    bool named = true;
-    if (p.test(116, [&] { return pdfWriterPicked(); })) {
-        p(118, [&] {
-            Form5 options(*this, this);
-            options.exec();
-        });
-        if (!ExportCanceled)
-            p(120, [&] { named = !handOffPdfName(CurrentEntry).isEmpty(); });
-    }
-    p(122, [&] { setCursor(Qt::WaitCursor); });
-    bool sent = false;
-    if (!ExportCanceled && named) {
-        p(124, [&] {
-            WebBrowser1->ExecWB(platform::BrowserView::Print, platform::BrowserView::DoDefault);
-            sent = true;
-        });
-    }
-    // "Done." only once the printer has the page: a job that failed says why instead.
-    QString failure;
-    if (!named)
-        failure = QStringLiteral("The file name pattern gives no name for this message; nothing was printed.");
-    if (sent && !WebBrowser1->lastPrintCancelled()) {
-        const platform::LifeToken life = m_life.token();
-        const platform::WaitOutcome waited =
-            waitForPrintView([this] { return !WebBrowser1->isPrinting(); });
-        if (!life.ownerAlive())
-            return;
-        if (waited == platform::WaitOutcome::TimedOut) {
-            WebBrowser1->Stop();
-            failure = QStringLiteral("The print job did not finish within %1 seconds.").arg(seconds(PrintStepLimitMs));
-        } else if (!WebBrowser1->lastPrintError().isEmpty()) {
-            failure = WebBrowser1->lastPrintError();
-        }
-    }
+    PrintRun run(PrintRun::Selected);
+    const platform::LifeToken life = m_life.token();
+    beginRun(run);
+    const QString failure = printShownPage(run);
+    if (!life.ownerAlive())
+        return;
+    endRun();
     p(126, [&] { unsetCursor(); });
     p(128, [&] { PushButton1->setText(QStringLiteral("Print Selected")); });
+    if (run.cancelled || ExportCanceled)
+        return;
     if (!failure.isEmpty()) {
         p(130, [&] {
             appendErrorLogRecord(QStringLiteral("Print Selected: \"%1\" was not printed: %2")
                                      .arg(entryAt(CurrentEntry).Subject, failure));
             showMessage(failure, platform::BoxButtons::Ok, platform::BoxIcon::Exclamation);
         });
-    } else if (!ExportCanceled && !(sent && WebBrowser1->lastPrintCancelled())) {
+    } else if (run.printed) {
         p(130, [&] { showMessage(QStringLiteral("Done.")); });
     }
+}
+
+// Prints the page WebBrowser1 shows; empty when it printed or nothing was asked for (the
+// options window or the print dialog closed, cancelled, skipped), else why it did not print.
+QString Form3::printShownPage(PrintRun &run)
+{
+    Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton1_Click"));
+    const platform::LifeToken life = m_life.token();
+    const quint64 shownPage = WebBrowser1->loadTicket();
+    const bool toWriter = p.test(116, [&] { return pdfWriterPicked(); });
+    QString failure;
+    if (toWriter) {
+        p(118, [&] {
+            Form5 options(*this, this);
+            options.exec();
+        });
+        if (!life.ownerAlive() || ExportCanceled || run.cancelled)
+            return QString();
+        p(120, [&] { failure = handOffPdfName(CurrentEntry); });
+        if (!failure.isEmpty())
+            return failure;
+    }
+    p(122, [&] { setCursor(Qt::WaitCursor); });
+    if (!WebBrowser1->showsLoadedPage(shownPage))
+        return PageLeftText;
+    watchPageCount(WebBrowser1, run, CurrentEntry);
+    // The PDF writer's file name was asked for in the options window; a print dialog would
+    // offer a printer and a file that the job then could not honour.
+    const platform::BrowserView::Option option =
+        toWriter ? platform::BrowserView::DontPromptUser : platform::BrowserView::DoDefault;
+    bool sent = false;
+    p(124, [&] {
+        WebBrowser1->ExecWB(platform::BrowserView::Print, option);
+        sent = !WebBrowser1->lastPrintCancelled();
+    });
+    if (!sent)
+        return QString();
+    run.printed = true;
+    // "Done." only once the printer has the page: a job that failed says why instead.
+    const platform::WaitOutcome waited = waitForPrintView([this] { return !WebBrowser1->isPrinting(); });
+    if (!life.ownerAlive() || run.cancelled)
+        return QString();
+    if (waited == platform::WaitOutcome::TimedOut) {
+        WebBrowser1->Stop();
+        return QStringLiteral("The print job did not finish within %1 seconds.").arg(seconds(PrintStepLimitMs));
+    }
+    if (WebBrowser1->lastPrintSkipped()) {
+        run.printed = false;  // the user chose to leave it
+        return QString();
+    }
+    return WebBrowser1->lastPrintError();
 }
 
 void Form3::cancelPrintSelected()
 {
     Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton1_Click"));
-    p(132, [&] { ExportCanceled = true; });
-    if (p.test(134, [&] { return WebBrowser1->QueryStatusWB(platform::BrowserView::Print) == 3; }))
+    p(132, [&] {
+        ExportCanceled = true;
+        if (m_run)
+            m_run->cancelled = true;
+    });
+    // A page still being turned into a job is abandoned: no file is written, no job is sent.
+    if (p.test(134, [&] {
+            return WebBrowser1->isPrinting()
+                || WebBrowser1->QueryStatusWB(platform::BrowserView::Print) == platform::BrowserView::SupportedAndEnabled;
+        }))
         p(134, [&] { WebBrowser1->Stop(); });
+    if (m_run) {
+        updateRunControls();  // the run ends on its own and then puts the caption back
+        return;
+    }
     p(136, [&] { unsetCursor(); });
     p(138, [&] { PushButton1->setText(QStringLiteral("Print Selected")); });
 }
 
 void Form3::PushButton2_Click()
 {
+    // Nothing starts while a run works, and a cancelled run is only ending.
+    if (m_run && (m_run->kind != PrintRun::All || m_run->cancelled))
+        return;
+    const bool cancelling = m_run != nullptr;
     Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
     p(106, [&] { SetDefaultPrinter(Combo1->currentText(), false); });
     bool yes = false;
@@ -162,11 +302,15 @@ void Form3::PushButton2_Click()
     });
     if (!yes)
         return;
-    if (PushButton2->text() == CancelCaption) {
-        cancelPrintAll();
+    if (cancelling) {
+        // The run may have ended while the question was open.
+        if (m_run && !m_run->cancelled)
+            cancelPrintAll();
         return;
     }
-    PrintAllRun run;
+    PrintRun run(PrintRun::All);
+    const platform::LifeToken life = m_life.token();
+    beginRun(run);
     p(112, [&] { ExportCanceled = false; });
     p(114, [&] { PushButton2->setText(CancelCaption); });
     p(116, [&] { run.savedPosition = CurrentEntry; });
@@ -175,41 +319,42 @@ void Form3::PushButton2_Click()
             Form5 options(*this, this);
             options.exec();
         });
+        if (!life.ownerAlive())
+            return;
         if (p.test(124, [&] { return ExportCanceled; })) {
+            endRun();
             p(126, [&] { PushButton2->setText(QStringLiteral("Print All")); });
             return;
         }
     }
     p(128, [&] { setCursor(Qt::WaitCursor); });
-    const platform::LifeToken life = m_life.token();
-    m_printAllRun = &run;
-    setPrintRunControls(true);
     runPrintAll(run);
     if (!life.ownerAlive())
         return;  // the window was closed during the run
-    m_printAllRun = nullptr;
-    setPrintRunControls(false);
+    endRun();
     endPrintAll(run);
 }
 
-void Form3::runPrintAll(PrintAllRun &run)
+void Form3::runPrintAll(PrintRun &run)
 {
     const platform::LifeToken life = m_life.token();
     for (int k = 1; k <= LastEntry && !run.cancelled; ++k) {
-        const QString failure = printOneOfRun(run, k);
+        bool skipped = false;
+        const QString failure = printOneOfRun(run, k, &skipped);
         if (!life.ownerAlive())
             return;
         if (failure.isEmpty())
             continue;
-        ++run.failures;
-        appendErrorLogRecord(QStringLiteral("Print All: message %1 of %2 (\"%3\") was not printed: %4")
+        ++(skipped ? run.skipped : run.failures);
+        appendErrorLogRecord(QStringLiteral("Print All: message %1 of %2 (\"%3\") was %4: %5")
                                  .arg(k)
                                  .arg(LastEntry)
-                                 .arg(entryAt(k).Subject, failure));
+                                 .arg(entryAt(k).Subject, skipped ? QStringLiteral("skipped") : QStringLiteral("not printed"),
+                                      failure));
     }
 }
 
-QString Form3::printOneOfRun(PrintAllRun &run, int k)
+QString Form3::printOneOfRun(PrintRun &run, int k, bool *skipped)
 {
     Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
     p(132, [&] {
@@ -217,8 +362,12 @@ QString Form3::printOneOfRun(PrintAllRun &run, int k)
         ProgressBar1->setFormat(QStringLiteral("Printing %1 of %2").arg(k).arg(LastEntry));
     });
     p(134, [&] { CurrentEntry = k; });
-    p(136, [&] { CreateHTMLFile(); });
+    bool written = false;
+    p(136, [&] { written = CreateHTMLFile(); });
+    if (!written)
+        return QStringLiteral("The message's page could not be written (the error box shown for it says why).");
     p(138, [&] { WebBrowser2->Navigate(HTMLFilePath); });
+    const quint64 page = WebBrowser2->loadTicket();
     const platform::WaitOutcome loaded = waitForPrintView([this] {
         return WebBrowser2->ReadyState() == platform::BrowserView::Complete && !WebBrowser2->Busy();
     });
@@ -231,11 +380,15 @@ QString Form3::printOneOfRun(PrintAllRun &run, int k)
     if (!WebBrowser2->lastLoadSucceeded())
         return QStringLiteral("The page could not be loaded.");
     if (pdfWriterPicked()) {
-        QString path;
-        p(146, [&] { path = handOffPdfName(k); });
-        if (path.isEmpty())
-            return QStringLiteral("The file name pattern gives no name for this message.");
+        QString failure;
+        p(146, [&] { failure = handOffPdfName(k); });
+        if (!failure.isEmpty())
+            return failure;
     }
+    // Loading and the hand-off gave the event loop turns: print only the page loaded above.
+    if (!WebBrowser2->showsLoadedPage(page))
+        return PageLeftText;
+    watchPageCount(WebBrowser2, run, k);
     bool sent = false;
     p(148, [&] {
         WebBrowser2->ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser);
@@ -252,10 +405,11 @@ QString Form3::printOneOfRun(PrintAllRun &run, int k)
         WebBrowser2->Stop();
         return QStringLiteral("The print job did not finish within %1 seconds.").arg(seconds(PrintStepLimitMs));
     }
+    *skipped = WebBrowser2->lastPrintSkipped();
     return WebBrowser2->lastPrintError();
 }
 
-void Form3::endPrintAll(PrintAllRun &run)
+void Form3::endPrintAll(PrintRun &run)
 {
     Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
     p(166, [&] { CurrentEntry = run.savedPosition; });
@@ -266,15 +420,20 @@ void Form3::endPrintAll(PrintAllRun &run)
             ProgressBar1->setValue(0);
             ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
         });
-        if (run.failures == 0) {
+        if (run.failures == 0 && run.skipped == 0) {
             p(176, [&] { showMessage(QStringLiteral("Done.")); });
         } else {
+            QStringList what;
+            if (run.failures > 0)
+                what << QStringLiteral("%1 of %2 messages could not be printed.").arg(run.failures).arg(LastEntry);
+            if (run.skipped > 0)
+                what << QStringLiteral("%1 of %2 messages were skipped as longer than %3 pages.")
+                            .arg(run.skipped)
+                            .arg(LastEntry)
+                            .arg(printerPageLimit());
             p(176, [&] {
-                showMessage(QStringLiteral("%1 of %2 messages could not be printed. The reason for each is "
-                                           "in the error log:\n%3")
-                                .arg(run.failures)
-                                .arg(LastEntry)
-                                .arg(errorLogPath()),
+                showMessage(what.join(QLatin1Char(' ')) + QStringLiteral(" The reason for each is in the error log:\n")
+                                + errorLogPath(),
                             platform::BoxButtons::Ok, platform::BoxIcon::Exclamation);
             });
         }
@@ -287,14 +446,12 @@ void Form3::cancelPrintAll()
     Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
     p(180, [&] { ExportCanceled = true; });
     p(182, [&] {
-        if (m_printAllRun) {
-            m_printAllRun->printed = false;
-            m_printAllRun->cancelled = true;
-        }
+        m_run->printed = false;
+        m_run->cancelled = true;
     });
     // Only a view that is idle is stopped: the message being printed is still finished.
     if (p.test(186, [&] { return WebBrowser2->QueryStatusWB(platform::BrowserView::Print) == 3; }))
         p(186, [&] { WebBrowser2->Stop(); });
-    p(188, [&] { unsetCursor(); });
-    p(190, [&] { PushButton2->setText(QStringLiteral("Print All")); });
+    // The button stays "Cancel Print", disabled, until the run has ended and puts back "Print All".
+    updateRunControls();
 }

@@ -14,10 +14,12 @@
 #include "list/MessageListView.h"
 #include "platform/BrowserView.h"
 #include "platform/CupsPrinterSystem.h"
+#include "platform/PdfPageCount.h"
 #include "platform/ScriptedDialogs.h"
 #include "print/Form3.h"
 #include "print/Form5.h"
 #include "print/PdfFileName.h"
+#include "print/PdfWriterHandOff.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -34,6 +36,8 @@
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(QList<platform::BoxAnswer>)
 
 namespace {
 
@@ -76,6 +80,20 @@ void answerOptions(const QString &pattern, const QString &folder)
     });
 }
 
+// Answers every PDF options window that opens while `owner` lives.
+void answerEveryOptionsWindow(QObject *owner, const QString &pattern, const QString &folder)
+{
+    auto *timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, owner, [pattern, folder] {
+        if (auto *options = qobject_cast<Form5 *>(QApplication::activeModalWidget()); options && options->isVisible()) {
+            options->Text1->setText(pattern);
+            options->Text2->setText(folder);
+            options->PushButton1->click();
+        }
+    });
+    timer->start(5);
+}
+
 }  // namespace
 
 class TestPrintAll : public QObject {
@@ -91,9 +109,16 @@ private slots:
     void printAllOnACupsQueueSendsOnePdfJobPerMessage();
     void printSelectedShowsThePrintDialog();
     void closingTheWindowDuringTheRunEndsIt();
+    void printSelectedLocksTheWindowAndCancelReallyCancels_data();
+    void printSelectedLocksTheWindowAndCancelReallyCancels();
+    void failuresBeforeThePrintAreCounted_data();
+    void failuresBeforeThePrintAreCounted();
+    void longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data();
+    void longPagesGoToAPrinterOnlyWhenTheUserSaysSo();
 
 private:
     Form3 *openPreview(const QStringList &shapes, const QString &printer);
+    QStringList checkedSubjects() const;
     TestServer::ExpectedMessage expected(const QString &shape) const;
     void answer(std::initializer_list<platform::BoxAnswer> answers);
     TestPrintServer m_printServer;
@@ -120,6 +145,7 @@ void TestPrintAll::init()
     m_dialogs->clear();
     m_dialogs->answers.clear();
     saveSetting("Combo1", "");
+    saveSetting("PrinterPageLimit", "");
     QDir(m_out.path()).removeRecursively();
     QDir().mkpath(m_out.path());
     m_form->show();
@@ -164,6 +190,15 @@ Form3 *TestPrintAll::openPreview(const QStringList &shapes, const QString &print
     return preview;
 }
 
+QStringList TestPrintAll::checkedSubjects() const
+{
+    QStringList subjects;
+    for (int row = 0; row < m_form->ListView1->topLevelItemCount(); ++row)
+        if (m_form->ListView1->topLevelItem(row)->checkState(0) == Qt::Checked)
+            subjects << m_form->ListView1->topLevelItem(row)->text(messagelist::SubjectColumn);
+    return subjects;
+}
+
 void TestPrintAll::printAllWritesOnePdfPerMessageInListOrder()
 {
     const QStringList shapes = {"plain_only", "shift_jis", "from_no_name"};
@@ -171,10 +206,7 @@ void TestPrintAll::printAllWritesOnePdfPerMessageInListOrder()
     QVERIFY(preview);
     QCOMPARE(preview->lastEntry(), 3);
     // The rows in list order, as the preview holds them.
-    QStringList subjects;
-    for (int row = 0; row < m_form->ListView1->topLevelItemCount(); ++row)
-        if (m_form->ListView1->topLevelItem(row)->checkState(0) == Qt::Checked)
-            subjects << m_form->ListView1->topLevelItem(row)->text(messagelist::SubjectColumn);
+    const QStringList subjects = checkedSubjects();
     preview->PushButton5->click();  // the visible page is message 2 and stays so
     QTRY_VERIFY(!preview->WebBrowser1->Busy());
     const QString shownUrl = preview->WebBrowser1->url().toString();
@@ -251,22 +283,33 @@ void TestPrintAll::noAndCancelInTheOptionsWindowPrintNothing()
 void TestPrintAll::cancelDuringTheRunFinishesOnlyTheCurrentMessage()
 {
     Form3 *preview = openPreview({"plain_only", "shift_jis", "from_no_name"}, "Tervane PDF Writer");
-    answer({platform::BoxAnswer::Yes, platform::BoxAnswer::Yes});
-    answerOptions("<Count>", m_out.path());
-    // The cancel click arrives while the first message is loading in the hidden view.
-    bool clicked = false;
+    const QStringList subjects = checkedSubjects();
+    answer({platform::BoxAnswer::Yes, platform::BoxAnswer::Yes, platform::BoxAnswer::Yes});
+    answerEveryOptionsWindow(preview, "<Count>", m_out.path());
+    // The cancel click arrives while the first message is loading in the hidden view, and a
+    // click to start again right after it.
+    bool clicked = false, lockedAfterCancel = false;
     connect(preview->WebBrowser2->page(), &QWebEnginePage::loadStarted, preview, [&] {
         if (!clicked) {
             clicked = true;
-            QTimer::singleShot(0, preview, [preview] { preview->PushButton2->click(); });
+            QTimer::singleShot(0, preview, [&, preview] {
+                preview->PushButton2->click();
+                lockedAfterCancel = !preview->PushButton2->isEnabled() && !preview->PushButton1->isEnabled();
+                preview->PushButton2->click();
+            });
         }
     });
     preview->PushButton2->click();
     QVERIFY(clicked);
+    for (const QString &file : pdfFiles(m_out.path()))  // each holds the message its name says
+        QVERIFY2(pdfText(m_out.filePath(file)).contains(subjects.value(file.section(QRegularExpression("[ .]"), 0, 0).toInt() - 1, "?")),
+                 qPrintable(file));
     QCOMPARE(m_dialogs->messageTexts(), QStringList({"Do you want to print all with Tervane PDF Writer?",
                                                      "Do you want to print all with Tervane PDF Writer?"}));
     QCOMPARE(pdfFiles(m_out.path()), QStringList({"1.pdf"}));
+    QVERIFY(lockedAfterCancel);
     QCOMPARE(preview->PushButton2->text(), QStringLiteral("Print All"));
+    QVERIFY(preview->PushButton2->isEnabled());
     QCOMPARE(preview->currentEntry(), 1);
 }
 
@@ -340,10 +383,7 @@ void TestPrintAll::printAllOnACupsQueueSendsOnePdfJobPerMessage()
     QCOMPARE(m_dialogs->messageTexts(), QStringList({"Do you want to print all with Quorvale_Alpha?", "Done."}));
     const auto jobs = m_printServer.jobs().mid(before);
     QCOMPARE(jobs.size(), 3);
-    QStringList subjects;
-    for (int row = 0; row < m_form->ListView1->topLevelItemCount(); ++row)
-        if (m_form->ListView1->topLevelItem(row)->checkState(0) == Qt::Checked)
-            subjects << m_form->ListView1->topLevelItem(row)->text(messagelist::SubjectColumn);
+    const QStringList subjects = checkedSubjects();
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(jobs[i].printer, QStringLiteral("Quorvale_Alpha"));
         QCOMPARE(jobs[i].title, subjects[i]);
@@ -381,6 +421,114 @@ void TestPrintAll::printSelectedShowsThePrintDialog()
     QCOMPARE(jobs.size(), 1);
     QCOMPARE(jobs[0].printer, QStringLiteral("Quorvale_Beta"));
     QCOMPARE(jobs[0].title, expected("plain_only").subject);
+}
+
+void TestPrintAll::printSelectedLocksTheWindowAndCancelReallyCancels_data()
+{
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<int>("printDialogs");  // the PDF writer's choice is made in its options window
+    QTest::newRow("PDF writer") << QStringLiteral("Tervane PDF Writer") << 0;
+    QTest::newRow("print service queue") << QStringLiteral("Quorvale_Beta") << 1;
+}
+
+void TestPrintAll::printSelectedLocksTheWindowAndCancelReallyCancels()
+{
+    QFETCH(QString, printer);
+    QFETCH(int, printDialogs);
+    Form3 *preview = openPreview({"plain_only", "from_no_name"}, printer);
+    QTRY_VERIFY(!preview->WebBrowser1->Busy());
+    const int jobsBefore = m_printServer.jobs().size();
+    answerEveryOptionsWindow(preview, "<Subject>", m_out.path());
+    int dialogs = 0;
+    platform::BrowserView::setDialogRunner([&](QDialog &) { return ++dialogs, int(QDialog::Accepted); });
+    answer({platform::BoxAnswer::Yes});  // for a Print All that must not start
+    auto *inside = new QTimer(preview);  // acts at the first turn of the wait for the job
+    connect(inside, &QTimer::timeout, preview, [&, inside] {
+        if (!preview->WebBrowser1->isPrinting())
+            return;
+        inside->stop();
+        for (QPushButton *button : {preview->PushButton8, preview->PushButton5, preview->PushButton2,
+                                    preview->PushButton1, preview->PushButton1})  // back, next, all, cancel twice
+            button->click();
+    });
+    inside->start(0);
+    QPointer<Form3> watched(preview);
+    preview->PushButton1->click();
+    platform::BrowserView::setDialogRunner(nullptr);
+    QVERIFY(watched);
+    QCOMPARE(dialogs, printDialogs);
+    QVERIFY2(m_dialogs->messageTexts().isEmpty(), qPrintable(m_dialogs->messageTexts().join(" | ")));
+    QCOMPARE(preview->currentEntry(), 1);
+    QVERIFY(preview->PushButton1->text() == "Print Selected" && preview->PushButton8->isEnabled());
+    QVERIFY(pdfFiles(m_out.path()).isEmpty());
+    QCOMPARE(m_printServer.jobs().size(), jobsBefore);
+}
+
+void TestPrintAll::failuresBeforeThePrintAreCounted_data()
+{
+    QTest::addColumn<QString>("broken");  // a file that the step needs, made unusable
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("page template missing") << m_programDir.filePath("Base.tmp") << "page could not be written";
+    QTest::newRow("hand-off not writable") << pdfWriterHandOffPath() << pdfWriterHandOffPath() + " could not be written";
+}
+
+void TestPrintAll::failuresBeforeThePrintAreCounted()
+{
+    QFETCH(QString, broken);
+    QFETCH(QString, logged);
+    Form3 *preview = openPreview({"plain_only", "from_no_name"}, "Tervane PDF Writer");
+    QFile::rename(broken, broken + ".away");
+    QVERIFY(QDir().mkpath(broken));  // a folder where the file belongs
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Count>", m_out.path());
+    preview->PushButton2->click();
+    QVERIFY(QDir(broken).removeRecursively());
+    QFile::rename(broken + ".away", broken);
+    const QStringList boxes = m_dialogs->messageTexts();
+    QVERIFY2(!boxes.contains("Done.") && boxes.last().startsWith("2 of 2 messages could not be printed"),
+             qPrintable(boxes.join(" | ")));
+    const QString log = fileText(errorLogPath());
+    QVERIFY2(log.mid(log.lastIndexOf("Print All: message 2")).contains(logged), qPrintable(log.right(300)));
+    QVERIFY(pdfFiles(m_out.path()).isEmpty());
+}
+
+void TestPrintAll::longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data()
+{
+    QTest::addColumn<QList<platform::BoxAnswer>>("answers");
+    QTest::addColumn<QStringList>("printed");  // after "Yes" to the run, one answer per question
+    using A = platform::BoxAnswer;
+    QTest::newRow("skip one, print the other") << QList<A>{A::Yes, A::No, A::Yes}
+                                               << QStringList{"Short one", "Long B", "Short two"};
+    QTest::newRow("skip all such") << QList<A>{A::Yes, A::Cancel} << QStringList{"Short one", "Short two"};
+}
+
+void TestPrintAll::longPagesGoToAPrinterOnlyWhenTheUserSaysSo()
+{
+    QFETCH(QList<platform::BoxAnswer>, answers);
+    QFETCH(QStringList, printed);
+    saveSetting("PrinterPageLimit", "3");
+    const QString sixPages = QString("<div style=\"break-after:page\">sheet</div>").repeated(6);
+    QVector<MessageEntry> entries;
+    for (const QString &subject : {"Short one", "Long A", "Long B", "Short two"})
+        entries.append({"M <m@example.com>", "M", "m@example.com", subject, "", "", subject.startsWith("Long") ? sixPages : "<p>x</p>", {}});
+    Form3 preview(entries);
+    preview.Form_Load();
+    preview.show();
+    preview.Combo1->setCurrentText("Quorvale_Alpha");
+    const int jobsBefore = m_printServer.jobs().size();
+    for (platform::BoxAnswer a : answers)
+        m_dialogs->answers.enqueue(a);
+    preview.PushButton2->click();
+    const QStringList boxes = m_dialogs->messageTexts();
+    QCOMPARE(boxes.filter("more than the 3 pages").size(), answers.size() - 1);
+    QVERIFY2(boxes.last().startsWith(QString("%1 of 4 messages were skipped").arg(4 - printed.size())),
+             qPrintable(boxes.join(" | ")));
+    QStringList titles;
+    for (const auto &job : m_printServer.jobs().mid(jobsBefore)) {
+        titles << job.title;
+        QCOMPARE(platform::pdfPageCount(m_printServer.document(job.id)), job.title.startsWith("Long") ? 6 : 1);
+    }
+    QCOMPARE(titles, printed);
 }
 
 QTEST_MAIN(TestPrintAll)

@@ -12,6 +12,8 @@
 #include "print/TervanePdfWriter.h"
 
 #include <QApplication>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
@@ -88,6 +90,9 @@ private slots:
     void aSecondPrintWhileOneIsRunningIsRefused();
     void oneViewServesManyPages();
     void aPageThatNeverFinishesLoadingIsGivenUp();
+    void aSupersededLoadLeavesTheViewBusy();
+    void aPageCannotNavigateItself_data();
+    void aPageCannotNavigateItself();
 
 private:
     QString page(const QString &name, const QString &title, const QString &body);
@@ -234,6 +239,58 @@ void TestViewPrint::aPageThatNeverFinishesLoadingIsGivenUp()
     QVERIFY(printPage(*m_view, page(QStringLiteral("after.tmp"), QStringLiteral("After"), QStringLiteral("<p>after</p>")),
                                m_dir.filePath(QStringLiteral("after.pdf"))).ok);
     QVERIFY(pdfText(m_dir.filePath(QStringLiteral("after.pdf"))).contains(QStringLiteral("after")));
+}
+
+void TestViewPrint::aSupersededLoadLeavesTheViewBusy()
+{
+    // Same address both times; the first load is stopped (as a run stops a slow page) and the
+    // engine reports that stop only after the second load has begun.
+    const QString html = page(QStringLiteral("same.tmp"), QStringLiteral("First"), QStringLiteral("<p>first</p>"));
+    bool started = false, idleButNotLoaded = false;
+    const auto watch = connect(m_view->page(), &QWebEnginePage::loadingChanged, this, [&](const QWebEngineLoadingInfo &info) {
+        started = started || info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
+        idleButNotLoaded = idleButNotLoaded || (!m_view->Busy() && m_view->ReadyState() != 4);
+    });
+    m_view->Navigate(html);
+    QVERIFY(waitFor([&] { return started; }, 60000));
+    m_view->Stop();
+    const QString pdf = m_dir.filePath(QStringLiteral("second.pdf"));
+    const Outcome outcome = printPage(*m_view, page(QStringLiteral("same.tmp"), QStringLiteral("Second"), QStringLiteral("<p>second</p>")), pdf);
+    disconnect(watch);
+    QVERIFY(!idleButNotLoaded);
+    QVERIFY2(outcome.ok && pdfText(pdf).contains(QStringLiteral("second")), qPrintable(outcome.error));
+}
+
+void TestViewPrint::aPageCannotNavigateItself_data()
+{
+    QTest::addColumn<QString>("refresh");
+    QTest::newRow("endless reload") << QStringLiteral("0");
+    QTest::newRow("refresh to a file") << QStringLiteral("0;url=other.tmp");
+    // The engine blanks a page without asking; that page must not print blank as a success.
+    QTest::newRow("refresh to about:blank") << QStringLiteral("0;url=about:blank");
+}
+
+void TestViewPrint::aPageCannotNavigateItself()
+{
+    QFETCH(QString, refresh);
+    page(QStringLiteral("other.tmp"), QStringLiteral("Other"), QStringLiteral("<p>OTHER PAGE</p>"));
+    const QString html = page(QStringLiteral("refresh.tmp"), QStringLiteral("Refresh"),
+                              QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\"><p>The message itself</p>").arg(refresh));
+    int loads = 0;
+    const auto count = connect(m_view->page(), &QWebEnginePage::loadingChanged, this, [&](const QWebEngineLoadingInfo &info) {
+        loads += info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && info.url().scheme() != QLatin1String("about");
+    });
+    const QString pdf = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).remove(':') + QStringLiteral(".pdf"));
+    const Outcome outcome = printPage(*m_view, html, pdf);
+    // One more page through the same view: a page that reloads itself would have by now.
+    QVERIFY(printPage(*m_view, page(QStringLiteral("next.tmp"), QStringLiteral("Next"), QStringLiteral("<p>next</p>")),
+                      m_dir.filePath(QStringLiteral("next.pdf"))).ok);
+    disconnect(count);
+    QCOMPARE(loads, 2);
+    if (outcome.ok)
+        QVERIFY2(pdfText(pdf).contains(QStringLiteral("The message itself")), qPrintable(pdfText(pdf)));
+    else
+        QVERIFY2(outcome.error.contains(QStringLiteral("replaced itself")) && !QFile::exists(pdf), qPrintable(outcome.error));
 }
 
 int main(int argc, char **argv)
