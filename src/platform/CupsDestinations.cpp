@@ -83,7 +83,7 @@ CupsDestinationList readCupsDestinations(http_t *http)
     CupsDestinationList out;
     RawDestinations raw(http);
     if (raw.failed()) {
-        out.error = QStringLiteral("The print server %1 cannot be reached: %2")
+        out.error = QStringLiteral("The print server %1 did not list its printers: %2")
                         .arg(QString::fromUtf8(cupsServer()), cupsErrorText());
         return out;
     }

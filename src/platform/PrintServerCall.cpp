@@ -2,7 +2,10 @@
 
 #include "platform/Wait.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <atomic>
+#include <chrono>
 #include <cups/cups.h>
 #include <memory>
 #include <thread>
@@ -10,6 +13,8 @@
 namespace platform {
 
 namespace {
+
+constexpr int kRetryPauseMs = 100;
 
 // Shared by the caller and the worker; whoever lets go last frees it.
 struct Call {
@@ -28,10 +33,27 @@ int giveUpOnSilence(http_t *, void *data)
     return 0;
 }
 
+// A local server's socket that is there may turn a connection away for a moment (seen on a
+// busy machine right after cupsd started): that is tried again within the limit. A socket that
+// is not there, or a host, gets one try: nobody is there to answer.
+http_t *connectWithin(const QByteArray &server, int limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const int left = int(qMax<qint64>(limitMs - clock.elapsed(), 1));
+        http_t *http = httpConnect2(server.constData(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                    left, nullptr);
+        const bool socketThere = server.startsWith('/') && QFileInfo::exists(QString::fromLocal8Bit(server));
+        if (http || !socketThere || clock.elapsed() + kRetryPauseMs >= limitMs)
+            return http;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kRetryPauseMs));
+    }
+}
+
 void runCall(const std::shared_ptr<Call> &call, const QByteArray &server, PrintServerLimits limits)
 {
-    http_t *http = httpConnect2(server.constData(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                limits.connectMs, nullptr);
+    http_t *http = connectWithin(server, limits.connectMs);
     if (!http) {
         call->connectError = QString::fromUtf8(cupsLastErrorString());
     } else {
