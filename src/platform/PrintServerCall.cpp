@@ -65,17 +65,13 @@ void runCall(const std::shared_ptr<Call> &call, const QByteArray &server, PrintS
     call->finished.store(true, std::memory_order_release);
 }
 
-QString secondsText(int ms)
+QString silenceText(const QString &server, int silenceMs)
 {
-    return QString::number(ms / 1000.0, 'g', 3);
+    return QStringLiteral("The print server %1 did not answer within %2 seconds.")
+        .arg(server, QString::number(silenceMs / 1000.0, 'g', 3));
 }
 
 }  // namespace
-
-QString printServerName()
-{
-    return QString::fromUtf8(cupsServer());
-}
 
 bool callPrintServer(const PrintServerWork &work, const PrintServerLimits &limits, QString *error)
 {
@@ -104,8 +100,7 @@ bool callPrintServer(const PrintServerWork &work, const PrintServerLimits &limit
     if (outcome != WaitOutcome::Done) {
         worker.detach();
         if (error)
-            *error = QStringLiteral("The print server %1 did not answer within %2 seconds.")
-                         .arg(name, secondsText(limits.silenceMs));
+            *error = silenceText(name, limits.silenceMs);
         return false;
     }
     worker.join();
@@ -116,8 +111,7 @@ bool callPrintServer(const PrintServerWork &work, const PrintServerLimits &limit
     }
     if (call->silent) {
         if (error)
-            *error = QStringLiteral("The print server %1 did not answer within %2 seconds.")
-                         .arg(name, secondsText(limits.silenceMs));
+            *error = silenceText(name, limits.silenceMs);
         return false;
     }
     return true;

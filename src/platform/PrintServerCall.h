@@ -22,16 +22,13 @@ struct PrintServerLimits {
     int silenceMs = 5000;  // the longest the server may stay silent during a request
 };
 
-// Calls work(http) on its own thread with a fresh connection to the print server CUPS uses.
-// True when the work ran to its end; false with a reason naming the print server when it could
-// not be reached, stayed silent past the limit, or the work did not end in time. `progress`,
-// when given, is bumped by the work while it moves data; a wait that sees progress is not a
+// Calls work(http, progress) on its own thread with a fresh connection to the print server CUPS
+// uses. True when the work ran to its end; false with a reason naming the print server when it
+// could not be reached, stayed silent past the limit, or the work did not end in time. The work
+// bumps `progress` while it moves data (a large document): a wait that sees progress is not a
 // silent one.
 using PrintServerWork = std::function<void(http_t *http, std::atomic<int> *progress)>;
 bool callPrintServer(const PrintServerWork &work,
                      const PrintServerLimits &limits, QString *error);
-
-// The print server CUPS talks to, as the user would recognise it (a socket path or host).
-QString printServerName();
 
 }  // namespace platform
