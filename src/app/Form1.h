@@ -179,9 +179,8 @@ private:
     QString LabelFilter;
     MessageListPanel *m_listPanel = nullptr;
     bool m_closing = false;
-    // The default printer at start-up, and the print service's own default then (they differ
-    // when the program's PDF writer was the default): both are put back at shutdown.
+    // The default printer at start-up; when there was one, the printer system puts back at
+    // shutdown what made it the default then.
     std::optional<QString> m_startupPrinter;
-    std::optional<QString> m_startupPrintServiceDefault;
     QPointer<Form3> m_preview;
 };

@@ -23,7 +23,7 @@ void Form1::rememberStartupPrinter(Procedure &p)
     p(202, [&] {
         platform::PrinterSystem &system = platform::printerSystem();
         defaultName = system.defaultPrinterName().value_or(QString());
-        m_startupPrintServiceDefault = system.printServiceDefaultName();
+        system.rememberDefaults();
     });
     p(204, [&] { printers = platform::printerSystem().printerNames(); });
     for (const QString &printer : printers) {
@@ -38,11 +38,9 @@ void Form1::rememberStartupPrinter(Procedure &p)
 void Form1::restoreStartupPrinter()
 {
     platform::giveEventLoopTurn();
-    // The print service's default first: making a print service printer the default also ends
-    // the PDF writer's turn as the program's default, which the second call then restores.
-    if (m_startupPrintServiceDefault && *m_startupPrintServiceDefault != *m_startupPrinter)
-        SetDefaultPrinter(*m_startupPrintServiceDefault, false);
-    SetDefaultPrinter(*m_startupPrinter, false);
+    // What was there at start-up comes back as it was (a default by instance, or none of the
+    // user's own), not rewritten from the printer's name; a failure is silent.
+    platform::printerSystem().restoreDefaults();
 }
 
 void Form1::PushButton4_Click()

@@ -1,9 +1,12 @@
 #include "platform/CupsPrinterSystem.h"
 
+#include "platform/CupsDestinations.h"
+
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
-#include <cups/cups.h>
+#include <memory>
 
 namespace platform {
 
@@ -17,109 +20,14 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-QString cupsErrorText()
-{
-    return QString::fromUtf8(cupsLastErrorString());
-}
-
-// The destinations libcups lists for this user, lpoptions applied; freed on destruction.
-class Destinations {
-public:
-    explicit Destinations(QString *error)
-    {
-        m_count = cupsGetDests2(CUPS_HTTP_DEFAULT, &m_dests);
-        // No destinations is an answer ("not found"); anything worse means nobody answered.
-        const ipp_status_t status = cupsLastError();
-        if (m_count == 0 && status > IPP_STATUS_OK_EVENTS_COMPLETE
-            && status != IPP_STATUS_ERROR_NOT_FOUND) {
-            m_failed = true;
-            setError(error, QStringLiteral("The print service cannot be reached: %1").arg(cupsErrorText()));
-        }
-    }
-    ~Destinations() { cupsFreeDests(m_count, m_dests); }
-    Destinations(const Destinations &) = delete;
-    Destinations &operator=(const Destinations &) = delete;
-
-    bool failed() const { return m_failed; }
-    // Queues only: an instance ("queue/instance") is a set of options, not a printer.
-    QStringList names() const
-    {
-        QStringList out;
-        for (int i = 0; i < m_count; ++i) {
-            if (!m_dests[i].instance)
-                out << QString::fromUtf8(m_dests[i].name);
-        }
-        return out;
-    }
-    cups_dest_t *find(const QString &name) const
-    {
-        for (int i = 0; i < m_count; ++i) {
-            if (!m_dests[i].instance && QString::fromUtf8(m_dests[i].name) == name)
-                return &m_dests[i];
-        }
-        return nullptr;
-    }
-    const cups_dest_t *defaultDestination() const
-    {
-        for (int i = 0; i < m_count; ++i) {
-            if (m_dests[i].is_default)
-                return &m_dests[i];
-        }
-        return nullptr;
-    }
-    // Marks `chosen` as the only default and writes the user's lpoptions.
-    bool makeDefault(cups_dest_t *chosen, QString *error)
-    {
-        for (int i = 0; i < m_count; ++i)
-            m_dests[i].is_default = (&m_dests[i] == chosen) ? 1 : 0;
-        if (cupsSetDests2(CUPS_HTTP_DEFAULT, m_count, m_dests) != 0) {
-            setError(error, QStringLiteral("The default printer could not be saved: %1").arg(cupsErrorText()));
-            return false;
-        }
-        return true;
-    }
-
-private:
-    int m_count = 0;
-    cups_dest_t *m_dests = nullptr;
-    bool m_failed = false;
-};
-
 QSettings ownDefaultStore()
 {
     return QSettings(CupsPrinterSystem::ownDefaultFilePath(), QSettings::IniFormat);
 }
 
-bool submitPdf(const QString &name, const QString &pdfPath, const QString &title, QString *error)
+bool environmentNamesAPrinter()
 {
-    QFile pdf(pdfPath);
-    if (!pdf.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("Cannot read %1: %2").arg(pdfPath, pdf.errorString()));
-        return false;
-    }
-    const QByteArray printer = name.toUtf8();
-    const QByteArray jobTitle = title.toUtf8();
-    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, printer.constData(), jobTitle.constData(), 0, nullptr);
-    if (job == 0) {
-        setError(error, QStringLiteral("The print job could not be created on %1: %2").arg(name, cupsErrorText()));
-        return false;
-    }
-    bool sent = cupsStartDocument(CUPS_HTTP_DEFAULT, printer.constData(), job, jobTitle.constData(),
-                                  CUPS_FORMAT_PDF, 1) == HTTP_STATUS_CONTINUE;
-    while (sent && !pdf.atEnd()) {
-        const QByteArray chunk = pdf.read(64 * 1024);
-        sent = !chunk.isEmpty()
-               && cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.constData(), size_t(chunk.size()))
-                      == HTTP_STATUS_CONTINUE;
-    }
-    // The document must be finished even after a failed write, or the connection stays busy.
-    const bool finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, printer.constData()) == IPP_STATUS_OK;
-    if (sent && finished)
-        return true;
-    const QString reason = cupsErrorText();
-    cupsCancelJob2(CUPS_HTTP_DEFAULT, printer.constData(), job, 0);
-    setError(error, QStringLiteral("The document could not be sent to %1: %2").arg(name, reason));
-    return false;
+    return !qEnvironmentVariableIsEmpty("LPDEST") || !qEnvironmentVariableIsEmpty("PRINTER");
 }
 
 }  // namespace
@@ -128,6 +36,11 @@ QString CupsPrinterSystem::ownDefaultFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
            + QStringLiteral("/Tervane/QuorvalePrinter.conf");
+}
+
+QString CupsPrinterSystem::lpoptionsPath()
+{
+    return QDir::homePath() + QStringLiteral("/.cups/lpoptions");
 }
 
 const VirtualPrinter *CupsPrinterSystem::virtualPrinter(const QString &name) const
@@ -150,9 +63,27 @@ void CupsPrinterSystem::addVirtualPrinter(const QString &name, VirtualPrinter pr
     m_virtualPrinters.append({name, std::move(print)});
 }
 
+CupsDestinationList CupsPrinterSystem::destinations(QString *error)
+{
+    // Shared with the worker, which may still hold it after a wait that gave up: after such a
+    // wait only the worker touches it.
+    auto answer = std::make_shared<CupsDestinationList>();
+    CupsDestinationList list;
+    const auto read = [answer](http_t *http, std::atomic<int> *) { *answer = readCupsDestinations(http); };
+    if (callPrintServer(read, m_limits, &list.error))
+        list = *answer;
+    if (list.failed()) {
+        setError(error, list.error);
+        list.destinations.clear();
+    }
+    return list;
+}
+
 QStringList CupsPrinterSystem::printerNames(QString *error)
 {
-    QStringList names = Destinations(error).names();
+    QStringList names;
+    for (const CupsDestination &destination : destinations(error).destinations)
+        names << destination.name;
     for (const auto &printer : m_virtualPrinters) {
         if (!names.contains(printer.first))
             names << printer.first;
@@ -162,11 +93,14 @@ QStringList CupsPrinterSystem::printerNames(QString *error)
 
 std::optional<QString> CupsPrinterSystem::printServiceDefaultName(QString *error)
 {
-    Destinations destinations(error);
-    if (destinations.failed())
+    const CupsDestinationList list = destinations(error);
+    if (list.failed())
         return std::nullopt;
-    if (const cups_dest_t *chosen = destinations.defaultDestination())
-        return QString::fromUtf8(chosen->name);
+    if (m_programsDefault && list.find(*m_programsDefault)
+        && lpoptionsDefault(readFileContent(lpoptionsPath())) == *m_programsDefault)
+        return m_programsDefault;
+    if (const CupsDestination *chosen = list.defaultDestination())
+        return chosen->name;
     setError(error, QStringLiteral("No default printer is set."));
     return std::nullopt;
 }
@@ -179,36 +113,61 @@ std::optional<QString> CupsPrinterSystem::defaultPrinterName(QString *error)
     return printServiceDefaultName(error);
 }
 
+bool CupsPrinterSystem::setOwnDefault(const QString &name, QString *error)
+{
+    const QString path = ownDefaultFilePath();
+    const bool present = QFile::exists(path);
+    if (name.isEmpty() && !present)
+        return true;
+    narrowToOwner(path);
+    QSettings own = ownDefaultStore();
+    if (name.isEmpty())
+        own.remove(ownDefaultKey);
+    else
+        own.setValue(ownDefaultKey, name);
+    own.sync();
+    m_savedFiles.notePrograms(path);
+    if (own.status() != QSettings::NoError || !narrowToOwner(path)) {
+        setError(error, QStringLiteral("Cannot write %1").arg(path));
+        return false;
+    }
+    return true;
+}
+
 bool CupsPrinterSystem::setDefaultPrinter(const QString &name, QString *error)
 {
-    QSettings own = ownDefaultStore();
     if (name.isEmpty()) {
         setError(error, QStringLiteral("No printer name was given."));
         return false;
     }
-    if (virtualPrinter(name)) {
-        own.setValue(ownDefaultKey, name);
-        own.sync();
-        if (own.status() != QSettings::NoError) {
-            setError(error, QStringLiteral("Cannot write %1").arg(own.fileName()));
-            return false;
-        }
-        return true;
-    }
-    Destinations destinations(error);
-    if (destinations.failed())
+    if (virtualPrinter(name))
+        return setOwnDefault(name, error);
+    const CupsDestinationList list = destinations(error);
+    if (list.failed())
         return false;
-    cups_dest_t *chosen = destinations.find(name);
+    const CupsDestination *chosen = list.find(name);
     if (!chosen) {
         setError(error, QStringLiteral("There is no printer named \"%1\".").arg(name));
         return false;
     }
-    // Rewriting an unchanged default would pin the server's default into the user's lpoptions.
-    if (!chosen->is_default && !destinations.makeDefault(chosen, error))
-        return false;
-    own.remove(ownDefaultKey);
-    own.sync();
-    return true;
+    // Writing the server's own default into lpoptions would pin it there; but a printer named
+    // in the environment hides the saved default, so the pick is saved whenever one is.
+    const QString saved = lpoptionsDefault(readFileContent(lpoptionsPath()));
+    const bool alreadyDefault = saved.isEmpty() ? chosen->isDefault && !environmentNamesAPrinter() : saved == name;
+    if (!alreadyDefault) {
+        auto outcome = std::make_shared<QString>();
+        QString failure;
+        const auto save = [outcome, name](http_t *http, std::atomic<int> *) { *outcome = saveCupsDefault(http, name); };
+        if (callPrintServer(save, m_limits, &failure))
+            failure = *outcome;
+        m_savedFiles.notePrograms(lpoptionsPath());
+        if (!failure.isEmpty()) {
+            setError(error, failure);
+            return false;
+        }
+    }
+    m_programsDefault = name;
+    return setOwnDefault(QString(), error);
 }
 
 bool CupsPrinterSystem::printPdf(const QString &name, const QString &pdfPath, const QString &title,
@@ -216,14 +175,35 @@ bool CupsPrinterSystem::printPdf(const QString &name, const QString &pdfPath, co
 {
     if (const VirtualPrinter *print = virtualPrinter(name))
         return (*print)(pdfPath, title, error);
-    Destinations destinations(error);
-    if (destinations.failed())
-        return false;
-    if (!destinations.find(name)) {
-        setError(error, QStringLiteral("There is no printer named \"%1\".").arg(name));
-        return false;
-    }
-    return submitPdf(name, pdfPath, title, error);
+    auto outcome = std::make_shared<QString>();
+    const auto work = [outcome, name, pdfPath, title](http_t *http, std::atomic<int> *progress) {
+        const CupsDestinationList list = readCupsDestinations(http);
+        const CupsDestination *destination = list.find(name);
+        if (list.failed())
+            *outcome = list.error;
+        else if (!destination)
+            *outcome = QStringLiteral("There is no printer named \"%1\".").arg(name);
+        else
+            *outcome = submitCupsPdf(http, *destination, pdfPath, title, progress);
+    };
+    QString failure;
+    if (callPrintServer(work, m_limits, &failure))
+        failure = *outcome;
+    if (failure.isEmpty())
+        return true;
+    setError(error, failure);
+    return false;
+}
+
+void CupsPrinterSystem::rememberDefaults()
+{
+    m_savedFiles.remember(lpoptionsPath());
+    m_savedFiles.remember(ownDefaultFilePath());
+}
+
+bool CupsPrinterSystem::restoreDefaults()
+{
+    return m_savedFiles.restore();
 }
 
 }  // namespace platform

@@ -40,6 +40,17 @@ public:
 
     // Adds one of the program's own printers; one of the same name is replaced.
     virtual void addVirtualPrinter(const QString &name, VirtualPrinter print) = 0;
+
+    // Notes the user's default printer as it is now, to be put back by restoreDefaults().
+    virtual void rememberDefaults();
+    // Puts back what rememberDefaults() noted (nothing when it was never called); false when
+    // that failed. This default makes the noted printers the defaults again by name.
+    virtual bool restoreDefaults();
+
+private:
+    bool m_remembered = false;
+    std::optional<QString> m_rememberedDefault;
+    std::optional<QString> m_rememberedServiceDefault;
 };
 
 // The printer system in force: the print service's unless a test installed another.

@@ -1,6 +1,7 @@
 #include "print/PdfWriterHandOff.h"
 
 #include "core/AppError.h"
+#include "core/PrivateFiles.h"
 #include "print/PdfWriterName.h"
 
 #include <QSettings>
@@ -21,6 +22,9 @@ QString pdfWriterHandOffPath()
 
 void writePdfWriterHandOff(const QString &outputFile)
 {
+    // The path names the message (its subject, its sender): only the user may read it. The
+    // store keeps the file's permissions when it rewrites it.
+    preparePrivateFile(pdfWriterHandOffPath());
     QSettings store(pdfWriterHandOffPath(), QSettings::IniFormat);
     store.setValue(OutputFileKey, outputFile);
     store.setValue(BypassSaveAsKey, QStringLiteral("1"));

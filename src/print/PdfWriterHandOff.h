@@ -1,8 +1,9 @@
 #pragma once
 // What the program tells the PDF writer before each job: the file to write ("OutputFile") and
 // whether to write it without asking ("BypassSaveAs" = "1"). The writer's own per-user store,
-// an INI file named after the writer: <XDG config folder>/Tervane PDF Writer.conf. The values
-// stay there after the program ends; the next hand-off overwrites them.
+// an INI file named after the writer: <XDG config folder>/Tervane PDF Writer.conf, readable only
+// by the user (0600: the path names a message by its subject). The values stay there after the
+// program ends; the next hand-off overwrites them.
 
 #include <QString>
 

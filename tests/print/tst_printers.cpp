@@ -9,13 +9,17 @@
 #include "platform/CupsPrinterSystem.h"
 #include "platform/PrinterSystem.h"
 #include "platform/ScriptedDialogs.h"
+#include "print/PdfWriterHandOff.h"
 #include "print/TervanePdfWriter.h"
 #include "print/Printers.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QtTest>
+#include <signal.h>
 
 class TestPrinters : public QObject {
     Q_OBJECT
@@ -31,9 +35,20 @@ private slots:
     void pdfJobReachesTheQueueWithItsTitle();
     void pdfWriterJobFailsWithAReason();
     void shutdownRestoresBothDefaults();
+    void instancesArePrintersOfTheirOwn();
+    void shutdownGivesBackTheFileAsItWas_data();
+    void shutdownGivesBackTheFileAsItWas();
+    void pickedPrinterWinsOverTheEnvironment();
+    void jobsCarryTheSavedOptions_data();
+    void jobsCarryTheSavedOptions();
+    void hungServerEndsInAClearErrorWhileWindowsPaint();
+    void filesNamingPrintersAndPdfsAreOwnerOnly_data();
+    void filesNamingPrintersAndPdfsAreOwnerOnly();
 
 private:
     void resetDefaults();
+    QString lpoptions(const QStringList &arguments) const { return m_server.run("lpoptions", arguments); }
+    QString writeTestPdf(QTemporaryDir &dir) const;
     TestPrintServer m_server;
     QTemporaryDir m_programDir;
     std::unique_ptr<platform::ScriptedDialogs> m_dialogs;
@@ -193,6 +208,185 @@ void TestPrinters::shutdownRestoresBothDefaults()
         QVERIFY2(box.request.title != "Application Error" && !box.request.text.contains("not installed"),
                  qPrintable(box.request.text));
     }
+}
+
+QString TestPrinters::writeTestPdf(QTemporaryDir &dir) const
+{
+    QFile file(dir.filePath("page.pdf"));
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("%PDF-1.4\n1 0 obj <<>> endobj\ntrailer <<>>\n%%EOF\n");
+    return file.fileName();
+}
+
+void TestPrinters::instancesArePrintersOfTheirOwn()
+{
+    lpoptions({"-p", "Quorvale_Alpha/duplex", "-o", "sides=two-sided-long-edge"});
+    lpoptions({"-d", "Quorvale_Alpha/duplex"});
+    QCOMPARE(platform::printerSystem().printerNames(),
+             QStringList({"Quorvale_Alpha", "Quorvale_Alpha/duplex", "Quorvale_Beta", "Tervane PDF Writer"}));
+    QCOMPARE(GetDefaultPrinter(), QStringLiteral("Quorvale_Alpha/duplex"));
+    QVERIFY(SetDefaultPrinter("Quorvale_Beta", false));
+    QVERIFY(SetDefaultPrinter("Quorvale_Alpha/duplex", false));
+    QCOMPARE(m_server.lpstatDefault(), QStringLiteral("Quorvale_Alpha/duplex"));
+    QVERIFY(!SetDefaultPrinter("Quorvale_Alpha/Duplex", false));
+}
+
+// What is in lpoptions at start-up ("" for no file), which printer the user prints on during the
+// run ("" for none), what someone else makes the default meanwhile ("" for nobody), and whether
+// exit leaves the file as it was at start-up.
+void TestPrinters::shutdownGivesBackTheFileAsItWas_data()
+{
+    QTest::addColumn<QString>("startDefault");
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<QString>("outside");
+    QTest::addColumn<bool>("asAtStartUp");
+    QTest::newRow("no file, printing on Alpha") << "" << "Quorvale_Alpha" << "" << true;
+    QTest::newRow("no file, printing on Beta, the server's default") << "" << "Quorvale_Beta" << "" << true;
+    QTest::newRow("instance default, nothing printed") << "Quorvale_Alpha/duplex" << "" << "" << true;
+    QTest::newRow("instance default, printing on Beta") << "Quorvale_Alpha/duplex" << "Quorvale_Beta" << "" << true;
+    QTest::newRow("no file, outside change after printing") << "" << "Quorvale_Alpha" << "Quorvale_Beta" << false;
+    QTest::newRow("Alpha, outside change only") << "Quorvale_Alpha" << "" << "Quorvale_Beta" << false;
+}
+
+void TestPrinters::shutdownGivesBackTheFileAsItWas()
+{
+    QFETCH(QString, startDefault);
+    QFETCH(QString, picked);
+    QFETCH(QString, outside);
+    QFETCH(bool, asAtStartUp);
+    const QString path = platform::CupsPrinterSystem::lpoptionsPath();
+    if (!startDefault.isEmpty()) {
+        lpoptions({"-p", "Quorvale_Alpha/duplex", "-o", "sides=two-sided-long-edge"});
+        lpoptions({"-d", startDefault});
+    }
+    const platform::FileContent atStartUp = platform::readFileContent(path);
+    {
+        Form1 form;
+        form.Form_Load();
+        if (!picked.isEmpty())
+            QVERIFY(SetDefaultPrinter(picked, false));
+        if (!outside.isEmpty())
+            lpoptions({"-d", outside});
+        form.close();
+    }
+    const platform::FileContent atExit = platform::readFileContent(path);
+    QCOMPARE(atExit == atStartUp, asAtStartUp);
+    if (!outside.isEmpty())
+        QCOMPARE(m_server.lpstatDefault(), outside);
+}
+
+void TestPrinters::pickedPrinterWinsOverTheEnvironment()
+{
+    qputenv("PRINTER", "Quorvale_Alpha");
+    const auto restoreEnvironment = qScopeGuard([] { qunsetenv("PRINTER"); });
+    QCOMPARE(GetDefaultPrinter(), QStringLiteral("Quorvale_Alpha"));
+    QVERIFY(SetDefaultPrinter("Quorvale_Beta", false));
+    QCOMPARE(GetDefaultPrinter(), QStringLiteral("Quorvale_Beta"));
+    // Programs without a PRINTER of their own follow the pick too.
+    QCOMPARE(platform::lpoptionsDefault(platform::readFileContent(platform::CupsPrinterSystem::lpoptionsPath())),
+             QStringLiteral("Quorvale_Beta"));
+    QTemporaryDir dir;
+    const QString printer = platform::printerSystem().defaultPrinterName().value_or(QString());
+    QVERIFY(platform::printerSystem().printPdf(printer, writeTestPdf(dir), "picked"));
+    QCOMPARE(m_server.jobs().last().printer, QStringLiteral("Quorvale_Beta"));
+}
+
+// lpoptions arguments that save options for a printer, the printer printed on, and what the
+// print server must record for the job.
+void TestPrinters::jobsCarryTheSavedOptions_data()
+{
+    QTest::addColumn<QStringList>("saved");
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<QString>("queue");
+    QTest::addColumn<QString>("sides");
+    QTest::addColumn<QString>("copies");
+    QTest::newRow("queue options") << QStringList({"-p", "Quorvale_Beta", "-o", "sides=two-sided-long-edge", "-o", "copies=2"})
+                                   << "Quorvale_Beta" << "Quorvale_Beta" << "two-sided-long-edge" << "2";
+    QTest::newRow("instance options") << QStringList({"-p", "Quorvale_Alpha/duplex", "-o", "sides=two-sided-short-edge", "-o", "copies=3"})
+                                      << "Quorvale_Alpha/duplex" << "Quorvale_Alpha" << "two-sided-short-edge" << "3";
+    QTest::newRow("the instance's options stay off the queue")
+        << QStringList({"-p", "Quorvale_Alpha/duplex", "-o", "sides=two-sided-short-edge", "-o", "copies=3"})
+        << "Quorvale_Alpha" << "Quorvale_Alpha" << "one-sided" << "1";
+}
+
+void TestPrinters::jobsCarryTheSavedOptions()
+{
+    QFETCH(QStringList, saved);
+    QFETCH(QString, printer);
+    QFETCH(QString, queue);
+    QFETCH(QString, sides);
+    QFETCH(QString, copies);
+    lpoptions(saved);
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY2(platform::printerSystem().printPdf(printer, writeTestPdf(dir), "options", &error), qPrintable(error));
+    const TestPrintServer::Job job = m_server.jobs().last();
+    QCOMPARE(job.printer, queue);
+    // A job sent without the option falls back to the queue's default, one-sided.
+    const QString recordedSides = m_server.jobAttribute(job.id, "sides");
+    QCOMPARE(recordedSides.isEmpty() ? QStringLiteral("one-sided") : recordedSides, sides);
+    const QString recordedCopies = m_server.jobAttribute(job.id, "copies");
+    QCOMPARE(recordedCopies.isEmpty() ? QStringLiteral("1") : recordedCopies, copies);
+}
+
+void TestPrinters::hungServerEndsInAClearErrorWhileWindowsPaint()
+{
+    const qint64 cupsd = m_server.pid();
+    QVERIFY(cupsd > 0);
+    platform::CupsPrinterSystem hung;
+    hung.setLimits({1000, 1000});
+    platform::setPrinterSystem(&hung);
+    // Resumed whatever happens, so that the server can be stopped at the end.
+    const auto resume = qScopeGuard([cupsd] {
+        ::kill(pid_t(cupsd), SIGCONT);
+        platform::setPrinterSystem(nullptr);
+    });
+    QVERIFY(::kill(pid_t(cupsd), SIGSTOP) == 0);
+    int turns = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&turns] { ++turns; });
+    ticker.start(20);
+
+    QString error;
+    QCOMPARE(hung.printerNames(&error), QStringList());
+    QVERIFY2(error.contains(m_server.socket) && error.contains("did not answer"), qPrintable(error));
+    QVERIFY(turns > 0);
+    QCOMPARE(GetDefaultPrinter(), QString());
+    QVERIFY(m_dialogs->messageTexts().value(0).contains(m_server.socket));
+    QTemporaryDir dir;
+    QVERIFY(!hung.printPdf("Quorvale_Beta", writeTestPdf(dir), "hung", &error));
+    QVERIFY2(error.contains(m_server.socket) && error.contains("did not answer"), qPrintable(error));
+}
+
+// A file that names a printer or a PDF (and with it a message's subject) is the user's alone,
+// whether the program creates it or finds it readable by others.
+void TestPrinters::filesNamingPrintersAndPdfsAreOwnerOnly_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("existedOpen");
+    QTest::newRow("printer file, new") << platform::CupsPrinterSystem::ownDefaultFilePath() << false;
+    QTest::newRow("printer file, found 0644") << platform::CupsPrinterSystem::ownDefaultFilePath() << true;
+    QTest::newRow("hand-off file, new") << pdfWriterHandOffPath() << false;
+    QTest::newRow("hand-off file, found 0644") << pdfWriterHandOffPath() << true;
+}
+
+void TestPrinters::filesNamingPrintersAndPdfsAreOwnerOnly()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, existedOpen);
+    QFile::remove(path);
+    if (existedOpen) {
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.setPermissions(file.permissions() | QFile::ReadOther | QFile::ReadGroup));
+    }
+    QVERIFY(SetDefaultPrinter("Tervane PDF Writer", false));
+    writePdfWriterHandOff("/home/someone/Invoice from the doctor.pdf");
+    QCOMPARE(QFile(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner);
+    QFile::remove(pdfWriterHandOffPath());
 }
 
 QTEST_MAIN(TestPrinters)

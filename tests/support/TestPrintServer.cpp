@@ -11,14 +11,16 @@
 TestPrintServer TestPrintServer::fromFixture()
 {
     TestPrintServer server;
-    server.dir = qEnvironmentVariable("QUORVALE_TEST_CUPS_DIR");
-    QFile env(server.dir + "/env");
-    if (server.dir.isEmpty() || !env.open(QIODevice::ReadOnly))
+    const QString fixture = qEnvironmentVariable("QUORVALE_TEST_CUPS_DIR");
+    QFile env(fixture + "/env");
+    if (fixture.isEmpty() || !env.open(QIODevice::ReadOnly))
         qFatal("The CUPS fixture is not running (no %s/env): run this test through ctest.",
-               qPrintable(server.dir));
+               qPrintable(fixture));
     for (const QByteArray &line : env.readAll().split('\n')) {
         if (line.startsWith("CUPS_SERVER="))
             server.socket = QString::fromUtf8(line.mid(12));
+        if (line.startsWith("CUPS_FIXTURE_STATE="))
+            server.dir = QString::fromUtf8(line.mid(19));
     }
     qputenv("CUPS_SERVER", server.socket.toUtf8());
     return server;
@@ -57,6 +59,29 @@ QByteArray TestPrintServer::document(int id) const
 {
     QFile file(QStringLiteral("%1/spool/d%2-001").arg(dir).arg(id, 5, 10, QLatin1Char('0')));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString TestPrintServer::jobAttribute(int id, const char *name) const
+{
+    ipp_t *request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const QByteArray uri = "ipp://localhost/jobs/" + QByteArray::number(id);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    QString value;
+    if (ipp_attribute_t *attribute = ippFindAttribute(response, name, IPP_TAG_ZERO)) {
+        char text[1024];
+        ippAttributeString(attribute, text, sizeof text);
+        value = QString::fromUtf8(text);
+    }
+    ippDelete(response);
+    return value;
+}
+
+qint64 TestPrintServer::pid() const
+{
+    QFile file(dir + "/cupsd.pid");
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
 }
 
 QStringList pdfImageSizes(const QByteArray &pdf)

@@ -7,7 +7,8 @@
 #include <QStringList>
 
 struct TestPrintServer {
-    QString dir, socket;
+    QString dir;  // the server's own folder (configuration, spool, logs)
+    QString socket;
 
     // Reads $QUORVALE_TEST_CUPS_DIR/env and points CUPS_SERVER at the server; qFatal on failure.
     // Call before the first printer call of the process.
@@ -28,6 +29,11 @@ struct TestPrintServer {
     QList<Job> jobs() const;
     // The document of job `id` as the server spooled it.
     QByteArray document(int id) const;
+    // What the server recorded for job `id` under the IPP attribute `name` ("sides", "copies"),
+    // as text; empty when it recorded none.
+    QString jobAttribute(int id, const char *name) const;
+    // The cupsd process, to stop and resume it.
+    qint64 pid() const;
 };
 
 // Sizes ("WxH") of the pictures a PDF holds, leaving out the grey masks that carry another

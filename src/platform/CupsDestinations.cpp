@@ -1,0 +1,148 @@
+#include "platform/CupsDestinations.h"
+
+#include <QFile>
+#include <cups/cups.h>
+
+namespace platform {
+
+namespace {
+
+QString cupsErrorText()
+{
+    return QString::fromUtf8(cupsLastErrorString());
+}
+
+QString destinationName(const cups_dest_t &dest)
+{
+    QString name = QString::fromUtf8(dest.name);
+    if (dest.instance)
+        name += QLatin1Char('/') + QString::fromUtf8(dest.instance);
+    return name;
+}
+
+// The printer's description (state, make, URIs, markers) comes with the options CUPS lists;
+// it says nothing about a job.
+bool describesPrinter(const QByteArray &option)
+{
+    return option.startsWith("printer-") || option.startsWith("marker-") || option == "device-uri";
+}
+
+CupsDestination destinationOf(const cups_dest_t &dest)
+{
+    CupsDestination out;
+    out.name = destinationName(dest);
+    out.queue = QString::fromUtf8(dest.name);
+    out.isDefault = dest.is_default != 0;
+    for (int i = 0; i < dest.num_options; ++i) {
+        const QByteArray option = dest.options[i].name;
+        if (!describesPrinter(option))
+            out.jobOptions.append({option, QByteArray(dest.options[i].value)});
+    }
+    return out;
+}
+
+// The destinations as libcups hands them out; freed on destruction.
+class RawDestinations {
+public:
+    explicit RawDestinations(http_t *http) { m_count = cupsGetDests2(http, &m_dests); }
+    ~RawDestinations() { cupsFreeDests(m_count, m_dests); }
+    RawDestinations(const RawDestinations &) = delete;
+    RawDestinations &operator=(const RawDestinations &) = delete;
+    // No destinations is an answer ("not found"); anything worse means nobody answered.
+    bool failed() const
+    {
+        const ipp_status_t status = cupsLastError();
+        return m_count == 0 && status > IPP_STATUS_OK_EVENTS_COMPLETE && status != IPP_STATUS_ERROR_NOT_FOUND;
+    }
+    int m_count = 0;
+    cups_dest_t *m_dests = nullptr;
+};
+
+}  // namespace
+
+const CupsDestination *CupsDestinationList::find(const QString &name) const
+{
+    for (const CupsDestination &destination : destinations) {
+        if (destination.name == name)
+            return &destination;
+    }
+    return nullptr;
+}
+
+const CupsDestination *CupsDestinationList::defaultDestination() const
+{
+    for (const CupsDestination &destination : destinations) {
+        if (destination.isDefault)
+            return &destination;
+    }
+    return nullptr;
+}
+
+CupsDestinationList readCupsDestinations(http_t *http)
+{
+    CupsDestinationList out;
+    RawDestinations raw(http);
+    if (raw.failed()) {
+        out.error = QStringLiteral("The print server %1 did not list its printers: %2")
+                        .arg(QString::fromUtf8(cupsServer()), cupsErrorText());
+        return out;
+    }
+    for (int i = 0; i < raw.m_count; ++i)
+        out.destinations.append(destinationOf(raw.m_dests[i]));
+    return out;
+}
+
+QString saveCupsDefault(http_t *http, const QString &name)
+{
+    RawDestinations raw(http);
+    if (raw.failed())
+        return QStringLiteral("The print server %1 cannot be reached: %2")
+            .arg(QString::fromUtf8(cupsServer()), cupsErrorText());
+    bool found = false;
+    for (int i = 0; i < raw.m_count; ++i) {
+        const bool chosen = destinationName(raw.m_dests[i]) == name;
+        raw.m_dests[i].is_default = chosen ? 1 : 0;
+        found = found || chosen;
+    }
+    if (!found)
+        return QStringLiteral("There is no printer named \"%1\".").arg(name);
+    if (cupsSetDests2(http, raw.m_count, raw.m_dests) != 0)
+        return QStringLiteral("The default printer could not be saved: %1").arg(cupsErrorText());
+    return QString();
+}
+
+QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QString &pdfPath,
+                      const QString &title, std::atomic<int> *progress)
+{
+    QFile pdf(pdfPath);
+    if (!pdf.open(QIODevice::ReadOnly))
+        return QStringLiteral("Cannot read %1: %2").arg(pdfPath, pdf.errorString());
+    cups_option_t *options = nullptr;
+    int optionCount = 0;
+    for (const auto &option : destination.jobOptions)
+        optionCount = cupsAddOption(option.first.constData(), option.second.constData(), optionCount, &options);
+    const QByteArray queue = destination.queue.toUtf8();
+    const QByteArray jobTitle = title.toUtf8();
+    // The queue is always named: the environment's PRINTER or LPDEST never reroutes the job.
+    const int job = cupsCreateJob(http, queue.constData(), jobTitle.constData(), optionCount, options);
+    cupsFreeOptions(optionCount, options);
+    if (job == 0)
+        return QStringLiteral("The print job could not be created on %1: %2").arg(destination.name, cupsErrorText());
+    bool sent = cupsStartDocument(http, queue.constData(), job, jobTitle.constData(), CUPS_FORMAT_PDF, 1)
+                == HTTP_STATUS_CONTINUE;
+    while (sent && !pdf.atEnd()) {
+        const QByteArray chunk = pdf.read(64 * 1024);
+        sent = !chunk.isEmpty()
+               && cupsWriteRequestData(http, chunk.constData(), size_t(chunk.size())) == HTTP_STATUS_CONTINUE;
+        ++*progress;
+    }
+    // The document must be finished even after a failed write, or the connection stays busy.
+    const bool finished = cupsFinishDocument(http, queue.constData()) == IPP_STATUS_OK;
+    if (sent && finished)
+        return QString();
+    const QString reason = cupsErrorText();
+    cupsCancelJob2(http, queue.constData(), job, 0);
+    return QStringLiteral("The document could not be sent to %1: %2").arg(destination.name, reason);
+}
+
+}  // namespace platform
