@@ -20,25 +20,10 @@
 #include <ctime>
 #include <thread>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <cstddef>
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#else
-#include <malloc.h>
-#endif
+#include "HeapInUse.h"
 
 namespace {
 
-// Bytes taken from the heap and not given back, as the allocator counts them.
-qint64 heapInUse()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return qint64(__sanitizer_get_current_allocated_bytes());
-#else
-    const struct mallinfo2 info = mallinfo2();
-    return qint64(info.uordblks + info.hblkhd);
-#endif
-}
 
 qint64 threadCpuMs()
 {

@@ -35,7 +35,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <malloc.h>
+#include "HeapInUse.h"
 
 namespace {
 
@@ -105,11 +105,10 @@ int runMix(bool repeated, int n)
             largestPage = qMax(largestPage, qint64(page.toUtf8().size()));
         }
     }
-    const struct mallinfo2 heap = mallinfo2();
     std::printf("%-9s %d messages, %.1f MB on the wire: peak RSS %.1f MB (%.1f MB above the start), "
                 "heap in use %.1f MB, largest page %.1f KB\n",
                 repeated ? "repeated" : "ordinary", n, wireBytes / 1048576.0, statusKb("VmHWM:") / 1024.0,
-                (statusKb("VmHWM:") - startKb) / 1024.0, heap.uordblks / 1048576.0, largestPage / 1024.0);
+                (statusKb("VmHWM:") - startKb) / 1024.0, heapInUse() / 1048576.0, largestPage / 1024.0);
     std::fflush(stdout);
     return entries.last() == n ? 0 : 1;
 }

@@ -37,10 +37,16 @@ bool isFetchLine(const QByteArray &line)
     return word == "FETCH" && (pos + 6 == line.size() || line.at(pos + 6) == ' ');
 }
 
-// Calls visit(i) for every position of the line outside quoted strings; stops when it answers
-// true. A backslash inside quotes escapes the next byte.
+// Calls visit(i) for every position of the line outside quoted strings until it answers true.
+// A backslash inside quotes escapes the next byte. Answers whether visit stopped the walk and
+// whether the line ends inside a quoted string that is still open.
+struct QuoteWalk {
+    bool stopped = false;
+    bool endsInQuote = false;
+};
+
 template <typename Visit>
-bool anyOutsideQuotes(const QByteArray &line, Visit visit)
+QuoteWalk walkOutsideQuotes(const QByteArray &line, Visit visit)
 {
     bool inQuote = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
@@ -50,24 +56,21 @@ bool anyOutsideQuotes(const QByteArray &line, Visit visit)
         else if (c == '"')
             inQuote = !inQuote;
         else if (!inQuote && visit(i))
-            return true;
+            return {true, false};
     }
-    return false;
+    return {false, inQuote};
 }
 
-// Whether the line ends in a quoted string that is still open, in which case a "{n}" at its end
-// is text and not a literal.
+template <typename Visit>
+bool anyOutsideQuotes(const QByteArray &line, Visit visit)
+{
+    return walkOutsideQuotes(line, visit).stopped;
+}
+
+// A "{n}" at the end of a line that ends inside an open quoted string is text, not a literal.
 bool endsInsideQuote(const QByteArray &line)
 {
-    bool inQuote = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char c = line.at(i);
-        if (inQuote && c == '\\')
-            ++i;
-        else if (c == '"')
-            inQuote = !inQuote;
-    }
-    return inQuote;
+    return walkOutsideQuotes(line, [](qsizetype) { return false; }).endsInQuote;
 }
 
 // The size of the literal announced at the end of the line ("{123}" or "{123+}"), or -1.
