@@ -36,23 +36,9 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include "HeapInUse.h"
+#include "TestFiles.h"
 
 namespace {
-
-// About 64 KB of PNG that does not compress away.
-QByteArray picture()
-{
-    QImage image(150, 110, QImage::Format_RGB32);
-    QRandomGenerator random(1);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, random.generate() | 0xff000000);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
-}
 
 QByteArray message(int number, bool repeated, const QByteArray &png)
 {
@@ -86,7 +72,7 @@ int runMix(bool repeated, int n)
     QTemporaryDir pages;
     setProgramFolder(pages.path());
     const QString pagePath = pages.filePath(QStringLiteral("tmp.tmp"));
-    const QByteArray png = picture();
+    const QByteArray png = noisyPng(150, 110);  // about 64 KB
     MessageListView list;
     MessageEntryTable entries;
     qint64 wireBytes = 0;

@@ -2,6 +2,7 @@
 // page file and shown in the real browser view. What the view received is read back from the
 // PDF it prints.
 
+#include "TestFiles.h"
 #include "TestPrintServer.h"
 #include "core/ErrorLog.h"
 #include "core/ProgramFolder.h"
@@ -12,10 +13,7 @@
 #include "platform/Wait.h"
 #include "print/Form3.h"
 
-#include <QBuffer>
 #include <QDir>
-#include <QImage>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -37,19 +35,6 @@ QByteArray readAll(const QString &path)
 }
 
 // A PNG that does not compress away: its size in the message is its size anywhere else.
-QByteArray noisyPng(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(7);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, random.generate() | 0xff000000);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
-}
 
 // Headers that announce 20000 x 20000 pixels; nothing may decode them.
 const QByteArray hugeWebp = QByteArray("RIFF\x16\0\0\0WEBPVP8X\x0a\0\0\0\0\0\0\0\x1f\x4e\0\x1f\x4e\0", 30);
