@@ -245,8 +245,17 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const 
         return;
     }
     file.close();
-    const bool ok = printers.printPdf(*printer, file.fileName(), jobTitle(), &error);
-    endPrint(ok, ok ? QString() : error);
+    // Stop() during the hand-over calls the job off: a job the print service holds already is
+    // cancelled there.
+    const std::weak_ptr<const char> alive = m_alive;
+    const auto stopped = [this, alive] { return alive.expired() || m_printAbandoned; };
+    const bool ok = printers.printPdfUnlessCancelled(*printer, file.fileName(), jobTitle(), stopped, &error);
+    if (alive.expired())
+        return;
+    if (m_printAbandoned)
+        endPrint(false, QStringLiteral("Printing was stopped."));
+    else
+        endPrint(ok, ok ? QString() : error);
 }
 
 bool BrowserView::passesPageGate(const QByteArray &pdf)

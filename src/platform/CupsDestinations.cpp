@@ -1,5 +1,7 @@
 #include "platform/CupsDestinations.h"
 
+#include "platform/PrinterSystem.h"
+
 #include <QFile>
 #include <cups/cups.h>
 
@@ -112,7 +114,8 @@ QString saveCupsDefault(http_t *http, const QString &name)
 }
 
 QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QString &pdfPath,
-                      const QString &title, std::atomic<int> *progress)
+                      const QString &title, std::atomic<int> *progress, const std::atomic<bool> &calledOff,
+                      int *jobId)
 {
     QFile pdf(pdfPath);
     if (!pdf.open(QIODevice::ReadOnly))
@@ -128,9 +131,16 @@ QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QS
     cupsFreeOptions(optionCount, options);
     if (job == 0)
         return QStringLiteral("The print job could not be created on %1: %2").arg(destination.name, cupsErrorText());
+    *jobId = job;
+    const auto cancelJob = [&] {
+        cupsCancelJob2(http, queue.constData(), job, 0);
+        return printCancelledText();
+    };
+    if (calledOff)
+        return cancelJob();
     bool sent = cupsStartDocument(http, queue.constData(), job, jobTitle.constData(), CUPS_FORMAT_PDF, 1)
                 == HTTP_STATUS_CONTINUE;
-    while (sent && !pdf.atEnd()) {
+    while (sent && !calledOff && !pdf.atEnd()) {
         const QByteArray chunk = pdf.read(64 * 1024);
         sent = !chunk.isEmpty()
                && cupsWriteRequestData(http, chunk.constData(), size_t(chunk.size())) == HTTP_STATUS_CONTINUE;
@@ -138,6 +148,10 @@ QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QS
     }
     // The document must be finished even after a failed write, or the connection stays busy.
     const bool finished = cupsFinishDocument(http, queue.constData()) == IPP_STATUS_OK;
+    // Looked at once more after the last answer: a job called off while it was being accepted
+    // is cancelled all the same.
+    if (calledOff)
+        return cancelJob();
     if (sent && finished)
         return QString();
     const QString reason = cupsErrorText();

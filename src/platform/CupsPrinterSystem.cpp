@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <cups/cups.h>
 #include <memory>
 
 namespace platform {
@@ -173,22 +174,64 @@ bool CupsPrinterSystem::setDefaultPrinter(const QString &name, QString *error)
 bool CupsPrinterSystem::printPdf(const QString &name, const QString &pdfPath, const QString &title,
                                  QString *error)
 {
+    return printPdfUnlessCancelled(name, pdfPath, title, nullptr, error);
+}
+
+namespace {
+
+// What the worker found out; shared with it, read only once it has ended.
+struct Submission {
+    QString failure;
+    QByteArray queue;
+    int jobId = 0;
+};
+
+void cancelAcceptedJob(const Submission &submission, const PrintServerLimits &limits)
+{
+    const QByteArray queue = submission.queue;
+    const int job = submission.jobId;
+    QString unreachable;  // a job the server cannot be told about any more was printed: nothing to add
+    callPrintServer([queue, job](http_t *http, std::atomic<int> *) { cupsCancelJob2(http, queue.constData(), job, 0); },
+                    limits, &unreachable);
+}
+
+}  // namespace
+
+bool CupsPrinterSystem::printPdfUnlessCancelled(const QString &name, const QString &pdfPath, const QString &title,
+                                                const PrintCancelCheck &cancelRequested, QString *error)
+{
+    const auto cancelled = [&cancelRequested] { return cancelRequested && cancelRequested(); };
+    if (cancelled()) {
+        setError(error, printCancelledText());
+        return false;
+    }
     if (const VirtualPrinter *print = virtualPrinter(name))
         return (*print)(pdfPath, title, error);
-    auto outcome = std::make_shared<QString>();
-    const auto work = [outcome, name, pdfPath, title](http_t *http, std::atomic<int> *progress) {
+    auto outcome = std::make_shared<Submission>();
+    PrintServerCancel cancel;
+    cancel.requested = cancelled;
+    const auto work = [outcome, calledOff = cancel.calledOff, name, pdfPath, title](http_t *http,
+                                                                                   std::atomic<int> *progress) {
         const CupsDestinationList list = readCupsDestinations(http);
         const CupsDestination *destination = list.find(name);
-        if (list.failed())
-            *outcome = list.error;
-        else if (!destination)
-            *outcome = QStringLiteral("There is no printer named \"%1\".").arg(name);
-        else
-            *outcome = submitCupsPdf(http, *destination, pdfPath, title, progress);
+        if (list.failed()) {
+            outcome->failure = list.error;
+        } else if (!destination) {
+            outcome->failure = QStringLiteral("There is no printer named \"%1\".").arg(name);
+        } else {
+            outcome->queue = destination->queue.toUtf8();
+            outcome->failure = submitCupsPdf(http, *destination, pdfPath, title, progress, *calledOff, &outcome->jobId);
+        }
     };
     QString failure;
-    if (callPrintServer(work, m_limits, &failure))
-        failure = *outcome;
+    if (callPrintServer(work, m_limits, &failure, &cancel)) {
+        failure = outcome->failure;
+        // A click in the wait's last turn came after the worker's last look at the flag.
+        if (failure.isEmpty() && cancelled()) {
+            cancelAcceptedJob(*outcome, m_limits);
+            failure = printCancelledText();
+        }
+    }
     if (failure.isEmpty())
         return true;
     setError(error, failure);

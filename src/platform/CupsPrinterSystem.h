@@ -32,6 +32,9 @@ public:
     bool setDefaultPrinter(const QString &name, QString *error = nullptr) override;
     bool printPdf(const QString &name, const QString &pdfPath, const QString &title,
                   QString *error = nullptr) override;
+    // Calls a job off in the print service as soon as it exists there, until it is accepted.
+    bool printPdfUnlessCancelled(const QString &name, const QString &pdfPath, const QString &title,
+                                 const PrintCancelCheck &cancelRequested, QString *error = nullptr) override;
     void addVirtualPrinter(const QString &name, VirtualPrinter print) override;
 
     // Keeps both files that make the default (lpoptions and the program's own) as they are now;

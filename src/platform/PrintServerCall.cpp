@@ -73,7 +73,8 @@ QString silenceText(const QString &server, int silenceMs)
 
 }  // namespace
 
-bool callPrintServer(const PrintServerWork &work, const PrintServerLimits &limits, QString *error)
+bool callPrintServer(const PrintServerWork &work, const PrintServerLimits &limits, QString *error,
+                     const PrintServerCancel *cancel)
 {
     auto call = std::make_shared<Call>();
     call->work = work;
@@ -95,7 +96,14 @@ bool callPrintServer(const PrintServerWork &work, const PrintServerLimits &limit
     };
     plan.deadline = &limit;
     plan.sliceMs = 10;
-    const WaitOutcome outcome = waitUntil(plan);
+    if (cancel)
+        plan.abortRequested = cancel->requested;
+    WaitOutcome outcome = waitUntil(plan);
+    if (outcome == WaitOutcome::Aborted) {
+        cancel->calledOff->store(true);
+        plan.abortRequested = nullptr;
+        outcome = waitUntil(plan);
+    }
     const QString name = QString::fromUtf8(server);
     if (outcome != WaitOutcome::Done) {
         worker.detach();

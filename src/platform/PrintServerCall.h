@@ -12,6 +12,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
 
 typedef struct _http_s http_t;
 
@@ -28,7 +29,17 @@ struct PrintServerLimits {
 // bumps `progress` while it moves data (a large document): a wait that sees progress is not a
 // silent one.
 using PrintServerWork = std::function<void(http_t *http, std::atomic<int> *progress)>;
-bool callPrintServer(const PrintServerWork &work,
-                     const PrintServerLimits &limits, QString *error);
+
+// How a caller calls the work off: `requested` is asked on the caller's thread during the wait.
+// Once it says yes, `calledOff` is set for the work (which holds it too) to stop at its next
+// step and undo what it began, and the wait goes on until the work has ended, so that the
+// caller returns only once the server knows.
+struct PrintServerCancel {
+    std::function<bool()> requested;
+    std::shared_ptr<std::atomic<bool>> calledOff = std::make_shared<std::atomic<bool>>(false);
+};
+
+bool callPrintServer(const PrintServerWork &work, const PrintServerLimits &limits, QString *error,
+                     const PrintServerCancel *cancel = nullptr);
 
 }  // namespace platform

@@ -8,6 +8,22 @@ namespace {
 PrinterSystem *replacementSystem = nullptr;
 }
 
+QString printCancelledText()
+{
+    return QStringLiteral("The print job was cancelled.");
+}
+
+bool PrinterSystem::printPdfUnlessCancelled(const QString &name, const QString &pdfPath, const QString &title,
+                                            const PrintCancelCheck &cancelRequested, QString *error)
+{
+    if (cancelRequested && cancelRequested()) {
+        if (error)
+            *error = printCancelledText();
+        return false;
+    }
+    return printPdf(name, pdfPath, title, error);
+}
+
 void PrinterSystem::rememberDefaults()
 {
     m_remembered = true;

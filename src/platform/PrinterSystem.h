@@ -14,6 +14,9 @@ namespace platform {
 
 // Prints one finished PDF; false and a reason when it could not.
 using VirtualPrinter = std::function<bool(const QString &pdfPath, const QString &title, QString *error)>;
+// Asked on the window's thread while a job is being handed to a printer: true once the user
+// called the job off.
+using PrintCancelCheck = std::function<bool()>;
 
 class PrinterSystem {
 public:
@@ -37,6 +40,11 @@ public:
     // service accepted the job (or the program's own printer finished with it).
     virtual bool printPdf(const QString &name, const QString &pdfPath, const QString &title,
                           QString *error = nullptr) = 0;
+    // printPdf, unless cancelRequested() turns true before the printer has the job: then a job
+    // the print service already holds is cancelled there, a program's own printer is not
+    // started, and the answer is false. This default only looks before it starts.
+    virtual bool printPdfUnlessCancelled(const QString &name, const QString &pdfPath, const QString &title,
+                                         const PrintCancelCheck &cancelRequested, QString *error = nullptr);
 
     // Adds one of the program's own printers; one of the same name is replaced.
     virtual void addVirtualPrinter(const QString &name, VirtualPrinter print) = 0;
@@ -52,6 +60,9 @@ private:
     std::optional<QString> m_rememberedDefault;
     std::optional<QString> m_rememberedServiceDefault;
 };
+
+// The reason a job called off by the user gives.
+QString printCancelledText();
 
 // The printer system in force: the print service's unless a test installed another.
 PrinterSystem &printerSystem();

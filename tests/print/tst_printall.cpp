@@ -36,6 +36,7 @@
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QtTest>
+#include <csignal>
 
 Q_DECLARE_METATYPE(QList<platform::BoxAnswer>)
 
@@ -111,6 +112,7 @@ private slots:
     void closingTheWindowDuringTheRunEndsIt();
     void printSelectedLocksTheWindowAndCancelReallyCancels_data();
     void printSelectedLocksTheWindowAndCancelReallyCancels();
+    void cancelWhileTheServerHoldsTheJobCancelsItThere();
     void failuresBeforeThePrintAreCounted_data();
     void failuresBeforeThePrintAreCounted();
     void longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data();
@@ -462,6 +464,44 @@ void TestPrintAll::printSelectedLocksTheWindowAndCancelReallyCancels()
     QVERIFY(preview->PushButton1->text() == "Print Selected" && preview->PushButton8->isEnabled());
     QVERIFY(pdfFiles(m_out.path()).isEmpty());
     QCOMPARE(m_printServer.jobs().size(), jobsBefore);
+}
+
+void TestPrintAll::cancelWhileTheServerHoldsTheJobCancelsItThere()
+{
+    saveSetting("PrinterPageLimit", "1");
+    const QString twoPages = QString("<div style=\"break-after:page\">sheet</div>").repeated(2);
+    Form3 preview(QVector<MessageEntry>{{"M <m@example.com>", "M", "m@example.com", "Called off", "", "", twoPages, {}}});
+    preview.Form_Load();
+    preview.show();
+    preview.Combo1->setCurrentText("Quorvale_Alpha");
+    QTRY_VERIFY(preview.WebBrowser1->ReadyState() == platform::BrowserView::Complete && !preview.WebBrowser1->Busy());
+    const int jobsBefore = m_printServer.jobs().size();
+    const qint64 cupsd = m_printServer.pid();
+    QVERIFY(cupsd > 0);
+    const auto resume = qScopeGuard([this, cupsd] {
+        ::kill(pid_t(cupsd), SIGCONT);
+        m_dialogs->onMessageBox = nullptr;
+        platform::BrowserView::setDialogRunner(nullptr);
+    });
+    platform::BrowserView::setDialogRunner([](QDialog &) { return int(QDialog::Accepted); });
+    // The page-count question is the last step before the job goes to the server: the server
+    // is held from there, so the cancel (clicked twice) lands while the job waits for it. The
+    // server resumes only after the wait has had its turns to see the cancel.
+    m_dialogs->answers.enqueue(platform::BoxAnswer::Yes);
+    m_dialogs->onMessageBox = [&preview, cupsd](const platform::MessageBoxRequest &) {
+        ::kill(pid_t(cupsd), SIGSTOP);
+        QTimer::singleShot(0, &preview, [&preview, cupsd] {
+            preview.PushButton1->click();
+            preview.PushButton1->click();
+            QTimer::singleShot(300, &preview, [cupsd] { ::kill(pid_t(cupsd), SIGCONT); });
+        });
+    };
+    preview.PushButton1->click();
+    ::kill(pid_t(cupsd), SIGCONT);
+    QCOMPARE(m_dialogs->messageTexts().size(), 1);  // the question only: no "Done.", no failure
+    QCOMPARE(preview.PushButton1->text(), QStringLiteral("Print Selected"));
+    for (const TestPrintServer::Job &job : m_printServer.jobs().mid(jobsBefore))
+        QCOMPARE(m_printServer.jobAttribute(job.id, "job-state"), QStringLiteral("canceled"));
 }
 
 void TestPrintAll::failuresBeforeThePrintAreCounted_data()
