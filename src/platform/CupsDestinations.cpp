@@ -22,6 +22,24 @@ QString destinationName(const cups_dest_t &dest)
     return name;
 }
 
+// The job's name as queue listings show it: line breaks and tabs become blanks, and the other
+// control characters and the bidirectional marks, embeddings, overrides and isolates go, so
+// that a listing shows one line with the characters in the order they were sent.
+QByteArray listedJobTitle(const QString &title)
+{
+    QString listed;
+    listed.reserve(title.size());
+    for (const QChar c : title) {
+        const char16_t code = c.unicode();
+        if (code == '\r' || code == '\n' || code == '\t' || code == 0x2028 || code == 0x2029)
+            listed += QLatin1Char(' ');
+        else if (!(code < 0x20 || (code >= 0x7f && code <= 0x9f) || code == 0x061c || code == 0x200e
+                   || code == 0x200f || (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069)))
+            listed += c;
+    }
+    return listed.trimmed().toUtf8();
+}
+
 // The printer's description (state, make, URIs, markers) comes with the options CUPS lists;
 // it says nothing about a job.
 bool describesPrinter(const QByteArray &option)
@@ -125,7 +143,7 @@ QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QS
     for (const auto &option : destination.jobOptions)
         optionCount = cupsAddOption(option.first.constData(), option.second.constData(), optionCount, &options);
     const QByteArray queue = destination.queue.toUtf8();
-    const QByteArray jobTitle = title.toUtf8();
+    const QByteArray jobTitle = listedJobTitle(title);
     // The queue is always named: the environment's PRINTER or LPDEST never reroutes the job.
     const int job = cupsCreateJob(http, queue.constData(), jobTitle.constData(), optionCount, options);
     cupsFreeOptions(optionCount, options);

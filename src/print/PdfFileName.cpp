@@ -60,10 +60,6 @@ QString fillPdfNamePattern(const QString &pattern, const QList<PdfNameField> &fi
     return filled;
 }
 
-namespace {
-
-enum class NameCharacter { Kept, Blank, Dropped };
-
 // Line breaks, tabs and the rest of the control characters would split or garble a listing
 // and a shell command line; the direction marks and overrides would show a name other than
 // the one on disk (a "fdp.exe" that is really "exe.pdf").
@@ -73,6 +69,10 @@ bool isInvisibleControl(char32_t code)
         || code == 0x200f || (code >= 0x202a && code <= 0x202e)
         || (code >= 0x2066 && code <= 0x2069) || code == 0x2028 || code == 0x2029;
 }
+
+namespace {
+
+enum class NameCharacter { Kept, Blank, Dropped };
 
 NameCharacter classify(char32_t code)
 {

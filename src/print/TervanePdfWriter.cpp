@@ -163,7 +163,7 @@ bool printOnPdfWriter(const QString &pdfPath, const QString &title, QString *err
     // The engine leaves the document title empty; a reader's caption and search show the
     // job's title (the message's subject). Only that caption is lost when this fails.
     if (!title.isEmpty())
-        setPdfTitle(result.path, title);
+        setPdfTitle(result.path, pdfTitleText(title));
     return true;
 }
 

@@ -88,7 +88,7 @@ std::unique_ptr<Form1> TestFilters::connectedForm()
 void TestFilters::labelFilterDownloadsExactlyThatLabel()
 {
     auto form = connectedForm();
-    for (const QString label : {QStringLiteral("Reçus"), QStringLiteral("Family/Kids")}) {
+    for (const QString label : {QStringLiteral("Reçus"), QStringLiteral("Hostile"), QStringLiteral("Family/Kids")}) {
         QVERIFY(globals().LabelNames.contains(label));
         whenOpen<Form7>([label](Form7 *window) {
             window->Combo1->setCurrentIndex(window->Combo1->findText(label));

@@ -33,6 +33,7 @@ private slots:
     void namesAreComparedExactly();
     void pdfWriterCheckComparesExactly();
     void pdfJobReachesTheQueueWithItsTitle();
+    void jobTitleIsOneLineInStoredOrder();
     void pdfWriterJobFailsWithAReason();
     void shutdownRestoresBothDefaults();
     void instancesArePrintersOfTheirOwn();
@@ -170,6 +171,19 @@ void TestPrinters::pdfJobReachesTheQueueWithItsTitle()
     QVERIFY(error.contains("quorvale_beta"));
     QVERIFY(!platform::printerSystem().printPdf("Quorvale_Beta", dir.filePath("missing.pdf"), "x", &error));
     QCOMPARE(m_server.jobs().size(), before + 1);
+}
+
+void TestPrinters::jobTitleIsOneLineInStoredOrder()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("page.pdf"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n%%EOF\n") > 0);
+    file.close();
+    QString error;
+    QVERIFY2(platform::printerSystem().printPdf("Quorvale_Beta", file.fileName(),
+                                                QStringLiteral("Invoice \u202Egpj.exe\r\n9 Dec 2026 : FORGED\x1b"), &error),
+             qPrintable(error));
+    QCOMPARE(m_server.jobs().last().title, QStringLiteral("Invoice gpj.exe  9 Dec 2026 : FORGED"));
 }
 
 void TestPrinters::pdfWriterJobFailsWithAReason()

@@ -8,6 +8,7 @@
 #include "print/TervanePdfWriter.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +22,21 @@ QByteArray readAll(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// A one-page PDF with a cross-reference table, as the engine's output has.
+QByteArray smallestPdf()
+{
+    const QList<QByteArray> objects = {"<</Type/Catalog/Pages 2 0 R>>", "<</Type/Pages/Kids[3 0 R]/Count 1>>",
+                                       "<</Type/Page/Parent 2 0 R/MediaBox[0 0 200 200]>>"};
+    QByteArray pdf = "%PDF-1.4\n";
+    QByteArray xref = "xref\n0 4\n0000000000 65535 f \n";
+    for (int i = 0; i < objects.size(); ++i) {
+        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
+    }
+    const QByteArray start = QByteArray::number(pdf.size());
+    return pdf + xref + "trailer\n<</Size 4/Root 1 0 R>>\nstartxref\n" + start + "\n%%EOF\n";
 }
 
 // Printer system of which only the registration is used.
@@ -60,6 +76,8 @@ private slots:
     void withoutHandOffTheUserPicksTheFile();
     void cancelledSaveWritesNothing();
     void registeredUnderItsDeviceName();
+    void titleShowsTheStoredTextOnOneLine_data();
+    void titleShowsTheStoredTextOnOneLine();
 
 private:
     QString source(int size = 5000);
@@ -246,6 +264,36 @@ void TestPdfWriter::registeredUnderItsDeviceName()
     QVERIFY2(system.printPdf(QStringLiteral("Tervane PDF Writer"), job, QStringLiteral("t"), &error),
              qPrintable(error));
     QCOMPARE(readAll(target), readAll(job));
+}
+
+void TestPdfWriter::titleShowsTheStoredTextOnOneLine_data()
+{
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("right-to-left override") << QStringLiteral("Invoice \u202Egpj.exe") << QStringLiteral("Invoice gpj.exe");
+    QTest::newRow("isolate and mark") << QStringLiteral("Pay \u2067now\u2069\u200F") << QStringLiteral("Pay now");
+    QTest::newRow("forged second line") << QStringLiteral("Hi\r\n9 Dec 2026 : FORGED\x1b[2J")
+                                        << QStringLiteral("Hi  9 Dec 2026 : FORGED[2J");
+    QTest::newRow("other scripts kept") << QStringLiteral("שלום Résumé 請求書") << QStringLiteral("שלום Résumé 請求書");
+}
+
+void TestPdfWriter::titleShowsTheStoredTextOnOneLine()
+{
+    QFETCH(QString, subject);
+    QFETCH(QString, title);
+    const QString job = m_dir.filePath(QStringLiteral("titled-job.pdf"));
+    QFile file(job);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(smallestPdf()) > 0);
+    file.close();
+    const QString target = m_dir.filePath(QStringLiteral("titled-%1.pdf").arg(QTest::currentDataTag()));
+    writePdfWriterHandOff(target);
+    QString error;
+    QVERIFY2(printOnPdfWriter(job, subject, &error), qPrintable(error));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), target});
+    QVERIFY(info.waitForFinished(30000));
+    const QString shown = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(shown.contains(QStringLiteral("Title:           ") + title + QLatin1Char('\n')), qPrintable(shown));
 }
 
 QTEST_GUILESS_MAIN(TestPdfWriter)
