@@ -1,6 +1,7 @@
 #include "core/ErrorLog.h"
 
 #include "core/GeneralDate.h"
+#include "platform/InvisibleCharacters.h"
 #include "core/PrivateFiles.h"
 #include "core/ProgramFolder.h"
 
@@ -17,14 +18,6 @@ QString stateFolder()
     if (!fromEnvironment.isEmpty() && QDir::isAbsolutePath(fromEnvironment))
         return fromEnvironment;
     return QDir::homePath() + QStringLiteral("/.local/state");
-}
-
-// Characters that end a line, or that would show a line other than the one stored.
-bool needsEscape(char32_t code)
-{
-    return code < 0x20 || (code >= 0x7f && code <= 0x9f) || code == 0x061c || code == 0x200e
-        || code == 0x200f || (code >= 0x202a && code <= 0x202e) || code == 0x2028
-        || code == 0x2029 || (code >= 0x2066 && code <= 0x2069);
 }
 
 }  // namespace
@@ -47,9 +40,9 @@ QString oneLineLogText(const QString &text)
             line += QStringLiteral("\\n");
         } else if (code == '\t') {
             line += QStringLiteral("\\t");
-        } else if (code <= 0xff && needsEscape(code)) {
+        } else if (code <= 0xff && platform::isInvisibleControl(code)) {
             line += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
-        } else if (needsEscape(code) || c.isSurrogate()) {
+        } else if (platform::isInvisibleControl(code) || c.isSurrogate()) {
             // A lone half of a surrogate pair has no UTF-8 form: it is shown by its number.
             line += QStringLiteral("\\u%1").arg(int(code), 4, 16, QLatin1Char('0'));
         } else {

@@ -1,5 +1,6 @@
 #include "platform/CupsDestinations.h"
 
+#include "platform/InvisibleCharacters.h"
 #include "platform/PrinterSystem.h"
 
 #include <QFile>
@@ -27,17 +28,7 @@ QString destinationName(const cups_dest_t &dest)
 // that a listing shows one line with the characters in the order they were sent.
 QByteArray listedJobTitle(const QString &title)
 {
-    QString listed;
-    listed.reserve(title.size());
-    for (const QChar c : title) {
-        const char16_t code = c.unicode();
-        if (code == '\r' || code == '\n' || code == '\t' || code == 0x2028 || code == 0x2029)
-            listed += QLatin1Char(' ');
-        else if (!(code < 0x20 || (code >= 0x7f && code <= 0x9f) || code == 0x061c || code == 0x200e
-                   || code == 0x200f || (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069)))
-            listed += c;
-    }
-    return listed.trimmed().toUtf8();
+    return oneShownLine(title).toUtf8();
 }
 
 // The printer's description (state, make, URIs, markers) comes with the options CUPS lists;

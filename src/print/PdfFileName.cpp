@@ -2,6 +2,7 @@
 
 #include "core/AppError.h"
 #include "core/GeneralDate.h"
+#include "platform/InvisibleCharacters.h"
 
 namespace {
 
@@ -60,16 +61,6 @@ QString fillPdfNamePattern(const QString &pattern, const QList<PdfNameField> &fi
     return filled;
 }
 
-// Line breaks, tabs and the rest of the control characters would split or garble a listing
-// and a shell command line; the direction marks and overrides would show a name other than
-// the one on disk (a "fdp.exe" that is really "exe.pdf").
-bool isInvisibleControl(char32_t code)
-{
-    return code < 0x20 || (code >= 0x7f && code <= 0x9f) || code == 0x061c || code == 0x200e
-        || code == 0x200f || (code >= 0x202a && code <= 0x202e)
-        || (code >= 0x2066 && code <= 0x2069) || code == 0x2028 || code == 0x2029;
-}
-
 namespace {
 
 enum class NameCharacter { Kept, Blank, Dropped };
@@ -83,7 +74,7 @@ NameCharacter classify(char32_t code)
     case '\'': case '"': case '#':
         return NameCharacter::Dropped;
     default:
-        return isInvisibleControl(code) ? NameCharacter::Dropped : NameCharacter::Kept;
+        return platform::isInvisibleControl(code) ? NameCharacter::Dropped : NameCharacter::Kept;
     }
 }
 

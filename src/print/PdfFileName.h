@@ -30,11 +30,6 @@ struct PdfNameField {
 // that itself holds a field's name, say a subject "<To>", stays as written.
 QString fillPdfNamePattern(const QString &pattern, const QList<PdfNameField> &fields);
 
-// Control characters, line and paragraph separators, and the bidirectional marks, embeddings,
-// overrides and isolates: characters that show nothing themselves but change how the text
-// around them reads.
-bool isInvisibleControl(char32_t code);
-
 // Makes a filled pattern a name that is plain text and safe to list and to pass to other
 // programs: each of / \ * : ? < > |, tab, vertical tab and form feed becomes a blank;
 // apostrophes, double quotes, "#", every other control character (line breaks, NUL, ESC,

@@ -1,7 +1,5 @@
 #include "print/PdfTitle.h"
 
-#include "print/PdfFileName.h"
-
 #include <QFile>
 #include <QRegularExpression>
 
@@ -45,20 +43,6 @@ Trailer readTrailer(const QString &tail)
 }
 
 }  // namespace
-
-QString pdfTitleText(const QString &subject)
-{
-    QString title;
-    title.reserve(subject.size());
-    for (const QChar c : subject) {
-        const char16_t code = c.unicode();
-        if (code == '\r' || code == '\n' || code == '\t' || code == 0x2028 || code == 0x2029)
-            title += QLatin1Char(' ');
-        else if (!isInvisibleControl(code))
-            title += c;
-    }
-    return title.trimmed();
-}
 
 bool setPdfTitle(const QString &pdfPath, const QString &title)
 {

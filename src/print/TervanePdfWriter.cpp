@@ -1,6 +1,7 @@
 #include "print/TervanePdfWriter.h"
 
 #include "platform/Dialogs.h"
+#include "platform/InvisibleCharacters.h"
 #include "print/PdfFileName.h"
 #include "print/PdfTitle.h"
 #include "print/PdfWriterHandOff.h"
@@ -163,7 +164,7 @@ bool printOnPdfWriter(const QString &pdfPath, const QString &title, QString *err
     // The engine leaves the document title empty; a reader's caption and search show the
     // job's title (the message's subject). Only that caption is lost when this fails.
     if (!title.isEmpty())
-        setPdfTitle(result.path, pdfTitleText(title));
+        setPdfTitle(result.path, platform::oneShownLine(title));  // one line, in stored order
     return true;
 }
 
