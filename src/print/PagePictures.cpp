@@ -9,17 +9,21 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
-QString pictureAddress(const QString &path)
+// Relative to the page, as the logo is: the page's own address already names its folder, and a
+// picture named a thousand times costs a thousand short names, not a thousand full paths.
+QString pictureAddress(const QString &folder, const QString &file)
 {
-    return platform::messagePageUrl(path).toString(QUrl::FullyEncoded);
+    return QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(folder).fileName())) + QLatin1Char('/') + file;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -93,18 +97,18 @@ private:
 
     QString store(const QByteArray &bytes)
     {
-        const QString path = m_folder + QLatin1Char('/') + QString::number(++m_stored);
-        if (!m_ready || !writeFile(path, bytes))
+        const QString name = QString::number(++m_stored);
+        if (!m_ready || !writeFile(m_folder + QLatin1Char('/') + name, bytes))
             return QString();  // a picture that could not be written shows as missing
-        return pictureAddress(path);
+        return pictureAddress(m_folder, name);
     }
 
     QString placeholderAddress()
     {
         if (m_placeholder.isEmpty()) {
-            const QString path = m_folder + QStringLiteral("/placeholder");
-            if (m_ready && writeFile(path, placeholderPicture()))
-                m_placeholder = pictureAddress(path);
+            const QString name = QStringLiteral("placeholder");
+            if (m_ready && writeFile(m_folder + QLatin1Char('/') + name, placeholderPicture()))
+                m_placeholder = pictureAddress(m_folder, name);
         }
         return m_placeholder;
     }
