@@ -176,11 +176,8 @@ void TestPrinters::pdfJobReachesTheQueueWithItsTitle()
 void TestPrinters::jobTitleIsOneLineInStoredOrder()
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath("page.pdf"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n%%EOF\n") > 0);
-    file.close();
     QString error;
-    QVERIFY2(platform::printerSystem().printPdf("Quorvale_Beta", file.fileName(),
+    QVERIFY2(platform::printerSystem().printPdf("Quorvale_Beta", writeTestPdf(dir),
                                                 QStringLiteral("Invoice \u202Egpj.exe\r\n9 Dec 2026 : FORGED\x1b"), &error),
              qPrintable(error));
     QCOMPARE(m_server.jobs().last().title, QStringLiteral("Invoice gpj.exe  9 Dec 2026 : FORGED"));

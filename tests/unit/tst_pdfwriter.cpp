@@ -271,7 +271,6 @@ void TestPdfWriter::titleShowsTheStoredTextOnOneLine_data()
     QTest::addColumn<QString>("subject");
     QTest::addColumn<QString>("title");
     QTest::newRow("right-to-left override") << QStringLiteral("Invoice \u202Egpj.exe") << QStringLiteral("Invoice gpj.exe");
-    QTest::newRow("isolate and mark") << QStringLiteral("Pay \u2067now\u2069\u200F") << QStringLiteral("Pay now");
     QTest::newRow("forged second line") << QStringLiteral("Hi\r\n9 Dec 2026 : FORGED\x1b[2J")
                                         << QStringLiteral("Hi  9 Dec 2026 : FORGED[2J");
     QTest::newRow("other scripts kept") << QStringLiteral("שלום Résumé 請求書") << QStringLiteral("שלום Résumé 請求書");
