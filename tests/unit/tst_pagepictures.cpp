@@ -4,8 +4,8 @@
 
 #include "TestFiles.h"
 #include "TestPrintServer.h"
+#include "WindowTests.h"
 #include "core/ErrorLog.h"
-#include "core/ProgramFolder.h"
 #include "mime/MailMessage.h"
 #include "platform/BrowserView.h"
 #include "platform/MessagePageScheme.h"
@@ -33,8 +33,6 @@ QByteArray readAll(const QString &path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
-
-// A PNG that does not compress away: its size in the message is its size anywhere else.
 
 // Headers that announce 20000 x 20000 pixels; nothing may decode them.
 const QByteArray hugeWebp = QByteArray("RIFF\x16\0\0\0WEBPVP8X\x0a\0\0\0\0\0\0\0\x1f\x4e\0\x1f\x4e\0", 30);
@@ -80,9 +78,7 @@ private:
 void TestPagePictures::initTestCase()
 {
     qputenv("TEMP", m_temp.path().toUtf8());
-    setProgramFolder(m_programDir.path());
-    for (const char *name : {"Base.tmp", "gmail_logo.gif"})
-        QVERIFY(QFile::copy(QStringLiteral(QUORVALE_TEST_SOURCE_DIR "/../resources/") + name, m_programDir.filePath(name)));
+    prepareWindowTests(m_programDir.path(), PageResources::With);
 }
 
 std::unique_ptr<Form3> TestPagePictures::show(const QVector<MessageEntry> &entries)
