@@ -2,7 +2,7 @@
 
 #include "core/GeneralDate.h"
 #include "platform/InvisibleCharacters.h"
-#include "core/PrivateFiles.h"
+#include "platform/PrivateFiles.h"
 #include "core/ProgramFolder.h"
 
 #include <QDateTime>

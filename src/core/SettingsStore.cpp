@@ -3,7 +3,7 @@
 #include "core/AppError.h"
 #include "core/Conversions.h"
 #include "core/MessageBox.h"
-#include "core/PrivateFiles.h"
+#include "platform/PrivateFiles.h"
 #include "core/SecretStore.h"
 
 #include <QSettings>

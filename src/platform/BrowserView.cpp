@@ -21,6 +21,8 @@ namespace platform {
 
 namespace {
 
+const QString StoppedText = QStringLiteral("Printing was stopped.");
+
 BrowserView::DialogRunner &dialogRunner()
 {
     static BrowserView::DialogRunner runner;
@@ -209,7 +211,7 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const 
     if (printNumber != m_printNumber || !m_printing)
         return;
     if (m_printAbandoned) {
-        endPrint(false, QStringLiteral("Printing was stopped."));
+        endPrint(false, StoppedText);
         return;
     }
     if (pdf.isEmpty()) {
@@ -253,7 +255,7 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const 
     if (alive.expired())
         return;
     if (m_printAbandoned)
-        endPrint(false, QStringLiteral("Printing was stopped."));
+        endPrint(false, StoppedText);
     else
         endPrint(ok, ok ? QString() : error);
 }
@@ -272,7 +274,7 @@ bool BrowserView::passesPageGate(const QByteArray &pdf)
     if (alive.expired() || number != m_printNumber || !m_printing)
         return false;
     if (m_printAbandoned) {
-        endPrint(false, QStringLiteral("Printing was stopped."));
+        endPrint(false, StoppedText);
         return false;
     }
     if (allowed)

@@ -1,6 +1,7 @@
 #include "platform/CupsPrinterSystem.h"
 
 #include "platform/CupsDestinations.h"
+#include "platform/PrivateFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -120,7 +121,7 @@ bool CupsPrinterSystem::setOwnDefault(const QString &name, QString *error)
     const bool present = QFile::exists(path);
     if (name.isEmpty() && !present)
         return true;
-    narrowToOwner(path);
+    preparePrivateFile(path);
     QSettings own = ownDefaultStore();
     if (name.isEmpty())
         own.remove(ownDefaultKey);
@@ -128,7 +129,7 @@ bool CupsPrinterSystem::setOwnDefault(const QString &name, QString *error)
         own.setValue(ownDefaultKey, name);
     own.sync();
     m_savedFiles.notePrograms(path);
-    if (own.status() != QSettings::NoError || !narrowToOwner(path)) {
+    if (own.status() != QSettings::NoError || !preparePrivateFile(path)) {
         setError(error, QStringLiteral("Cannot write %1").arg(path));
         return false;
     }

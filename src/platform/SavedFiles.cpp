@@ -1,5 +1,7 @@
 #include "platform/SavedFiles.h"
 
+#include "platform/PrivateFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,36 +44,15 @@ bool SavedFiles::restore() const
     return ok;
 }
 
-bool makeOwnerOnlyFolder(const QString &folder)
-{
-    if (QFileInfo(folder).isDir())
-        return true;
-    const QString parent = QFileInfo(folder).path();
-    if (parent != folder && !makeOwnerOnlyFolder(parent))
-        return false;
-    return QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
-           || QFileInfo(folder).isDir();
-}
-
 bool writePrivateFile(const QString &path, const QByteArray &content)
 {
-    if (!makeOwnerOnlyFolder(QFileInfo(path).absolutePath()))
+    if (!makePrivateFolders(QFileInfo(path).absolutePath()))
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     return file.write(content) == content.size() && file.commit();
-}
-
-bool narrowToOwner(const QString &path)
-{
-    if (!makeOwnerOnlyFolder(QFileInfo(path).absolutePath()))
-        return false;
-    QFile file(path);
-    if (file.exists())
-        return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    return file.open(QIODevice::WriteOnly, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 QString lpoptionsDefault(const FileContent &lpoptions)

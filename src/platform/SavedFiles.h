@@ -35,11 +35,6 @@ private:
 // are made 0700.
 bool writePrivateFile(const QString &path, const QByteArray &content);
 
-// Makes `path` readable only by the owner: an existing file is narrowed to 0600, a missing one
-// is created empty with 0600, and missing folders are made 0700. Then writers that keep a
-// file's permissions (QSettings) never leave it readable by others.
-bool narrowToOwner(const QString &path);
-
 // The printer named on the "Default" line of an lpoptions file; empty when none.
 QString lpoptionsDefault(const FileContent &lpoptions);
 

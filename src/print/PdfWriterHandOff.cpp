@@ -1,7 +1,7 @@
 #include "print/PdfWriterHandOff.h"
 
 #include "core/AppError.h"
-#include "core/PrivateFiles.h"
+#include "platform/PrivateFiles.h"
 #include "print/PdfWriterName.h"
 
 #include <QSettings>

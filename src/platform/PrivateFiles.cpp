@@ -1,4 +1,4 @@
-#include "core/PrivateFiles.h"
+#include "platform/PrivateFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +12,8 @@ constexpr QFile::Permissions OwnerOnlyFolder =
 constexpr QFile::Permissions OwnerOnlyFile =
     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
+}  // namespace
+
 // QDir::mkpath takes no permissions, so the missing folders are made one by one, outermost
 // first, each created 0700 rather than narrowed after the fact.
 bool makePrivateFolders(const QString &folder)
@@ -24,8 +26,6 @@ bool makePrivateFolders(const QString &folder)
         return false;
     return QDir().mkdir(clean, OwnerOnlyFolder) || QFileInfo(clean).isDir();
 }
-
-}  // namespace
 
 bool preparePrivateFile(const QString &path)
 {

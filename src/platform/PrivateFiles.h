@@ -1,6 +1,6 @@
 #pragma once
-// Files only their owner may read: the settings (user name, filters, folder choices) and the
-// error log (what was downloaded, and what failed).
+// Files only their owner may read: the settings (user name, filters, folder choices), the
+// error log (what was downloaded, and what failed), and the files naming printers and PDFs.
 
 #include <QString>
 
@@ -9,3 +9,7 @@
 // narrowed to 0600; existing folders are left as they are. False when something could not
 // be created.
 bool preparePrivateFile(const QString &path);
+
+// Creates the missing folders of `folder`, outermost first, each 0700 from the start. False
+// when one could not be made.
+bool makePrivateFolders(const QString &folder);
