@@ -13,6 +13,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTemporaryFile>
 #include <QWebEngineLoadingInfo>
 #include <stdexcept>
@@ -124,12 +125,9 @@ int BrowserView::QueryStatusWB(int command) const
     return (command == PageSetup || ready) ? SupportedAndEnabled : Supported;
 }
 
-void BrowserView::ExecWB(int command, int option)
+void BrowserView::ExecWB(int command, int /*option: both commands always ask*/)
 {
     switch (command) {
-    case Print:
-        printLoadedPage(option == DoDefault);
-        return;
     case PrintPreview:
         showPrintPreview();
         return;
@@ -150,7 +148,7 @@ QString BrowserView::jobTitle() const
     return title;
 }
 
-void BrowserView::printLoadedPage(bool askUser)
+void BrowserView::printJob(PrintJob job, Option option)
 {
     if (m_printing)
         throw std::runtime_error("The browser view is still printing the last page.");
@@ -160,53 +158,50 @@ void BrowserView::printLoadedPage(bool askUser)
     m_printCancelled = false;
     m_printSkipped = false;
     m_printAbandoned = false;
-    PrintTarget target;
-    QPageLayout layout = runPageLayout();
-    if (askUser && !askPrintTarget(&target, &layout)) {
+    if (job.title.isEmpty())
+        job.title = jobTitle();
+    if (!job.layout.isValid())
+        job.layout = runPageLayout();
+    if (option == DoDefault && !askPrintTarget(&job)) {
         m_printCancelled = true;
         return;
     }
     m_printing = true;
     const quint64 number = ++m_printNumber;
     const std::weak_ptr<const char> alive = m_alive;
-    printToPdfFittingWidth(m_page, width(), layout, [this, alive, number, target](const QByteArray &pdf) {
+    printToPdfFittingWidth(m_page, width(), job.layout, [this, alive, number, job](const QByteArray &pdf) {
         if (!alive.expired())
-            finishPrint(pdf, number, target);
+            finishPrint(pdf, number, job);
     });
 }
 
-bool BrowserView::askPrintTarget(PrintTarget *target, QPageLayout *layout)
+bool BrowserView::askPrintTarget(PrintJob *job)
 {
-    PrinterSystem &printers = printerSystem();
-    const QString defaultName = printers.defaultPrinterName().value_or(QString());
-    // The print service's default differs from the default only when one of the program's own
-    // printers is the default.
-    const bool ownPrinter = !defaultName.isEmpty()
-        && defaultName != printers.printServiceDefaultName().value_or(QString());
+    // The dialog knows only the print service's printers: for any other it would put the print
+    // service's default in place of the job's printer.
+    const bool ownPrinter = QPrinterInfo::printerInfo(job->printer).isNull();
     QPrinter printer(QPrinter::HighResolution);
     if (ownPrinter)
         printer.setOutputFormat(QPrinter::PdfFormat);
-    else if (!defaultName.isEmpty())
-        printer.setPrinterName(defaultName);
-    printer.setPageLayout(*layout);
-    printer.setDocName(jobTitle());
+    else
+        printer.setPrinterName(job->printer);
+    printer.setPageLayout(job->layout);
+    printer.setDocName(job->title);
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("Print"));
     if (runDialog(dialog) != QDialog::Accepted)
         return false;
-    *layout = printer.pageLayout();
-    // The dialog may put the print service's default in place of an output it does not know;
-    // one of the program's own printers as the default keeps the job.
+    job->layout = printer.pageLayout();
     if (ownPrinter)
         return true;
-    if (printer.outputFormat() == QPrinter::PdfFormat)
-        target->file = printer.outputFileName();
-    else
-        target->printer = printer.printerName();
+    // "Print to file" in the dialog: the view writes that file itself, for no printer.
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    job->printer = toFile ? QString() : printer.printerName();
+    job->targetFile = toFile ? printer.outputFileName() : QString();
     return true;
 }
 
-void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintTarget &target)
+void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintJob &job)
 {
     if (printNumber != m_printNumber || !m_printing)
         return;
@@ -224,23 +219,19 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const 
         endPrint(false, QStringLiteral("The page replaced itself while it was being printed; nothing was sent."));
         return;
     }
-    if (!target.file.isEmpty()) {
-        QFile file(target.file);
+    if (job.printer.isEmpty() && job.targetFile.isEmpty()) {
+        endPrint(false, QStringLiteral("No printer was picked; nothing was printed."));
+        return;
+    }
+    if (job.printer.isEmpty()) {
+        QFile file(job.targetFile);
         const bool ok = file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size() && file.flush();
-        endPrint(ok, ok ? QString() : QStringLiteral("Cannot write %1: %2").arg(target.file, file.errorString()));
+        endPrint(ok, ok ? QString() : QStringLiteral("Cannot write %1: %2").arg(job.targetFile, file.errorString()));
         return;
     }
     if (m_pageGate && !passesPageGate(pdf))
         return;
-    PrinterSystem &printers = printerSystem();
     QString error;
-    std::optional<QString> printer = target.printer;
-    if (target.printer.isEmpty())
-        printer = printers.defaultPrinterName(&error);
-    if (!printer) {
-        endPrint(false, error);
-        return;
-    }
     QTemporaryFile file(privateTempFolder() + QStringLiteral("/print-XXXXXX.pdf"));
     if (!file.open() || file.write(pdf) != pdf.size() || !file.flush()) {
         endPrint(false, QStringLiteral("Cannot write the page's PDF: %1").arg(file.errorString()));
@@ -251,7 +242,7 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const 
     // cancelled there.
     const std::weak_ptr<const char> alive = m_alive;
     const auto stopped = [this, alive] { return alive.expired() || m_printAbandoned; };
-    const bool ok = printers.printPdfUnlessCancelled(*printer, file.fileName(), jobTitle(), stopped, &error);
+    const bool ok = printerSystem().printPdfUnlessCancelled(job, file.fileName(), stopped, &error);
     if (alive.expired())
         return;
     if (m_printAbandoned)

@@ -8,13 +8,13 @@
 // redirect; and loads remote pictures only after setRemoteImagesAllowed(true), never other
 // remote content.
 //
-// Printing (ExecWB 6) turns the loaded page into a PDF with the run's page layout and hands it
-// to the default printer of the printer system as one job. It finishes later: isPrinting() is
-// true until then, and jobFinished reports the outcome. Wait for it with platform::waitUntil.
-// With option 0 it first shows the print dialog, as a browser does: the printer and the page
-// layout chosen there serve this one job, and closing the dialog prints nothing
-// (lastPrintCancelled()). The program's own printers are not in the print service's list; when
-// one is the default, the dialog serves for the page layout and the job goes to that printer.
+// Printing (printJob) turns the loaded page into a PDF with the job's page layout and hands it
+// to the job's printer as one job. It finishes later: isPrinting() is true until then, and
+// jobFinished reports the outcome. Wait for it with platform::waitUntil. With option 0 it first
+// shows the print dialog, as a browser does: the printer and the page layout chosen there serve
+// this one job, and closing the dialog prints nothing (lastPrintCancelled()). The program's own
+// printers are not in the print service's list; for one of them the dialog serves for the page
+// layout and the job stays on that printer.
 //
 // Every page file of the program has the same path and so the same address, yet each Navigate
 // is its own load with its own ticket (carried in the address's query): the busy flag, the
@@ -23,6 +23,8 @@
 // every navigation but the next Navigate, a refresh or a reload included. The one move the
 // engine does not ask about, a page blanking itself (a refresh to about:blank), is caught
 // instead: such a page no longer counts as shown and is not sent to a printer.
+
+#include "platform/PrinterSystem.h"
 
 #include <QPageLayout>
 #include <QString>
@@ -65,9 +67,10 @@ public:
     // True while the view still shows the page that load `ticket` loaded without error.
     bool showsLoadedPage(quint64 ticket) const;
 
-    // Print (6), print preview (7) or page setup (8). Printing needs a loaded page and raises
-    // AppError otherwise; an unknown command raises AppError as well.
+    // Print preview (7) or page setup (8); any other command raises an error.
     void ExecWB(int command, int option);
+    // Prints the loaded page as `job` (Print, 6); raises an error when no page is loaded.
+    void printJob(PrintJob job, Option option);
     int QueryStatusWB(int command) const;
     // Stops a load in progress and abandons a print that has not reached the printer yet (it
     // still counts as printing until the engine is done with the page; nothing is sent).
@@ -96,15 +99,8 @@ signals:
 
 private:
     void onLoadingChanged(const class QWebEngineLoadingInfo &info);
-    // Where one job goes: a printer by name (empty: the default) or, from the print dialog's
-    // "print to file", a file.
-    struct PrintTarget {
-        QString printer;
-        QString file;
-    };
-    void printLoadedPage(bool askUser);
-    bool askPrintTarget(PrintTarget *target, QPageLayout *layout);
-    void finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintTarget &target);
+    bool askPrintTarget(PrintJob *job);
+    void finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintJob &job);
     bool passesPageGate(const QByteArray &pdf);
     void endPrint(bool ok, const QString &error);
     void showPrintPreview();

@@ -172,10 +172,9 @@ bool CupsPrinterSystem::setDefaultPrinter(const QString &name, QString *error)
     return setOwnDefault(QString(), error);
 }
 
-bool CupsPrinterSystem::printPdf(const QString &name, const QString &pdfPath, const QString &title,
-                                 QString *error)
+bool CupsPrinterSystem::printPdf(const PrintJob &job, const QString &pdfPath, QString *error)
 {
-    return printPdfUnlessCancelled(name, pdfPath, title, nullptr, error);
+    return printPdfUnlessCancelled(job, pdfPath, nullptr, error);
 }
 
 namespace {
@@ -198,7 +197,7 @@ void cancelAcceptedJob(const Submission &submission, const PrintServerLimits &li
 
 }  // namespace
 
-bool CupsPrinterSystem::printPdfUnlessCancelled(const QString &name, const QString &pdfPath, const QString &title,
+bool CupsPrinterSystem::printPdfUnlessCancelled(const PrintJob &job, const QString &pdfPath,
                                                 const PrintCancelCheck &cancelRequested, QString *error)
 {
     const auto cancelled = [&cancelRequested] { return cancelRequested && cancelRequested(); };
@@ -206,13 +205,13 @@ bool CupsPrinterSystem::printPdfUnlessCancelled(const QString &name, const QStri
         setError(error, printCancelledText());
         return false;
     }
-    if (const VirtualPrinter *print = virtualPrinter(name))
-        return (*print)(pdfPath, title, error);
+    if (const VirtualPrinter *print = virtualPrinter(job.printer))
+        return (*print)(pdfPath, job, error);
     auto outcome = std::make_shared<Submission>();
     PrintServerCancel cancel;
     cancel.requested = cancelled;
-    const auto work = [outcome, calledOff = cancel.calledOff, name, pdfPath, title](http_t *http,
-                                                                                   std::atomic<int> *progress) {
+    const auto work = [outcome, calledOff = cancel.calledOff, name = job.printer, pdfPath,
+                       title = job.title](http_t *http, std::atomic<int> *progress) {
         const CupsDestinationList list = readCupsDestinations(http);
         const CupsDestination *destination = list.find(name);
         if (list.failed()) {

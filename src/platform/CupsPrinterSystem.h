@@ -30,11 +30,10 @@ public:
     std::optional<QString> defaultPrinterName(QString *error = nullptr) override;
     std::optional<QString> printServiceDefaultName(QString *error = nullptr) override;
     bool setDefaultPrinter(const QString &name, QString *error = nullptr) override;
-    bool printPdf(const QString &name, const QString &pdfPath, const QString &title,
-                  QString *error = nullptr) override;
+    bool printPdf(const PrintJob &job, const QString &pdfPath, QString *error = nullptr) override;
     // Calls a job off in the print service as soon as it exists there, until it is accepted.
-    bool printPdfUnlessCancelled(const QString &name, const QString &pdfPath, const QString &title,
-                                 const PrintCancelCheck &cancelRequested, QString *error = nullptr) override;
+    bool printPdfUnlessCancelled(const PrintJob &job, const QString &pdfPath, const PrintCancelCheck &cancelRequested,
+                                 QString *error = nullptr) override;
     void addVirtualPrinter(const QString &name, VirtualPrinter print) override;
 
     // Keeps both files that make the default (lpoptions and the program's own) as they are now;

@@ -13,7 +13,7 @@ QString printCancelledText()
     return QStringLiteral("The print job was cancelled.");
 }
 
-bool PrinterSystem::printPdfUnlessCancelled(const QString &name, const QString &pdfPath, const QString &title,
+bool PrinterSystem::printPdfUnlessCancelled(const PrintJob &job, const QString &pdfPath,
                                             const PrintCancelCheck &cancelRequested, QString *error)
 {
     if (cancelRequested && cancelRequested()) {
@@ -21,7 +21,7 @@ bool PrinterSystem::printPdfUnlessCancelled(const QString &name, const QString &
             *error = printCancelledText();
         return false;
     }
-    return printPdf(name, pdfPath, title, error);
+    return printPdf(job, pdfPath, error);
 }
 
 void PrinterSystem::rememberDefaults()

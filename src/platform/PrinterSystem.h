@@ -5,6 +5,7 @@
 // the program's own (the PDF writer), which print by calling a function; they are listed after
 // the print service's printers and can be the default like any other.
 
+#include <QPageLayout>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -12,8 +13,18 @@
 
 namespace platform {
 
+// One print job as the user asked for it: it goes to `printer` whatever the default printer is
+// meanwhile. `targetFile` is the file one of the program's own printers writes (empty: it asks);
+// an empty `title` is the printed page's own; an invalid `layout` is the run's page layout.
+struct PrintJob {
+    QString printer;
+    QString targetFile;
+    QString title;
+    QPageLayout layout;
+};
+
 // Prints one finished PDF; false and a reason when it could not.
-using VirtualPrinter = std::function<bool(const QString &pdfPath, const QString &title, QString *error)>;
+using VirtualPrinter = std::function<bool(const QString &pdfPath, const PrintJob &job, QString *error)>;
 // Asked on the window's thread while a job is being handed to a printer: true once the user
 // called the job off.
 using PrintCancelCheck = std::function<bool()>;
@@ -36,14 +47,13 @@ public:
     // program's own printers becomes the program's default only, leaving the print service's
     // default as it is; a print service printer becomes both.
     virtual bool setDefaultPrinter(const QString &name, QString *error = nullptr) = 0;
-    // One job on printer `name`: the PDF at pdfPath, titled `title`. Returns once the print
-    // service accepted the job (or the program's own printer finished with it).
-    virtual bool printPdf(const QString &name, const QString &pdfPath, const QString &title,
-                          QString *error = nullptr) = 0;
+    // The PDF at pdfPath as `job`. Returns once the print service accepted the job (or the
+    // program's own printer finished with it).
+    virtual bool printPdf(const PrintJob &job, const QString &pdfPath, QString *error = nullptr) = 0;
     // printPdf, unless cancelRequested() turns true before the printer has the job: then a job
     // the print service already holds is cancelled there, a program's own printer is not
     // started, and the answer is false. This default only looks before it starts.
-    virtual bool printPdfUnlessCancelled(const QString &name, const QString &pdfPath, const QString &title,
+    virtual bool printPdfUnlessCancelled(const PrintJob &job, const QString &pdfPath,
                                          const PrintCancelCheck &cancelRequested, QString *error = nullptr);
 
     // Adds one of the program's own printers; one of the same name is replaced.

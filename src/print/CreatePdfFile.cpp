@@ -4,9 +4,8 @@
 #include "core/Procedure.h"
 #include "mail/MessageEntry.h"
 #include "print/PdfFileName.h"
-#include "print/PdfWriterHandOff.h"
 
-QString CreatePDF_File(const PdfNameRequest &request, const MessageEntry &message)
+QString CreatePDF_File(const PdfNameRequest &request, const MessageEntry &message, QString *whyNone)
 {
     Procedure p(QStringLiteral("Form3"), QStringLiteral("CreatePDF_File"));
     QString pattern;
@@ -36,13 +35,8 @@ QString CreatePDF_File(const PdfNameRequest &request, const MessageEntry &messag
     p(120, [&] { add("<To>", request.userName); });
     p(120, [&] { name = fillPdfNamePattern(pattern, fields); });
     p(122, [&] { name = cleanPdfName(name); });
-    if (name.isEmpty())
-        return QString();
     p(154, [&] { path = pdfOutputPath(request.folder, name); });
-    bool handedOff = false;
-    p(164, [&] {
-        writePdfWriterHandOff(path);
-        handedOff = true;
-    });
-    return handedOff ? path : QString();
+    if (path.isEmpty() && whyNone)
+        *whyNone = QStringLiteral("The file name pattern gives no name for this message.");
+    return path;
 }

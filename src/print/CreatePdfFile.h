@@ -1,6 +1,6 @@
 #pragma once
-// The name of one message's PDF file, made from the confirmed pattern and folder, and handed to
-// the PDF writer just before that message's print job.
+// The name of one message's PDF file, made from the confirmed pattern and folder, for that
+// message's print job on the PDF writer.
 
 #include <QDateTime>
 #include <QString>
@@ -19,7 +19,6 @@ struct PdfNameRequest {
 };
 
 // Fills the pattern's fields (any letter case, in one pass) for `message`, cleans and fits the
-// name, writes the path to the PDF writer's hand-off and returns it. Empty, with nothing
-// handed off, when the name comes out empty or the hand-off cannot be written. Failures are
-// reported as the preview window's "CreatePDF_File" and the next step runs.
-QString CreatePDF_File(const PdfNameRequest &request, const MessageEntry &message);
+// name and returns the full path. Empty, with the reason in `whyNone`, when the name comes out
+// empty. Failures are reported as the preview window's "CreatePDF_File" and the next step runs.
+QString CreatePDF_File(const PdfNameRequest &request, const MessageEntry &message, QString *whyNone = nullptr);

@@ -19,6 +19,7 @@ class QProgressBar;
 class QPushButton;
 namespace platform {
 class BrowserView;
+struct PrintJob;
 }
 
 class Form3 : public QWidget, public PdfExportState {
@@ -83,9 +84,10 @@ private:
     // tells a page over the printer's page limit that was left out from a failure).
     QString printOneOfRun(PrintRun &run, int position, bool *skipped);
     void endPrintAll(PrintRun &run);
-    bool pdfWriterPicked() const;
-    // Hands the PDF writer the name for the message at `position`: empty when done, else why not.
-    QString handOffPdfName(int position);
+    // The job for the printer picked in Combo1, in the run's page layout.
+    platform::PrintJob pickedJob() const;
+    // Names the PDF file of the message at `position` in the run's job: empty when done, else why not.
+    QString nameJobFile(PrintRun &run, int position);
     bool allowPageCount(PrintRun &run, int position, int pages);
     void watchPageCount(platform::BrowserView *view, PrintRun &run, int position);
     platform::WaitOutcome waitForPrintView(const std::function<bool()> &done);

@@ -29,7 +29,6 @@
 #include "platform/PrinterSystem.h"
 #include "print/CreatePdfFile.h"
 #include "print/Form5.h"
-#include "print/PdfWriterHandOff.h"
 #include "print/Printers.h"
 
 #include <QComboBox>
@@ -64,8 +63,10 @@ const QString PageLeftText = QStringLiteral("The view no longer shows the messag
 
 struct Form3::PrintRun {
     enum Kind { Selected, All };
-    explicit PrintRun(Kind k) : kind(k) {}
+    PrintRun(Kind k, platform::PrintJob j) : kind(k), job(std::move(j)) {}
+    bool toWriter() const { return job.printer == pdfWriterName(); }
     Kind kind;
+    platform::PrintJob job;  // where the run prints, whatever the default printer is meanwhile
     bool cancelled = false;
     bool printed = false;
     int savedPosition = 0;
@@ -74,12 +75,15 @@ struct Form3::PrintRun {
     bool skipEveryLongPage = false;  // "skip all such" was answered
 };
 
-bool Form3::pdfWriterPicked() const
+platform::PrintJob Form3::pickedJob() const
 {
-    return Combo1->currentText() == pdfWriterName();
+    platform::PrintJob job;
+    job.printer = Combo1->currentText();
+    job.layout = platform::BrowserView::runPageLayout();
+    return job;
 }
 
-QString Form3::handOffPdfName(int position)
+QString Form3::nameJobFile(PrintRun &run, int position)
 {
     const MessageEntry &entry = entryAt(position);
     PdfNameRequest request;
@@ -89,16 +93,9 @@ QString Form3::handOffPdfName(int position)
     if (entry.ReceivedDateTime.isValid())
         request.receivedDateTime = entry.ReceivedDateTime;
     request.userName = getSetting(QStringLiteral("User"));  // the main window's user-name box
-    if (!CreatePDF_File(request, entry).isEmpty())
-        return QString();
-    // Nothing was handed off: either the pattern filled in gives no name, or the writer's store
-    // cannot be written. Writing the store again tells which.
-    try {
-        writePdfWriterHandOff(readPdfWriterHandOff().outputFile);
-    } catch (const AppError &failure) {
-        return failure.description();
-    }
-    return QStringLiteral("The file name pattern gives no name for this message.");
+    QString whyNone;
+    run.job.targetFile = CreatePDF_File(request, entry, &whyNone);
+    return whyNone;
 }
 
 platform::WaitOutcome Form3::waitForPrintView(const std::function<bool()> &done)
@@ -168,7 +165,7 @@ bool Form3::allowPageCount(PrintRun &run, int position, int pages)
 void Form3::watchPageCount(platform::BrowserView *view, PrintRun &run, int position)
 {
     // The PDF writer makes files, not paper: it has no limit.
-    if (pdfWriterPicked())
+    if (run.toWriter())
         view->setPageCountGate(nullptr);
     else
         view->setPageCountGate([this, &run, position](int pages) { return allowPageCount(run, position, pages); });
@@ -191,7 +188,7 @@ void Form3::PushButton1_Click()
     p(112, [&] { ExportCanceled = false; });
     if (p.test(114, [&] { return WebBrowser1->Busy(); }))
         return;
-    PrintRun run(PrintRun::Selected);
+    PrintRun run(PrintRun::Selected, pickedJob());
     const platform::LifeToken life = m_life.token();
     beginRun(run);
     const QString failure = printShownPage(run);
@@ -220,7 +217,7 @@ QString Form3::printShownPage(PrintRun &run)
     Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton1_Click"));
     const platform::LifeToken life = m_life.token();
     const quint64 shownPage = WebBrowser1->loadTicket();
-    const bool toWriter = p.test(116, [&] { return pdfWriterPicked(); });
+    const bool toWriter = p.test(116, [&] { return run.toWriter(); });
     QString failure;
     if (toWriter) {
         p(118, [&] {
@@ -229,7 +226,7 @@ QString Form3::printShownPage(PrintRun &run)
         });
         if (!life.ownerAlive() || ExportCanceled || run.cancelled)
             return QString();
-        p(120, [&] { failure = handOffPdfName(CurrentEntry); });
+        p(120, [&] { failure = nameJobFile(run, CurrentEntry); });
         if (!failure.isEmpty())
             return failure;
     }
@@ -243,7 +240,7 @@ QString Form3::printShownPage(PrintRun &run)
         toWriter ? platform::BrowserView::DontPromptUser : platform::BrowserView::DoDefault;
     bool sent = false;
     p(124, [&] {
-        WebBrowser1->ExecWB(platform::BrowserView::Print, option);
+        WebBrowser1->printJob(run.job, option);
         sent = !WebBrowser1->lastPrintCancelled();
     });
     if (!sent)
@@ -294,10 +291,10 @@ void Form3::PushButton2_Click()
     const bool cancelling = m_run != nullptr;
     Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
     p(106, [&] { SetDefaultPrinter(Combo1->currentText(), false); });
+    const platform::PrintJob job = pickedJob();
     bool yes = false;
     p(108, [&] {
-        const QString printer = platform::printerSystem().defaultPrinterName().value_or(QString());
-        yes = showMessage(QStringLiteral("Do you want to print all with ") + printer + QStringLiteral("?"),
+        yes = showMessage(QStringLiteral("Do you want to print all with ") + job.printer + QStringLiteral("?"),
                           platform::BoxButtons::YesNo) == platform::BoxAnswer::Yes;
     });
     if (!yes)
@@ -308,13 +305,13 @@ void Form3::PushButton2_Click()
             cancelPrintAll();
         return;
     }
-    PrintRun run(PrintRun::All);
+    PrintRun run(PrintRun::All, job);
     const platform::LifeToken life = m_life.token();
     beginRun(run);
     p(112, [&] { ExportCanceled = false; });
     p(114, [&] { PushButton2->setText(CancelCaption); });
     p(116, [&] { run.savedPosition = CurrentEntry; });
-    if (p.test(120, [&] { return pdfWriterPicked(); })) {
+    if (p.test(120, [&] { return run.toWriter(); })) {
         p(122, [&] {
             Form5 options(*this, this);
             options.exec();
@@ -379,19 +376,19 @@ QString Form3::printOneOfRun(PrintRun &run, int k, bool *skipped)
     }
     if (!WebBrowser2->lastLoadSucceeded())
         return QStringLiteral("The page could not be loaded.");
-    if (pdfWriterPicked()) {
+    if (run.toWriter()) {
         QString failure;
-        p(146, [&] { failure = handOffPdfName(k); });
+        p(146, [&] { failure = nameJobFile(run, k); });
         if (!failure.isEmpty())
             return failure;
     }
-    // Loading and the hand-off gave the event loop turns: print only the page loaded above.
+    // Loading and naming the file gave the event loop turns: print only the page loaded above.
     if (!WebBrowser2->showsLoadedPage(page))
         return PageLeftText;
     watchPageCount(WebBrowser2, run, k);
     bool sent = false;
     p(148, [&] {
-        WebBrowser2->ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser);
+        WebBrowser2->printJob(run.job, platform::BrowserView::DontPromptUser);
         sent = true;
     });
     if (!sent)

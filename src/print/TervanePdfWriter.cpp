@@ -4,7 +4,6 @@
 #include "platform/InvisibleCharacters.h"
 #include "print/PdfFileName.h"
 #include "print/PdfTitle.h"
-#include "print/PdfWriterHandOff.h"
 #include "print/PdfWriterName.h"
 
 #include <QDir>
@@ -89,11 +88,18 @@ std::optional<QString> writeNewFile(const QString &path, const QByteArray &bytes
     return QString::fromLocal8Bit(strerror(error));
 }
 
-// Asks for the file when no hand-off names one: a name from the job's title, in the folder
-// of the last hand-off (or the desktop).
-QString askForTarget(const QString &title, const QString &lastOutput)
+// The folder of the file the writer wrote last in this run: the next save dialog starts there.
+QString &lastFolder()
 {
-    QString folder = lastOutput.isEmpty() ? QString() : QFileInfo(lastOutput).absolutePath();
+    static QString folder;
+    return folder;
+}
+
+// Asks for the file when the job names none: a name from the job's title, in the folder of the
+// last file written (or the home folder).
+QString askForTarget(const QString &title)
+{
+    QString folder = lastFolder();
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::homePath();
     QString name = cleanPdfName(title);
@@ -141,18 +147,13 @@ PdfWriteResult writePdfWithoutOverwriting(const QString &sourcePdf, const QStrin
     return result;
 }
 
-bool printOnPdfWriter(const QString &pdfPath, const QString &title, QString *error)
+bool printOnPdfWriter(const QString &pdfPath, const platform::PrintJob &job, QString *error)
 {
-    const PdfWriterHandOff handOff = readPdfWriterHandOff();
-    QString target;
-    if (handOff.bypassesSaveAs() && !handOff.outputFile.isEmpty())
-        target = handOff.outputFile;
-    else
-        target = askForTarget(title, handOff.outputFile);
+    const QString target = job.targetFile.isEmpty() ? askForTarget(job.title) : job.targetFile;
     if (target.isEmpty()) {
         if (error)
             *error = QStringLiteral("No file name was chosen for \"%1\"; no PDF was written.")
-                         .arg(title);
+                         .arg(job.title);
         return false;
     }
     const PdfWriteResult result = writePdfWithoutOverwriting(pdfPath, target);
@@ -161,10 +162,11 @@ bool printOnPdfWriter(const QString &pdfPath, const QString &title, QString *err
             *error = result.error;
         return false;
     }
+    lastFolder() = folderOf(result.path);
     // The engine leaves the document title empty; a reader's caption and search show the
     // job's title (the message's subject). Only that caption is lost when this fails.
-    if (!title.isEmpty())
-        setPdfTitle(result.path, platform::oneShownLine(title));  // one line, in stored order
+    if (!job.title.isEmpty())
+        setPdfTitle(result.path, platform::oneShownLine(job.title));  // one line, in stored order
     return true;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The program's own printer "Tervane PDF Writer". A job is a finished PDF; the writer puts it
-// in the file the program handed off (PdfWriterHandOff.h) or, without a hand-off, in a file the
-// user picks in a save dialog. It never replaces a file: when the name is taken it writes
-// "name (2).pdf", "name (3).pdf" … instead, and it says whether the file was really written.
+// in the job's target file or, for a job without one, in a file the user picks in a save
+// dialog. It never replaces a file: when the name is taken it writes "name (2).pdf",
+// "name (3).pdf" … instead, and it says whether the file was really written.
 
 #include "platform/PrinterSystem.h"
 
@@ -19,7 +19,7 @@ struct PdfWriteResult {
 PdfWriteResult writePdfWithoutOverwriting(const QString &sourcePdf, const QString &targetPath);
 
 // One job of the writer, in the form of the printer system's own printers.
-bool printOnPdfWriter(const QString &pdfPath, const QString &title, QString *error);
+bool printOnPdfWriter(const QString &pdfPath, const platform::PrintJob &job, QString *error);
 
 // Offers the writer among the system's printers; the program calls this once at start-up.
 void registerPdfWriter(platform::PrinterSystem &system = platform::printerSystem());

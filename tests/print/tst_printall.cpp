@@ -19,7 +19,6 @@
 #include "print/Form3.h"
 #include "print/Form5.h"
 #include "print/PdfFileName.h"
-#include "print/PdfWriterHandOff.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -115,6 +114,8 @@ private slots:
     void cancelWhileTheServerHoldsTheJobCancelsItThere();
     void failuresBeforeThePrintAreCounted_data();
     void failuresBeforeThePrintAreCounted();
+    void jobsGoToThePickedPrinterWhateverTheDefaultBecomes_data();
+    void jobsGoToThePickedPrinterWhateverTheDefaultBecomes();
     void longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data();
     void longPagesGoToAPrinterOnlyWhenTheUserSaysSo();
 
@@ -509,7 +510,6 @@ void TestPrintAll::failuresBeforeThePrintAreCounted_data()
     QTest::addColumn<QString>("broken");  // a file that the step needs, made unusable
     QTest::addColumn<QString>("logged");
     QTest::newRow("page template missing") << m_programDir.filePath("Base.tmp") << "page could not be written";
-    QTest::newRow("hand-off not writable") << pdfWriterHandOffPath() << pdfWriterHandOffPath() + " could not be written";
 }
 
 void TestPrintAll::failuresBeforeThePrintAreCounted()
@@ -530,6 +530,39 @@ void TestPrintAll::failuresBeforeThePrintAreCounted()
     const QString log = fileText(errorLogPath());
     QVERIFY2(log.mid(log.lastIndexOf("Print All: message 2")).contains(logged), qPrintable(log.right(300)));
     QVERIFY(pdfFiles(m_out.path()).isEmpty());
+}
+
+void TestPrintAll::jobsGoToThePickedPrinterWhateverTheDefaultBecomes_data()
+{
+    QTest::addColumn<QString>("picked");
+    QTest::newRow("print queue") << "Quorvale_Alpha";
+    QTest::newRow("PDF writer") << "Tervane PDF Writer";
+}
+
+void TestPrintAll::jobsGoToThePickedPrinterWhateverTheDefaultBecomes()
+{
+    QFETCH(QString, picked);
+    const bool toWriter = picked == "Tervane PDF Writer";
+    Form3 *preview = openPreview({"plain_only", "from_no_name"}, picked);
+    // The PDF writer's settings file of older versions, now a folder that cannot be written.
+    const QString oldSettings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                                + "/Tervane PDF Writer.conf";
+    QVERIFY(QDir().mkpath(oldSettings));
+    const auto removeOldSettings = qScopeGuard([oldSettings] { QDir(oldSettings).removeRecursively(); });
+    // Another program makes Beta the default while each message loads for its job.
+    connect(preview->WebBrowser2->page(), &QWebEnginePage::loadStarted, preview,
+            [] { platform::printerSystem().setDefaultPrinter("Quorvale_Beta"); });
+    const int before = m_printServer.jobs().size();
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Count>", m_out.path());
+    preview->PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts().last(), QStringLiteral("Done."));
+    QStringList printers;
+    for (const TestPrintServer::Job &job : m_printServer.jobs().mid(before))
+        printers << job.printer;
+    QCOMPARE(printers, toWriter ? QStringList() : QStringList({picked, picked}));
+    QCOMPARE(pdfFiles(m_out.path()), toWriter ? QStringList({"1.pdf", "2.pdf"}) : QStringList());
+    QCOMPARE(platform::printerSystem().defaultPrinterName().value_or(""), QStringLiteral("Quorvale_Beta"));
 }
 
 void TestPrintAll::longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data()

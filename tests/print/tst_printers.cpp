@@ -9,7 +9,6 @@
 #include "platform/CupsPrinterSystem.h"
 #include "platform/PrinterSystem.h"
 #include "platform/ScriptedDialogs.h"
-#include "print/PdfWriterHandOff.h"
 #include "print/TervanePdfWriter.h"
 #include "print/Printers.h"
 
@@ -135,7 +134,7 @@ void TestPrinters::namesAreComparedExactly()
 void TestPrinters::pdfWriterCheckComparesExactly()
 {
     platform::CupsPrinterSystem other;
-    other.addVirtualPrinter("tervane pdf writer", [](const QString &, const QString &, QString *) { return true; });
+    other.addVirtualPrinter("tervane pdf writer", [](const QString &, const platform::PrintJob &, QString *) { return true; });
     platform::setPrinterSystem(&other);
     CheckPDFWriter();
     platform::setPrinterSystem(nullptr);
@@ -158,7 +157,7 @@ void TestPrinters::pdfJobReachesTheQueueWithItsTitle()
     file.close();
     const int before = m_server.jobs().size();
     QString error;
-    QVERIFY2(platform::printerSystem().printPdf("Quorvale_Beta", file.fileName(), "Größe & Ärger", &error),
+    QVERIFY2(platform::printerSystem().printPdf({"Quorvale_Beta", {}, "Größe & Ärger"}, file.fileName(), &error),
              qPrintable(error));
     const QList<TestPrintServer::Job> jobs = m_server.jobs();
     QCOMPARE(jobs.size(), before + 1);
@@ -167,9 +166,9 @@ void TestPrinters::pdfJobReachesTheQueueWithItsTitle()
     QCOMPARE(jobs.last().format, QStringLiteral("application/pdf"));
     QCOMPARE(m_server.document(jobs.last().id), pdf);
 
-    QVERIFY(!platform::printerSystem().printPdf("quorvale_beta", file.fileName(), "x", &error));
+    QVERIFY(!platform::printerSystem().printPdf({"quorvale_beta", {}, "x"}, file.fileName(), &error));
     QVERIFY(error.contains("quorvale_beta"));
-    QVERIFY(!platform::printerSystem().printPdf("Quorvale_Beta", dir.filePath("missing.pdf"), "x", &error));
+    QVERIFY(!platform::printerSystem().printPdf({"Quorvale_Beta", {}, "x"}, dir.filePath("missing.pdf"), &error));
     QCOMPARE(m_server.jobs().size(), before + 1);
 }
 
@@ -177,8 +176,8 @@ void TestPrinters::jobTitleIsOneLineInStoredOrder()
 {
     QTemporaryDir dir;
     QString error;
-    QVERIFY2(platform::printerSystem().printPdf("Quorvale_Beta", writeTestPdf(dir),
-                                                QStringLiteral("Invoice \u202Egpj.exe\r\n9 Dec 2026 : FORGED\x1b"), &error),
+    QVERIFY2(platform::printerSystem().printPdf({"Quorvale_Beta", {}, QStringLiteral("Invoice \u202Egpj.exe\r\n9 Dec 2026 : FORGED\x1b")},
+                                                writeTestPdf(dir), &error),
              qPrintable(error));
     QCOMPARE(m_server.jobs().last().title, QStringLiteral("Invoice gpj.exe  9 Dec 2026 : FORGED"));
 }
@@ -186,7 +185,7 @@ void TestPrinters::jobTitleIsOneLineInStoredOrder()
 void TestPrinters::pdfWriterJobFailsWithAReason()
 {
     QString error;
-    QVERIFY(!platform::printerSystem().printPdf("Tervane PDF Writer", "/nonexistent.pdf", "x", &error));
+    QVERIFY(!platform::printerSystem().printPdf({"Tervane PDF Writer", {}, "x"}, "/nonexistent.pdf", &error));
     QVERIFY2(error.contains("no PDF was written"), qPrintable(error));
 }
 
@@ -299,7 +298,7 @@ void TestPrinters::pickedPrinterWinsOverTheEnvironment()
              QStringLiteral("Quorvale_Beta"));
     QTemporaryDir dir;
     const QString printer = platform::printerSystem().defaultPrinterName().value_or(QString());
-    QVERIFY(platform::printerSystem().printPdf(printer, writeTestPdf(dir), "picked"));
+    QVERIFY(platform::printerSystem().printPdf({printer}, writeTestPdf(dir)));
     QCOMPARE(m_server.jobs().last().printer, QStringLiteral("Quorvale_Beta"));
 }
 
@@ -331,7 +330,7 @@ void TestPrinters::jobsCarryTheSavedOptions()
     lpoptions(saved);
     QTemporaryDir dir;
     QString error;
-    QVERIFY2(platform::printerSystem().printPdf(printer, writeTestPdf(dir), "options", &error), qPrintable(error));
+    QVERIFY2(platform::printerSystem().printPdf({printer, {}, "options"}, writeTestPdf(dir), &error), qPrintable(error));
     const TestPrintServer::Job job = m_server.jobs().last();
     QCOMPARE(job.printer, queue);
     // A job sent without the option falls back to the queue's default, one-sided.
@@ -366,7 +365,7 @@ void TestPrinters::hungServerEndsInAClearErrorWhileWindowsPaint()
     QCOMPARE(GetDefaultPrinter(), QString());
     QVERIFY(m_dialogs->messageTexts().value(0).contains(m_server.socket));
     QTemporaryDir dir;
-    QVERIFY(!hung.printPdf("Quorvale_Beta", writeTestPdf(dir), "hung", &error));
+    QVERIFY(!hung.printPdf({"Quorvale_Beta", {}, "hung"}, writeTestPdf(dir), &error));
     QVERIFY2(error.contains(m_server.socket) && error.contains("did not answer"), qPrintable(error));
 }
 
@@ -378,8 +377,6 @@ void TestPrinters::filesNamingPrintersAndPdfsAreOwnerOnly_data()
     QTest::addColumn<bool>("existedOpen");
     QTest::newRow("printer file, new") << platform::CupsPrinterSystem::ownDefaultFilePath() << false;
     QTest::newRow("printer file, found 0644") << platform::CupsPrinterSystem::ownDefaultFilePath() << true;
-    QTest::newRow("hand-off file, new") << pdfWriterHandOffPath() << false;
-    QTest::newRow("hand-off file, found 0644") << pdfWriterHandOffPath() << true;
 }
 
 void TestPrinters::filesNamingPrintersAndPdfsAreOwnerOnly()
@@ -394,10 +391,8 @@ void TestPrinters::filesNamingPrintersAndPdfsAreOwnerOnly()
         QVERIFY(file.setPermissions(file.permissions() | QFile::ReadOther | QFile::ReadGroup));
     }
     QVERIFY(SetDefaultPrinter("Tervane PDF Writer", false));
-    writePdfWriterHandOff("/home/someone/Invoice from the doctor.pdf");
     QCOMPARE(QFile(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
              QFile::ReadOwner | QFile::WriteOwner);
-    QFile::remove(pdfWriterHandOffPath());
 }
 
 QTEST_MAIN(TestPrinters)

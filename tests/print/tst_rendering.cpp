@@ -15,7 +15,6 @@
 #include "platform/ScriptedDialogs.h"
 #include "platform/Wait.h"
 #include "print/Form3.h"
-#include "print/PdfWriterHandOff.h"
 #include "print/TervanePdfWriter.h"
 
 #include <QFile>
@@ -351,10 +350,8 @@ void TestRendering::logoIsCopiedOnceIntoAPrivateFolder()
 
 QByteArray TestRendering::printedOnPaper(platform::BrowserView *view)
 {
-    if (!platform::printerSystem().setDefaultPrinter("Quorvale_Alpha"))
-        return {};
     const int jobsBefore = m_printServer.jobs().size();
-    view->ExecWB(6, 2);
+    view->printJob({"Quorvale_Alpha"}, platform::BrowserView::DontPromptUser);
     if (!waitFor([view] { return !view->isPrinting(); }) || !view->lastPrintError().isEmpty())
         return {};
     const auto jobs = m_printServer.jobs();
@@ -509,9 +506,8 @@ void TestRendering::printPreviewAndPageSetup()
     QCOMPARE(previewPages, 1);
     form->PushButton3_Click();
 
-    QVERIFY(platform::printerSystem().setDefaultPrinter("Quorvale_Alpha"));
     const int jobsBefore = m_printServer.jobs().size();
-    view->ExecWB(6, 2);
+    view->printJob({"Quorvale_Alpha"}, platform::BrowserView::DontPromptUser);
     QVERIFY(view->isPrinting());
     QCOMPARE(view->QueryStatusWB(6), 1);
     QVERIFY(waitFor([view] { return !view->isPrinting(); }));
@@ -528,11 +524,9 @@ void TestRendering::printPreviewAndPageSetup()
     QCOMPARE(printDialogs, 0);  // option 2 asks nothing
 
     // On the program's PDF writer the same print, through the print dialog of option 0, becomes
-    // the file named in the hand-off.
+    // the file the job names.
     const QString target = m_temp.filePath("Quarterly report.pdf");
-    writePdfWriterHandOff(target);
-    QVERIFY(platform::printerSystem().setDefaultPrinter("Tervane PDF Writer"));
-    view->ExecWB(6, 0);
+    view->printJob({"Tervane PDF Writer", target}, platform::BrowserView::DoDefault);
     QVERIFY(waitFor([view] { return !view->isPrinting(); }));
     QVERIFY2(view->lastPrintError().isEmpty(), qPrintable(view->lastPrintError()));
     QCOMPARE(printDialogs, 1);

@@ -8,7 +8,6 @@
 #include "platform/MessagePageScheme.h"
 #include "platform/PrinterSystem.h"
 #include "platform/Wait.h"
-#include "print/PdfWriterHandOff.h"
 #include "print/TervanePdfWriter.h"
 
 #include <QApplication>
@@ -44,6 +43,14 @@ QString pdfText(const QString &pdf)
     return run(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
 }
 
+platform::PrintJob writerJob(const QString &pdfPath)
+{
+    platform::PrintJob job;
+    job.printer = QStringLiteral("Tervane PDF Writer");
+    job.targetFile = pdfPath;
+    return job;
+}
+
 struct Outcome {
     bool ok = false;
     QString error;
@@ -58,8 +65,8 @@ bool waitFor(const std::function<bool()> &done, int limitMs)
     return platform::waitUntil(plan) == platform::WaitOutcome::Done;
 }
 
-// What a print run does with one page: load it, hand the file name to the PDF writer, print
-// without asking and wait for the job.
+// What a print run does with one page: load it, print it as a PDF writer job naming the file,
+// without asking, and wait for the job.
 Outcome printPage(platform::BrowserView &view, const QString &htmlPath, const QString &pdfPath,
                   int limitMs = 60000)
 {
@@ -70,8 +77,7 @@ Outcome printPage(platform::BrowserView &view, const QString &htmlPath, const QS
     }
     if (!view.lastLoadSucceeded())
         return {false, QStringLiteral("%1 could not be loaded").arg(htmlPath)};
-    writePdfWriterHandOff(pdfPath);
-    view.ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser);
+    view.printJob(writerJob(pdfPath), platform::BrowserView::DontPromptUser);
     if (!waitFor([&] { return !view.isPrinting(); }, limitMs))
         return {false, QStringLiteral("the job took too long")};
     return {view.lastPrintError().isEmpty(), view.lastPrintError()};
@@ -107,7 +113,6 @@ void TestViewPrint::initTestCase()
         QFAIL("pdftotext (poppler-utils) is missing: run scripts/install-deps.sh");
     m_printServer = TestPrintServer::fromFixture();
     registerPdfWriter();
-    QVERIFY(platform::printerSystem().setDefaultPrinter(QStringLiteral("Tervane PDF Writer")));
     m_view = std::make_unique<platform::BrowserView>();
     m_view->setSilent(true);
     m_view->setRemoteImagesAllowed(true);
@@ -201,11 +206,10 @@ void TestViewPrint::aSecondPrintWhileOneIsRunningIsRefused()
     const QString first = page(QStringLiteral("first.tmp"), QStringLiteral("First"), QStringLiteral("<p>one</p>"));
     m_view->Navigate(first);
     QVERIFY(waitFor([&] { return m_view->ReadyState() == 4 && !m_view->Busy(); }, 60000));
-    writePdfWriterHandOff(m_dir.filePath(QStringLiteral("outer.pdf")));
-    m_view->ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser);
+    const platform::PrintJob job = writerJob(m_dir.filePath(QStringLiteral("outer.pdf")));
+    m_view->printJob(job, platform::BrowserView::DontPromptUser);
     QVERIFY(m_view->isPrinting());
-    QVERIFY_THROWS_EXCEPTION(std::exception,
-                             m_view->ExecWB(platform::BrowserView::Print, platform::BrowserView::DontPromptUser));
+    QVERIFY_THROWS_EXCEPTION(std::exception, m_view->printJob(job, platform::BrowserView::DontPromptUser));
     QCOMPARE(m_view->QueryStatusWB(platform::BrowserView::Print), 1);
     QVERIFY(waitFor([&] { return !m_view->isPrinting(); }, 60000));
     QVERIFY2(m_view->lastPrintError().isEmpty(), qPrintable(m_view->lastPrintError()));

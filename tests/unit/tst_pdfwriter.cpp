@@ -4,7 +4,6 @@
 
 #include "platform/PrinterSystem.h"
 #include "platform/ScriptedDialogs.h"
-#include "print/PdfWriterHandOff.h"
 #include "print/TervanePdfWriter.h"
 
 #include <QFile>
@@ -39,6 +38,11 @@ QByteArray smallestPdf()
     return pdf + xref + "trailer\n<</Size 4/Root 1 0 R>>\nstartxref\n" + start + "\n%%EOF\n";
 }
 
+platform::PrintJob job(const QString &target, const char *title)
+{
+    return {QStringLiteral("Tervane PDF Writer"), target, QString::fromUtf8(title)};
+}
+
 // Printer system of which only the registration is used.
 class RecordingPrinterSystem : public platform::PrinterSystem {
 public:
@@ -46,10 +50,10 @@ public:
     std::optional<QString> defaultPrinterName(QString *) override { return std::nullopt; }
     std::optional<QString> printServiceDefaultName(QString *) override { return std::nullopt; }
     bool setDefaultPrinter(const QString &, QString *) override { return false; }
-    bool printPdf(const QString &name, const QString &pdf, const QString &title, QString *error) override
+    bool printPdf(const platform::PrintJob &job, const QString &pdf, QString *error) override
     {
-        const int i = names.indexOf(name);
-        return i >= 0 && printers.at(i)(pdf, title, error);
+        const int i = names.indexOf(job.printer);
+        return i >= 0 && printers.at(i)(pdf, job, error);
     }
     void addVirtualPrinter(const QString &name, platform::VirtualPrinter print) override
     {
@@ -72,8 +76,8 @@ private slots:
     void copyNumberStillFitsALongName();
     void failuresAreReportedAndLeaveNoFile_data();
     void failuresAreReportedAndLeaveNoFile();
-    void jobGoesToTheHandedOffFile();
-    void withoutHandOffTheUserPicksTheFile();
+    void jobGoesToItsTargetFile();
+    void withoutTargetTheUserPicksTheFile();
     void cancelledSaveWritesNothing();
     void registeredUnderItsDeviceName();
     void titleShowsTheStoredTextOnOneLine_data();
@@ -113,7 +117,6 @@ void TestPdfWriter::cleanupTestCase()
 
 void TestPdfWriter::init()
 {
-    QFile::remove(pdfWriterHandOffPath());
     m_dialogs = std::make_unique<platform::ScriptedDialogs>();
 }
 
@@ -199,55 +202,53 @@ void TestPdfWriter::failuresAreReportedAndLeaveNoFile()
     QVERIFY(!QFile::exists(target));
 
     QString error;
-    writePdfWriterHandOff(target);
-    QVERIFY(!printOnPdfWriter(source(64 * 1024), QStringLiteral("Subject"), &error));
+    QVERIFY(!printOnPdfWriter(source(64 * 1024), job(target, "Subject"), &error));
     QVERIFY2(error.contains(target), qPrintable(error));
 }
 
-void TestPdfWriter::jobGoesToTheHandedOffFile()
+void TestPdfWriter::jobGoesToItsTargetFile()
 {
     const QString target = m_dir.filePath(QStringLiteral("1 - 12-06-2026 請求書.pdf"));
-    writePdfWriterHandOff(target);
-    const QString job = source();
+    const QString pdf = source();
     QString error;
-    QVERIFY2(printOnPdfWriter(job, QStringLiteral("請求書"), &error), qPrintable(error));
-    QCOMPARE(readAll(target), readAll(job));
+    QVERIFY2(printOnPdfWriter(pdf, job(target, "請求書"), &error), qPrintable(error));
+    QCOMPARE(readAll(target), readAll(pdf));
     QVERIFY(m_dialogs->shown.isEmpty());
-    // The same hand-off again (a name that came out empty) keeps the first file.
-    QVERIFY(printOnPdfWriter(source(), QStringLiteral("請求書"), &error));
-    QCOMPARE(readAll(target), readAll(job));
+    // The same name again keeps the first file.
+    QVERIFY(printOnPdfWriter(source(), job(target, "請求書"), &error));
+    QCOMPARE(readAll(target), readAll(pdf));
     QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("1 - 12-06-2026 請求書 (2).pdf"))));
 }
 
-void TestPdfWriter::withoutHandOffTheUserPicksTheFile()
+void TestPdfWriter::withoutTargetTheUserPicksTheFile()
 {
     const QString picked = m_dir.filePath(QStringLiteral("picked"));
     m_dialogs->saveNames.enqueue(picked);
     QString error;
-    const QString job = source();
-    QVERIFY2(printOnPdfWriter(job, QStringLiteral("Re: Lunch?"), &error), qPrintable(error));
-    QCOMPARE(readAll(picked + QStringLiteral(".pdf")), readAll(job));
+    const QString pdf = source();
+    QVERIFY2(printOnPdfWriter(pdf, job("", "Re: Lunch?"), &error), qPrintable(error));
+    QCOMPARE(readAll(picked + QStringLiteral(".pdf")), readAll(pdf));
     QCOMPARE(m_dialogs->shown.size(), 1);
     const auto &dialog = m_dialogs->shown.first();
     QCOMPARE(dialog.kind, platform::ScriptedDialogs::Shown::SaveFileDialog);
     QCOMPARE(QFileInfo(dialog.request.detailedText).fileName(), QStringLiteral("Re  Lunch.pdf"));
     QCOMPARE(dialog.request.text, QStringLiteral("PDF files (*.pdf)"));
 
-    // "BypassSaveAs" other than "1" also asks, starting in the folder last handed off.
-    writePdfWriterHandOff(m_dir.filePath(QStringLiteral("old.pdf")));
-    QSettings(pdfWriterHandOffPath(), QSettings::IniFormat).setValue(QStringLiteral("BypassSaveAs"), QStringLiteral("0"));
+    // The next job without a file asks again, starting in the folder last written to.
+    const QString other = m_dir.filePath(QStringLiteral("other"));
+    QVERIFY(QDir().mkpath(other));
+    QVERIFY(printOnPdfWriter(source(), job(other + QStringLiteral("/old.pdf"), "x"), &error));
     m_dialogs->saveNames.enqueue(picked + QStringLiteral(".PDF"));
-    QVERIFY(printOnPdfWriter(source(), QStringLiteral("x"), &error));
-    QCOMPARE(QFileInfo(m_dialogs->shown.last().request.detailedText).absolutePath(), m_dir.path());
+    QVERIFY(printOnPdfWriter(source(), job("", "x"), &error));
+    QCOMPARE(QFileInfo(m_dialogs->shown.last().request.detailedText).absolutePath(), other);
     QVERIFY(QFile::exists(picked + QStringLiteral(".PDF")));
-    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("old.pdf"))));
 }
 
 void TestPdfWriter::cancelledSaveWritesNothing()
 {
     QString error;
     const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
-    QVERIFY(!printOnPdfWriter(source(), QStringLiteral("Subject"), &error));
+    QVERIFY(!printOnPdfWriter(source(), job("", "Subject"), &error));
     QVERIFY2(error.contains(QStringLiteral("No file name")), qPrintable(error));
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), before.size() + 1);  // the job file only
 }
@@ -258,12 +259,11 @@ void TestPdfWriter::registeredUnderItsDeviceName()
     registerPdfWriter(system);
     QCOMPARE(system.names, QStringList{QStringLiteral("Tervane PDF Writer")});
     const QString target = m_dir.filePath(QStringLiteral("registered.pdf"));
-    writePdfWriterHandOff(target);
     QString error;
-    const QString job = source();
-    QVERIFY2(system.printPdf(QStringLiteral("Tervane PDF Writer"), job, QStringLiteral("t"), &error),
+    const QString pdf = source();
+    QVERIFY2(system.printPdf({QStringLiteral("Tervane PDF Writer"), target, QStringLiteral("t")}, pdf, &error),
              qPrintable(error));
-    QCOMPARE(readAll(target), readAll(job));
+    QCOMPARE(readAll(target), readAll(pdf));
 }
 
 void TestPdfWriter::titleShowsTheStoredTextOnOneLine_data()
@@ -280,14 +280,13 @@ void TestPdfWriter::titleShowsTheStoredTextOnOneLine()
 {
     QFETCH(QString, subject);
     QFETCH(QString, title);
-    const QString job = m_dir.filePath(QStringLiteral("titled-job.pdf"));
-    QFile file(job);
+    const QString pdf = m_dir.filePath(QStringLiteral("titled-job.pdf"));
+    QFile file(pdf);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(smallestPdf()) > 0);
     file.close();
     const QString target = m_dir.filePath(QStringLiteral("titled-%1.pdf").arg(QTest::currentDataTag()));
-    writePdfWriterHandOff(target);
     QString error;
-    QVERIFY2(printOnPdfWriter(job, subject, &error), qPrintable(error));
+    QVERIFY2(printOnPdfWriter(pdf, {QString(), target, subject}, &error), qPrintable(error));
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), target});
     QVERIFY(info.waitForFinished(30000));
