@@ -5,6 +5,7 @@
 #include "app/MessageFilters.h"
 #include "app/StatusProgressBar.h"
 #include "core/AppError.h"
+#include "core/AppGlobals.h"
 #include "core/Conversions.h"
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
@@ -160,7 +161,7 @@ void Connection::connectPath(Procedure &p)
             return;
         }
         p(112, [&] { requireSession()->EnumMailFolders(); });
-        p(114, [&] { showAccountFolderNames(m_controls.folderOptions); });
+        p(114, [&] { showFolderCaptions(m_controls.folderOptions, globals().GmailFolderNames); });
         m_filters.restoreStored(p);
         p(126, [&] { m_controls.ProgressBar1->setStatusText(QStringLiteral("Connected to Gmail.")); });
     }
@@ -189,7 +190,7 @@ void Connection::disconnectPath(Procedure &p, bool afterFailedConnect)
         m_controls.ListView1->clear();
         m_controls.panel->refreshTotals(true);
     });
-    p(142, [&] { showDesignedFolderCaptions(m_controls.folderOptions); });
+    p(142, [&] { showFolderCaptions(m_controls.folderOptions, designedFolderCaptions()); });
     p(144, [&] { setConnected(false); });
     p(146, [&] {
         const bool remember =

@@ -1,6 +1,5 @@
 #include "app/FolderOptions.h"
 
-#include "core/AppGlobals.h"
 #include "core/Conversions.h"
 #include "core/Procedure.h"
 #include "core/SettingsStore.h"
@@ -48,16 +47,10 @@ void saveFolderOptions(const QList<QRadioButton *> &options)
     });
 }
 
-void showAccountFolderNames(const QList<QRadioButton *> &options)
+void showFolderCaptions(const QList<QRadioButton *> &options, const QStringList &captions)
 {
     for (int i = 1; i < options.size(); ++i)
-        options[i]->setText(globals().GmailFolderNames.value(i));
-}
-
-void showDesignedFolderCaptions(const QList<QRadioButton *> &options)
-{
-    for (int i = 1; i < options.size(); ++i)
-        options[i]->setText(designedFolderCaptions()[i]);
+        options[i]->setText(captions.value(i));
 }
 
 QString chosenMailboxName(const QList<QRadioButton *> &options, const QString &labelFilter)

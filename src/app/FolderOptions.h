@@ -15,8 +15,8 @@ const QStringList &designedFolderCaptions();
 void restoreFolderOptions(Procedure &p, const QList<QRadioButton *> &options);
 // The "Option_Click" procedure: every option's state into the settings.
 void saveFolderOptions(const QList<QRadioButton *> &options);
-// The account's own names on the options after the first (Inbox keeps its caption).
-void showAccountFolderNames(const QList<QRadioButton *> &options);
-void showDesignedFolderCaptions(const QList<QRadioButton *> &options);
+// `captions` (the designed ones, or the account's folder names) on the options after the
+// first: Inbox keeps its caption.
+void showFolderCaptions(const QList<QRadioButton *> &options, const QStringList &captions);
 // What a download reads: the label filter when one is set, otherwise the chosen folder.
 QString chosenMailboxName(const QList<QRadioButton *> &options, const QString &labelFilter);

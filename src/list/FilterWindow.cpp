@@ -111,13 +111,6 @@ void FilterWindow::showLabels()
     p(104, [&] { Combo1->setCurrentIndex(!filter.isEmpty() && found >= 0 ? found : -1); });
 }
 
-QString FilterWindow::chosen() const
-{
-    if (m_kind == Kind::Characters)
-        return txtSearch->text();
-    return Combo1->currentIndex() >= 0 ? Combo1->currentText() : QString();
-}
-
 QString FilterWindow::settingName(Kind kind)
 {
     return QLatin1String(designOf(kind).setting);
@@ -126,7 +119,12 @@ QString FilterWindow::settingName(Kind kind)
 void FilterWindow::okClick()
 {
     Procedure p(objectName(), QStringLiteral("PushButton1_Click"));
-    p(100, [&] { filter = chosen(); });
+    p(100, [&] {
+        if (txtSearch)
+            filter = txtSearch->text();
+        else
+            filter = Combo1->currentIndex() >= 0 ? Combo1->currentText() : QString();
+    });
     p(102, [&] { saveSetting(settingName(m_kind), filter); });
     p(104, [&] { accept(); });
 }

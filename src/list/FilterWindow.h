@@ -39,7 +39,6 @@ private:
     void buildControls();
     void showCharacters();
     void showLabels();
-    QString chosen() const;
 
     Kind m_kind;
     bool m_loaded = false;
