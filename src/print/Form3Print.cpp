@@ -88,7 +88,7 @@ QString Form3::handOffPdfName(int position)
     request.count = position;
     if (entry.ReceivedDateTime.isValid())
         request.receivedDateTime = entry.ReceivedDateTime;
-    request.userName = getSetting(QStringLiteral("User"));  // the main window's user-name box
+    request.userName = m_userName;
     if (!CreatePDF_File(request, entry).isEmpty())
         return QString();
     // Nothing was handed off: either the pattern filled in gives no name, or the writer's store
