@@ -21,9 +21,3 @@ quint64 startConnectionEpoch(ImapClient &client)
     client.setProperty(EpochProperty, epoch);
     return epoch;
 }
-
-void endImapConnection(ImapClient &client)
-{
-    startConnectionEpoch(client);
-    client.disconnect();
-}

@@ -10,7 +10,6 @@
 class ImapClient;
 
 quint64 currentConnectionEpoch(const ImapClient &client);
-// Called just before connecting; answers the new epoch, which the new connection owns.
+// Called just before connecting or disconnecting; answers the new epoch, which a new connection
+// owns.
 quint64 startConnectionEpoch(ImapClient &client);
-// The window's Disconnect: ends the connection and its epoch.
-void endImapConnection(ImapClient &client);

@@ -8,7 +8,6 @@
 #include "mail/Folders.h"
 #include "mail/ImapConnectionEpoch.h"
 #include "imap/ImapClient.h"
-#include "mime/MailMessage.h"
 #include "platform/EventLoop.h"
 #include "platform/Shell.h"
 
@@ -179,7 +178,7 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
             ++m_failedFetches;
             continue;
         }
-        reportMessage(parseMailMessage(fetched->raw, fetched->internalDate), qint32(i));
+        reportMessage(*fetched, qint32(i));
         platform::giveEventLoopTurn();
     }
     // A connection taken away is the new owner's: nothing of this run may touch it.
@@ -187,18 +186,11 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
         Imap1->setFetchAhead(0, 0);
 }
 
-void clsImapSession::reportMessage(const MailMessage &message, qint32 sequenceNumber)
+void clsImapSession::reportMessage(const FetchedMessage &fetched, qint32 sequenceNumber)
 {
-    QString from = message.from;
-    QString fromName = message.fromName;
-    QString fromAddress = message.fromAddress;
-    QString subject = message.subject;
-    QString receivedDate = message.date.isValid() ? formatGeneralDate(message.date) : QString();
-    QString plain = message.plainTextBody;
-    QString html = message.htmlBody;
-    qint32 uid = sequenceNumber;
-    emit MailExtractListing(from, fromName, fromAddress, subject, receivedDate, plain, html, uid,
-                            message.date, message.inlinePictures);
+    MessageEntry entry = parseMailMessage(fetched.raw, fetched.internalDate);
+    entry.ReceivedDate = formatGeneralDate(entry.ReceivedDateTime);
+    emit messageArrived(entry, sequenceNumber);
 }
 
 QStringList clsImapSession::EnumMailFolders()
