@@ -69,9 +69,7 @@ void Form1::PushButton3_Click()
 
 ImapSessionPtr Form1::newSession()
 {
-    if (!m_mail)
-        apperror::throwObjectNotSet();
-    ImapSessionPtr session = m_mail->newSession();
+    ImapSessionPtr session = clsImapSession::create(m_mail);
     connect(session.get(), &clsImapSession::messageArrived, this,
             &Form1::oSession_MailExtractListing, Qt::DirectConnection);
     connect(session.get(), &clsImapSession::ScrapProgress, this, &Form1::oSession_ScrapProgress,

@@ -13,7 +13,6 @@
 #include "list/MessageListView.h"
 #include "mail/Folders.h"
 #include "mail/Form2.h"
-#include "mail/ImapConnectionEpoch.h"
 #include "platform/EventLoop.h"
 
 #include <QPushButton>

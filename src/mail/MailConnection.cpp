@@ -2,19 +2,16 @@
 
 #include "imap/ImapClient.h"
 #include "imap/ImapEndpoint.h"
-#include "mail/ImapConnectionEpoch.h"
+
+#include <QVariant>
+
+namespace {
+// Kept on the client itself, so that every session driving that client sees the same count and
+// the count ends with the client.
+const char EpochProperty[] = "quorvaleConnectionEpoch";
+}  // namespace
 
 MailConnection::MailConnection(QObject *window) : QObject(window), m_client(new ImapClient(this)) {}
-
-ImapSessionPtr MailConnection::newSession()
-{
-    ImapSessionPtr session = clsImapSession::create();
-    session->ImapObject = m_client;
-    session->SSL = true;
-    session->PORT = ImapEndpoint::fromEnvironment().port;
-    session->IMAPServer = ImapEndpoint::fromEnvironment().host;
-    return session;
-}
 
 void MailConnection::endConnection()
 {
@@ -25,4 +22,16 @@ void MailConnection::endConnection()
 QString MailConnection::serverHost()
 {
     return ImapEndpoint::fromEnvironment().host;
+}
+
+quint64 currentConnectionEpoch(const ImapClient &client)
+{
+    return client.property(EpochProperty).toULongLong();
+}
+
+quint64 startConnectionEpoch(ImapClient &client)
+{
+    const quint64 epoch = currentConnectionEpoch(client) + 1;
+    client.setProperty(EpochProperty, epoch);
+    return epoch;
 }

@@ -15,8 +15,8 @@ public:
     void store(int position, const MessageEntry &entry);
     int last() const { return int(m_entries.size()); }
     const MessageEntry &at(int position) const;
-    MessageEntry &at(int position);
 
 private:
+    int checkedIndex(int position) const;
     QVector<MessageEntry> m_entries;
 };

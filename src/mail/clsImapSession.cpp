@@ -6,8 +6,9 @@
 #include "core/MessageBox.h"
 #include "core/ProgramFolder.h"
 #include "mail/Folders.h"
-#include "mail/ImapConnectionEpoch.h"
+#include "mail/MailConnection.h"
 #include "imap/ImapClient.h"
+#include "imap/ImapEndpoint.h"
 #include "platform/EventLoop.h"
 #include "platform/Shell.h"
 
@@ -45,9 +46,16 @@ qint32 countThatFits(qint64 count, const QString &mailbox)
 
 }  // namespace
 
-std::shared_ptr<clsImapSession> clsImapSession::create()
+std::shared_ptr<clsImapSession> clsImapSession::create(const MailConnection *connection)
 {
-    return std::shared_ptr<clsImapSession>(new clsImapSession());
+    std::shared_ptr<clsImapSession> session(new clsImapSession());
+    if (connection) {
+        session->ImapObject = connection->client();
+        session->SSL = true;
+        session->PORT = ImapEndpoint::fromEnvironment().port;
+        session->IMAPServer = ImapEndpoint::fromEnvironment().host;
+    }
+    return session;
 }
 
 clsImapSession::~clsImapSession()

@@ -18,12 +18,14 @@
 #include "mime/MailMessage.h"
 
 class ImapClient;
+class MailConnection;
 struct FetchedMessage;
 
 class clsImapSession : public QObject, public std::enable_shared_from_this<clsImapSession> {
     Q_OBJECT
 public:
-    static std::shared_ptr<clsImapSession> create();
+    // Given the window's connection, a session on its client, set for the configured server.
+    static std::shared_ptr<clsImapSession> create(const MailConnection *connection = nullptr);
     ~clsImapSession() override;
 
     bool AbortProcess = false;
