@@ -13,8 +13,7 @@
 #include "list/MessageList.h"
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
-#include "imap/ImapClient.h"
-#include "imap/ImapEndpoint.h"
+#include "mail/MailConnection.h"
 #include "platform/EventLoop.h"
 #include "platform/PrivateTempFolder.h"
 #include "print/Form3.h"
@@ -82,7 +81,7 @@ void Form1::setDefaultPointer()
 void Form1::Form_Load()
 {
     Procedure p(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
-    p(100, [&] { CheckOnline(ImapEndpoint::fromEnvironment().host); });
+    p(100, [&] { CheckOnline(MailConnection::serverHost()); });
     p(102, [&] { SkinMainWindow(this); });
     p(106, [&] {
         setWindowTitle(QStringLiteral("Quorvale"));
@@ -97,7 +96,7 @@ void Form1::Form_Load()
     p(150, [&] { setupMessageListColumns(ListView1); });
     p(174, [&] { ListView1->clear(); });
     p(176, [&] { ListView1->viewport()->update(); });
-    p(178, [&] { m_imap = new ImapClient(this); });
+    p(178, [&] { m_mail = new MailConnection(this); });
     restoreRememberMe(p);
     p(194, [&] { refreshTotals(false); });
     p(196, [&] { m_listPanel->resetSelectionPass(); });

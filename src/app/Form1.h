@@ -1,6 +1,6 @@
 #pragma once
 // The main window: login, folder choice, filters, the download buttons, the message list and
-// its selection tools. It owns the one IMAP client of the run, the current session object and
+// its selection tools. It owns the mail connection of the run, the current session object and
 // the downloaded messages; everything it does is a numbered procedure (see core/Procedure.h).
 
 #include "mail/MessageEntry.h"
@@ -22,7 +22,7 @@ class QPushButton;
 class QRadioButton;
 class QTreeWidgetItem;
 class Form3;
-class ImapClient;
+class MailConnection;
 class MessageListPanel;
 class MessageListView;
 class SkinFramework;
@@ -50,7 +50,7 @@ public:
     bool selectionPassFlag() const;
     MessageListPanel *listPanel() const { return m_listPanel; }
     bool isBusy() const;
-    ImapClient *imapComponent() const { return m_imap; }
+    MailConnection *mailConnection() const { return m_mail; }
     Form3 *previewWindow() const;
 
     // Handlers, public so that a test can run them as a click would.
@@ -119,11 +119,7 @@ private:
     static QString incompleteDownloadText(const clsImapSession &session);
     ImapSessionPtr sessionForRun(Procedure &p, int firstLine);
     QString chosenMailboxName() const;
-    void oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
-                                     QString &Subject, QString &ReceivedDate,
-                                     QString &PlainTextBody, QString &HTMLTextBody, qint32 &uID,
-                                     const QDateTime &ReceivedDateTime,
-                                     const QVector<InlinePicture> &InlinePictures);
+    void oSession_MailExtractListing(const MessageEntry &entry, qint32 sequenceNumber);
     void oSession_ScrapProgress(qint32 &percent);
     bool characterFilterAccepts(const MessageEntry &entry) const;
 
@@ -172,7 +168,7 @@ public:
     SkinFramework *SkinFramework1 = nullptr;
 
 private:
-    ImapClient *m_imap = nullptr;
+    MailConnection *m_mail = nullptr;
     ImapSessionPtr oSession;
     MessageEntryTable MessageEntries;
     QString CharactersFilter;

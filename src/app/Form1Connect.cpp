@@ -11,9 +11,7 @@
 #include "core/SettingsStore.h"
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
-#include "imap/ImapClient.h"
-#include "imap/ImapEndpoint.h"
-#include "mail/ImapConnectionEpoch.h"
+#include "mail/MailConnection.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -71,15 +69,11 @@ void Form1::PushButton3_Click()
 
 ImapSessionPtr Form1::newSession()
 {
-    ImapSessionPtr session = clsImapSession::create();
-    connect(session.get(), &clsImapSession::MailExtractListing, this,
+    ImapSessionPtr session = clsImapSession::create(m_mail);
+    connect(session.get(), &clsImapSession::messageArrived, this,
             &Form1::oSession_MailExtractListing, Qt::DirectConnection);
     connect(session.get(), &clsImapSession::ScrapProgress, this, &Form1::oSession_ScrapProgress,
             Qt::DirectConnection);
-    session->ImapObject = m_imap;
-    session->SSL = true;
-    session->PORT = ImapEndpoint::fromEnvironment().port;
-    session->IMAPServer = ImapEndpoint::fromEnvironment().host;
     session->Username = Text1->text();
     session->Password = Text2->text();
     return session;
@@ -128,7 +122,7 @@ void Form1::disconnectPath(Procedure &p, bool afterFailedConnect)
                 saveSetting(QStringLiteral("Password"), QString());
             });
         }
-        p(138, [&] { endImapConnection(*m_imap); });
+        p(138, [&] { m_mail->endConnection(); });
     }
     p(140, [&] {
         ListView1->clear();

@@ -13,7 +13,6 @@
 #include "list/MessageListView.h"
 #include "mail/Folders.h"
 #include "mail/Form2.h"
-#include "mail/ImapConnectionEpoch.h"
 #include "platform/EventLoop.h"
 
 #include <QPushButton>
@@ -237,16 +236,9 @@ bool Form1::characterFilterAccepts(const MessageEntry &entry) const
     return ::characterFilterAccepts(CharactersFilter, entry);
 }
 
-void Form1::oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
-                                        QString &Subject, QString &ReceivedDate,
-                                        QString &PlainTextBody, QString &HTMLTextBody, qint32 &,
-                                        const QDateTime &ReceivedDateTime,
-                                        const QVector<InlinePicture> &InlinePictures)
+void Form1::oSession_MailExtractListing(const MessageEntry &entry, qint32)
 {
     Procedure p(QStringLiteral("Form1"), QStringLiteral("oSession_MailExtractListing"));
-    const MessageEntry entry{From,          FromName,     FromAddress,      Subject,
-                             ReceivedDate, PlainTextBody, HTMLTextBody,     ReceivedDateTime,
-                             InlinePictures};
     if (p.test(100, [&] { return characterFilterAccepts(entry); })) {
         QTreeWidgetItem *row = nullptr;
         p(102, [&] { row = appendMessageRow(ListView1, entry); });

@@ -46,7 +46,7 @@ int commandsStartingWith(const ScriptedImapServer &server, const QByteArray &pre
 
 QString subjectOf(const std::optional<FetchedMessage> &message)
 {
-    return message ? parseMailMessage(message->raw, message->internalDate).subject : QStringLiteral("<no message>");
+    return message ? parseMailMessage(message->raw, message->internalDate).Subject : QStringLiteral("<no message>");
 }
 
 // Sends message `number` in small pieces with pauses: about a second for 40 KB.
@@ -466,7 +466,7 @@ void TestImapClientFaults::fetchInsideAbortCheckOfAnotherFetch()
     QVERIFY(started);
     QCOMPARE(subjectOf(inner), QStringLiteral("Scripted message 2"));
     QCOMPARE(subjectOf(outer), QStringLiteral("Scripted message 1"));
-    QVERIFY(parseMailMessage(outer->raw, outer->internalDate).plainTextBody.contains(QString(40000, 'x')));
+    QVERIFY(parseMailMessage(outer->raw, outer->internalDate).PlainTextBody.contains(QString(40000, 'x')));
 }
 
 // The window closes (and with it the client) while a fetch waits: the call returns without
