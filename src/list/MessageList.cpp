@@ -97,30 +97,25 @@ qint32 CountCheckedRows(MessageListView *list)
         return 0;
     // Reading the clock costs about as much as reading a row, so it is read every few rows.
     const int rowsPerClockReading = countTurnIntervalMs == 0 ? 1 : 32;
+    const platform::LifeToken life = list->lifeToken();
+    QElapsedTimer sinceTurn;
+    sinceTurn.start();
     qint32 checked = 0;
-    int index = 0;
+    bool rowsSinceTurn = false;
     // Rows may be removed during a turn (Clear List), so the row count is read again before
-    // every row is touched; the wait's life token covers the list itself going away.
-    const auto countUntilTurnDue = [&] {
-        QElapsedTimer sinceTurn;
-        sinceTurn.start();
-        if (index >= list->topLevelItemCount())
-            return true;
-        for (; index < list->topLevelItemCount(); ++index) {
-            if (isChecked(list->topLevelItem(index)))
-                ++checked;
-            if ((index + 1) % rowsPerClockReading == 0 && sinceTurn.elapsed() >= countTurnIntervalMs) {
-                ++index;
-                break;
-            }
+    // every row is touched; the list itself may go away in a turn too.
+    for (int index = 0; life.alive() && index < list->topLevelItemCount(); ++index) {
+        if (isChecked(list->topLevelItem(index)))
+            ++checked;
+        rowsSinceTurn = true;
+        if ((index + 1) % rowsPerClockReading == 0 && sinceTurn.elapsed() >= countTurnIntervalMs) {
+            platform::giveEventLoopTurn();
+            sinceTurn.restart();
+            rowsSinceTurn = false;
         }
-        return false;  // one turn after the last row too, as after every stretch of rows
-    };
-    platform::WaitPlan plan;
-    plan.done = countUntilTurnDue;
-    plan.life = list->lifeToken();
-    plan.slice = [](int) { platform::giveEventLoopTurn(); };
-    platform::waitUntil(plan);
+    }
+    if (rowsSinceTurn && life.alive())
+        platform::giveEventLoopTurn();  // one turn after the last rows too, as after every stretch
     return checked;
 }
 
