@@ -44,13 +44,11 @@ int sessionRoad(const TestServer &server, const QString &mailbox, int n)
     session->IMAPServer = server.host;
     session->Username = server.user;
     session->Password = server.password;
-    QObject::connect(session.get(), &clsImapSession::MailExtractListing, &list,
-                     [&](QString &f, QString &fn, QString &fa, QString &s, QString &d,
-                         QString &p, QString &h, qint32 &, const QDateTime &when) {
-                         const MessageEntry entry{f, fn, fa, s, d, p, h, when};
+    QObject::connect(session.get(), &clsImapSession::messageArrived, &list,
+                     [&](const MessageEntry &entry, qint32) {
                          QTreeWidgetItem *row = appendMessageRow(&list, entry);
                          entries.store(list.topLevelItemCount(), entry);
-                         setDayNumberCell(row, when);
+                         setDayNumberCell(row, entry.ReceivedDateTime);
                      });
     session->CurrentLocation = 1;
     session->MaxRecord = n;

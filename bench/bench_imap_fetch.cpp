@@ -157,8 +157,8 @@ Run fetchAll(ImapClient &client, const Settings &s, bool ahead)
             break;
         }
         ++run.messages;
-        const MailMessage parsed = parseMailMessage(message->raw, message->internalDate);
-        run.bodyCharacters += parsed.plainTextBody.size() + parsed.htmlBody.size();
+        const MessageEntry parsed = parseMailMessage(message->raw, message->internalDate);
+        run.bodyCharacters += parsed.PlainTextBody.size() + parsed.HTMLTextBody.size();
     }
     run.seconds = timer.nsecsElapsed() / 1e9;
     client.setFetchAhead(0, 0);

@@ -80,9 +80,7 @@ int runMix(bool repeated, int n)
     for (int i = 1; i <= n; ++i) {
         const QByteArray raw = message(i, repeated && i % 10 == 0, png);
         wireBytes += raw.size();
-        const MailMessage m = parseMailMessage(raw, QDateTime());
-        const MessageEntry entry{m.from, m.fromName, m.fromAddress, m.subject, QString(),
-                                 m.plainTextBody, m.htmlBody, QDateTime(), m.inlinePictures};
+        const MessageEntry entry = parseMailMessage(raw, QDateTime());
         appendMessageRow(&list, entry);
         entries.store(list.topLevelItemCount(), entry);
         if (i % 10 == 0) {

@@ -12,9 +12,7 @@
 #include "core/SettingsStore.h"
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
-#include "imap/ImapClient.h"
-#include "imap/ImapEndpoint.h"
-#include "mail/ImapConnectionEpoch.h"
+#include "mail/MailConnection.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -85,9 +83,9 @@ Connection::Connection(const MainWindowControls &controls, MessageFilters &filte
             [=] { saveAs("Text2_Change", QStringLiteral("Password"), [=] { return password->text(); }); });
 }
 
-void Connection::createClient()
+void Connection::createMailConnection()
 {
-    m_imap = new ImapClient(this);
+    m_mail = new MailConnection(this);
 }
 
 void Connection::restoreRememberMe(Procedure &p)
@@ -140,11 +138,7 @@ void Connection::PushButton3_Click()
 
 ImapSessionPtr Connection::newSession()
 {
-    ImapSessionPtr session = clsImapSession::create();
-    session->ImapObject = m_imap;
-    session->SSL = true;
-    session->PORT = ImapEndpoint::fromEnvironment().port;
-    session->IMAPServer = ImapEndpoint::fromEnvironment().host;
+    ImapSessionPtr session = clsImapSession::create(m_mail);
     session->Username = m_controls.Text1->text();
     session->Password = m_controls.Text2->text();
     emit sessionCreated(session.get());
@@ -184,7 +178,7 @@ void Connection::disconnectPath(Procedure &p, bool afterFailedConnect)
                 saveSetting(QStringLiteral("Password"), QString());
             });
         }
-        p(138, [&] { endImapConnection(*m_imap); });
+        p(138, [&] { m_mail->endConnection(); });
     }
     p(140, [&] {
         m_controls.ListView1->clear();

@@ -1,13 +1,13 @@
 #pragma once
 // The "Gmail Login" frame: "1. Connect" / "Disconnect", the login boxes, "Remember me",
-// auto-connect and Help. It owns the run's one IMAP client, the current session, and whether
+// auto-connect and Help. It owns the window's mail connection, the current session, and whether
 // the user is connected; the button's caption shows that state, it is never read back.
 
 #include "mail/clsImapSession.h"
 
 #include <QObject>
 
-class ImapClient;
+class MailConnection;
 class MessageFilters;
 class Procedure;
 struct MainWindowControls;
@@ -22,8 +22,8 @@ public:
     void setSession(ImapSessionPtr session) { m_session = std::move(session); }
     // A new session on the client with the login boxes' credentials.
     ImapSessionPtr newSession();
-    ImapClient *client() const { return m_imap; }
-    void createClient();
+    MailConnection *mail() const { return m_mail; }
+    void createMailConnection();
 
     // Start-up statements 180 ... 192, 212 ... 216 and 222 ... 226 of Form_Load.
     void restoreRememberMe(Procedure &p);
@@ -46,7 +46,7 @@ private:
 
     const MainWindowControls &m_controls;
     MessageFilters &m_filters;
-    ImapClient *m_imap = nullptr;
+    MailConnection *m_mail = nullptr;
     ImapSessionPtr m_session;
     bool m_connected = false;
 };

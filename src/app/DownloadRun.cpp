@@ -56,8 +56,8 @@ DownloadRun::DownloadRun(const MainWindowControls &controls, Connection &connect
 
 void DownloadRun::listenTo(clsImapSession *session)
 {
-    connect(session, &clsImapSession::MailExtractListing, this,
-            &DownloadRun::oSession_MailExtractListing, Qt::DirectConnection);
+    connect(session, &clsImapSession::messageArrived, this, &DownloadRun::oSession_MailExtractListing,
+            Qt::DirectConnection);
     connect(session, &clsImapSession::ScrapProgress, this, &DownloadRun::oSession_ScrapProgress,
             Qt::DirectConnection);
 }
@@ -239,16 +239,9 @@ void DownloadRun::stopDownload(Procedure &p)
     p(154, [&] { SortNewestFirst(m_controls.ListView1); });
 }
 
-void DownloadRun::oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
-                                              QString &Subject, QString &ReceivedDate,
-                                              QString &PlainTextBody, QString &HTMLTextBody, qint32 &,
-                                              const QDateTime &ReceivedDateTime,
-                                              const QVector<InlinePicture> &InlinePictures)
+void DownloadRun::oSession_MailExtractListing(const MessageEntry &entry, qint32)
 {
     Procedure p(QStringLiteral("Form1"), QStringLiteral("oSession_MailExtractListing"));
-    const MessageEntry entry{From,          FromName,     FromAddress,      Subject,
-                             ReceivedDate, PlainTextBody, HTMLTextBody,     ReceivedDateTime,
-                             InlinePictures};
     if (p.test(100, [&] { return characterFilterAccepts(m_filters.characters(), entry); })) {
         QTreeWidgetItem *row = nullptr;
         p(102, [&] { row = appendMessageRow(m_controls.ListView1, entry); });

@@ -36,11 +36,7 @@ private:
     void emptyListForDownload();
     void endRun(Procedure &p, int firstLine, const ImapSessionPtr &session);
     ImapSessionPtr sessionForRun(Procedure &p, int firstLine);
-    void oSession_MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
-                                     QString &Subject, QString &ReceivedDate,
-                                     QString &PlainTextBody, QString &HTMLTextBody, qint32 &uID,
-                                     const QDateTime &ReceivedDateTime,
-                                     const QVector<InlinePicture> &InlinePictures);
+    void oSession_MailExtractListing(const MessageEntry &entry, qint32 sequenceNumber);
     void oSession_ScrapProgress(qint32 &percent);
 
     const MainWindowControls &m_controls;

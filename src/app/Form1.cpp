@@ -13,7 +13,7 @@
 #include "list/MessageList.h"
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
-#include "imap/ImapEndpoint.h"
+#include "mail/MailConnection.h"
 #include "platform/EventLoop.h"
 #include "platform/PrivateTempFolder.h"
 #include "print/Form3.h"
@@ -72,27 +72,17 @@ const QString &Form1::charactersFilter() const { return m_filters->characters();
 const QString &Form1::labelFilter() const { return m_filters->label(); }
 void Form1::setCharactersFilter(const QString &filter) { m_filters->setCharacters(filter); }
 void Form1::setLabelFilter(const QString &filter) { m_filters->setLabel(filter); }
-ImapClient *Form1::imapComponent() const { return m_connection->client(); }
+MailConnection *Form1::mailConnection() const { return m_connection->mail(); }
 
 bool Form1::isBusy() const
 {
     return cursor().shape() == Qt::WaitCursor;
 }
 
-void MainWindowControls::setBusyPointer() const
-{
-    mainWindow->setCursor(Qt::WaitCursor);
-}
-
-void MainWindowControls::setDefaultPointer() const
-{
-    mainWindow->setCursor(Qt::ArrowCursor);
-}
-
 void Form1::Form_Load()
 {
     Procedure p(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
-    p(100, [&] { CheckOnline(ImapEndpoint::fromEnvironment().host); });
+    p(100, [&] { CheckOnline(MailConnection::serverHost()); });
     startWindow(p, this, {102, 106, 108, 110}, QStringLiteral("Quorvale"), SkinMainWindow);
     p(130, [&] { Text1->setText(getSetting(QStringLiteral("User"))); });
     p(132, [&] { Text2->setText(getSetting(QStringLiteral("Password"))); });
@@ -100,7 +90,7 @@ void Form1::Form_Load()
     p(150, [&] { setupMessageListColumns(ListView1); });
     p(174, [&] { ListView1->clear(); });
     p(176, [&] { ListView1->viewport()->update(); });
-    p(178, [&] { m_connection->createClient(); });
+    p(178, [&] { m_connection->createMailConnection(); });
     m_connection->restoreRememberMe(p);
     p(194, [&] { panel->refreshTotals(false); });
     p(196, [&] { panel->resetSelectionPass(); });

@@ -1,6 +1,6 @@
 #pragma once
 // The main window: it builds the controls at their designed places and owns the parts that
-// work on them: the connection (login, the IMAP client, the session), the filters, the
+// work on them: the connection (login, the mail connection, the session), the filters, the
 // download run and the start-up printer. The message list, "Clear List", the larger view and
 // the preview are its own. Everything it does is a numbered procedure (see core/Procedure.h).
 
@@ -16,7 +16,7 @@
 class Connection;
 class DownloadRun;
 class Form3;
-class ImapClient;
+class MailConnection;
 class MessageFilters;
 
 class Form1 : public QWidget, public MainWindowControls {
@@ -42,7 +42,7 @@ public:
     bool selectionPassFlag() const;
     MessageListPanel *listPanel() const { return panel; }
     bool isBusy() const;
-    ImapClient *imapComponent() const;
+    MailConnection *mailConnection() const;
     Form3 *previewWindow() const;
 
 protected:

@@ -9,6 +9,7 @@
 #include "list/MessageListView.h"
 #include "print/Form3.h"
 
+#include <QLineEdit>
 #include <QRadioButton>
 
 void Form1::PushButton4_Click()
@@ -39,7 +40,7 @@ void Form1::PushButton4_Click()
     Form3 *preview = nullptr;
     p(134, [&] {
         delete m_preview;  // one preview window at a time
-        preview = m_preview = new Form3(selected);
+        preview = m_preview = new Form3(std::move(selected), Text1->text());
         preview->setAttribute(Qt::WA_DeleteOnClose);
         connect(preview, &Form3::backRequested, this, &QWidget::show);
         connect(preview, &Form3::endProgramRequested, this, &QWidget::close);

@@ -3,6 +3,7 @@
 // them; its parts (connection, download run, filters) each work on the few they need.
 
 #include <QList>
+#include <QWidget>
 
 class MessageListPanel;
 class MessageListView;
@@ -12,7 +13,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QWidget;
 class SkinFramework;
 class StatusProgressBar;
 
@@ -55,6 +55,6 @@ struct MainWindowControls {
     SkinFramework *SkinFramework1 = nullptr;
     MessageListPanel *panel = nullptr;  // the list, its totals and selection tools
 
-    void setBusyPointer() const;
-    void setDefaultPointer() const;
+    void setBusyPointer() const { mainWindow->setCursor(Qt::WaitCursor); }
+    void setDefaultPointer() const { mainWindow->setCursor(Qt::ArrowCursor); }
 };

@@ -160,8 +160,8 @@ struct GeneralDateFormats {
     QString dateTime;
 };
 
-// Building the formats takes far longer than using them, and a download formats and reads back
-// one date per message in the same locale.
+// Building the formats takes far longer than using them, and a download formats one date per
+// message in the same locale.
 const GeneralDateFormats &formatsFor(const QLocale &locale)
 {
     thread_local QLocale cachedLocale(QLocale::C);

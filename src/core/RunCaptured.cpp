@@ -1,16 +1,12 @@
 #include "core/RunCaptured.h"
 
 #include "core/AppError.h"
-#include "platform/EventLoop.h"
+#include "platform/Wait.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringDecoder>
 
 namespace {
-
-// Each wait for output is short, so the event loop gets its turn several times a second.
-constexpr int ReadSliceMs = 50;
 
 void chooseChannels(QProcess &process, bool captureStdout, bool captureStderr)
 {
@@ -52,22 +48,18 @@ QString RunCaptured(const QString &commandLine, bool captureStdout, bool capture
 
     QProcess process;
     chooseChannels(process, captureStdout, captureStderr);
-    const QDeadlineTimer deadline(qMax(0, timeoutMs));
+    platform::Deadline deadline(qMax(0, timeoutMs));
     process.start(program, arguments);
     if (!process.waitForStarted(qMax(1, timeoutMs)))
         return runFailedText();
 
-    QByteArray output;
-    while (process.state() != QProcess::NotRunning) {
-        if (deadline.hasExpired()) {
-            process.kill();
-            process.waitForFinished(1000);
-            break;
-        }
-        process.waitForReadyRead(ReadSliceMs);
-        output += process.readAll();
-        platform::giveEventLoopTurn();
+    // The process's output and its end arrive as events; QProcess keeps what it printed.
+    platform::WaitPlan plan;
+    plan.done = [&] { return process.state() == QProcess::NotRunning; };
+    plan.deadline = &deadline;
+    if (platform::waitUntil(plan) == platform::WaitOutcome::TimedOut) {
+        process.kill();
+        process.waitForFinished(1000);
     }
-    output += process.readAll();
-    return decode(output, fromConsoleCodePage);
+    return decode(process.readAll(), fromConsoleCodePage);
 }

@@ -119,7 +119,7 @@ private:
     bool waitForEncrypted(const platform::LifeToken &life, const QString &what, platform::Deadline &deadline);
     bool waitFor(const platform::LifeToken &life, const WaitSpec &plan);
     struct SliceState;
-    void readSlice(const WaitSpec &plan, SliceState &state, int ms);
+    void readSlice(const platform::LifeToken &life, const WaitSpec &plan, SliceState &state, int ms);
     platform::WaitOutcome endConnection(std::unique_ptr<Connection> connection, const platform::LifeToken &life,
                                         bool raiseSignals);
     bool interruptedWait(platform::WaitOutcome outcome, const QString &what);

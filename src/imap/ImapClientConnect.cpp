@@ -92,8 +92,8 @@ bool ImapClient::openSocket(const platform::LifeToken &life, const QString &host
     return waitForEncrypted(life, what, deadline);
 }
 
-// The TLS handshake on a connected socket. (Waiting in slices is safe here: unlike
-// waitForConnected, a waitForEncrypted that times out keeps the handshake going.)
+// The TLS handshake on a connected socket. It goes on in the socket's events, so the wait
+// sleeps in the event loop like any other.
 bool ImapClient::waitForEncrypted(const platform::LifeToken &life, const QString &what, platform::Deadline &deadline)
 {
     // While the life goes on, m_connection is the connection opened for this call.
@@ -102,7 +102,6 @@ bool ImapClient::waitForEncrypted(const platform::LifeToken &life, const QString
         const QSslSocket &socket = *m_connection->socket;
         return socket.isEncrypted() || socket.state() == QAbstractSocket::UnconnectedState;
     };
-    plan.slice = [this](int ms) { m_connection->socket->waitForEncrypted(ms); };
     const platform::WaitOutcome outcome = platform::waitUntil(plan);
     if (outcome == platform::WaitOutcome::TimedOut) {
         dropConnection(what + QStringLiteral(" failed: no TLS connection within %1 s").arg(m_connectTimeoutMs / 1000.0));
@@ -146,7 +145,10 @@ platform::WaitOutcome ImapClient::endConnection(std::unique_ptr<Connection> conn
             plan.abortRequested = nullptr;
         plan.done = [&] { return unreadable || logout->done() || socket.state() != QAbstractSocket::ConnectedState; };
         plan.slice = [&](int ms) {
-            if (!connection->hasPendingInput())
+            // From the destructor nothing else may run meanwhile: it waits on the socket alone.
+            if (!connection->hasPendingInput() && raiseSignals)
+                platform::waitForEvents(ms);
+            else if (!connection->hasPendingInput())
                 socket.waitForReadyRead(ms);
             QString ignored;
             unreadable = !connection->pump(&ignored);

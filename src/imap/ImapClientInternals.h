@@ -15,8 +15,9 @@
 
 namespace ImapClientDetail {
 
-// The longest single wait on the socket, and how often a waiting call raises abortCheck: a
-// slice plus the check interval stays under the 100 ms the window needs to feel responsive.
+// The longest single sleep of a wait, and how often a waiting call raises abortCheck. A wait
+// sleeps in the event loop, so the window stays live throughout; only the destructor's goodbye
+// sleeps on the socket alone, a slice at a time.
 constexpr int sliceMs = 40;
 constexpr int abortCheckEveryMs = 50;
 // How much arrived data one slice reads and dispatches at most: a server that sends faster than

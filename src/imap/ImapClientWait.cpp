@@ -172,7 +172,7 @@ bool ImapClient::waitFor(const platform::LifeToken &life, const WaitSpec &plan)
     SliceState state{platform::Deadline(m_responseTimeoutMs), QString(), m_connection->tracker.progress(), 0};
     platform::WaitPlan wait = callWait(life, &state.silence);
     wait.done = [&] { return !state.failure.isEmpty() || plan.done(); };
-    wait.slice = [&](int ms) { readSlice(plan, state, ms); };
+    wait.slice = [&](int ms) { readSlice(life, plan, state, ms); };
     const platform::WaitOutcome outcome = platform::waitUntil(wait);
     if (!life.ownerAlive())
         return false;
@@ -191,16 +191,20 @@ bool ImapClient::waitFor(const platform::LifeToken &life, const WaitSpec &plan)
 }
 
 // One slice of waitFor: waits for data, reads and dispatches it, and reports the progress of a
-// message being fetched. A percentDone handler may replace the connection or destroy this
-// object, so nothing is touched after raising it: the wait looks at the life first.
+// message being fetched. The wait for data sleeps in the event loop, so the window paints and
+// takes clicks meanwhile; a click or a percentDone handler may replace the connection or
+// destroy this object, so nothing is touched after either unless the life goes on.
 //
 // Only an answer to a command sent restarts the silence limit: a server that sends unrelated
 // lines now and then cannot hold a call for ever.
-void ImapClient::readSlice(const WaitSpec &plan, SliceState &state, int ms)
+void ImapClient::readSlice(const platform::LifeToken &life, const WaitSpec &plan, SliceState &state, int ms)
 {
+    if (!m_connection->hasPendingInput()) {
+        platform::waitForEvents(ms);
+        if (!life.alive())
+            return;
+    }
     Connection &connection = *m_connection;
-    if (!connection.hasPendingInput())
-        connection.socket->waitForReadyRead(ms);
     QString protocolError;
     // Bytes received while the password is in flight may echo it: they are never quoted.
     if (!connection.pump(&protocolError, m_secret.isEmpty())) {

@@ -1,7 +1,6 @@
 #include "list/MessageList.h"
 
 #include "core/GeneralDate.h"
-#include "core/Twips.h"
 #include "list/MessageListView.h"
 #include "list/MessageRowItem.h"
 #include "platform/EventLoop.h"
@@ -32,24 +31,6 @@ void setLabelText(QLabel *label, const QString &text)
 }
 
 }  // namespace
-
-void setupMessageListColumns(QTreeWidget *list)
-{
-    static const int widthsInTwips[ColumnCount] = {1300, 1300, 1600, 1600, 1600, 0};
-    list->setColumnCount(ColumnCount);
-    list->setHeaderLabels({QStringLiteral("From"), QStringLiteral("From Name"),
-                           QStringLiteral("From Address"), QStringLiteral("Subject"),
-                           QStringLiteral("Received Date"), QStringLiteral("RecDate")});
-    list->setRootIsDecorated(false);
-    list->setUniformRowHeights(true);
-    list->setSortingEnabled(false);
-    list->header()->setSectionsClickable(false);
-    // The designed widths hold; the last visible column must not stretch into the free space.
-    list->header()->setStretchLastSection(false);
-    for (int column = 0; column < ColumnCount; ++column)
-        list->setColumnWidth(column, twips(widthsInTwips[column]));
-    list->setColumnHidden(DayNumberColumn, true);
-}
 
 QString dayNumberText(const QDateTime &received)
 {
@@ -116,30 +97,25 @@ qint32 CountCheckedRows(MessageListView *list)
         return 0;
     // Reading the clock costs about as much as reading a row, so it is read every few rows.
     const int rowsPerClockReading = countTurnIntervalMs == 0 ? 1 : 32;
+    const platform::LifeToken life = list->lifeToken();
+    QElapsedTimer sinceTurn;
+    sinceTurn.start();
     qint32 checked = 0;
-    int index = 0;
+    bool rowsSinceTurn = false;
     // Rows may be removed during a turn (Clear List), so the row count is read again before
-    // every row is touched; the wait's life token covers the list itself going away.
-    const auto countUntilTurnDue = [&] {
-        QElapsedTimer sinceTurn;
-        sinceTurn.start();
-        if (index >= list->topLevelItemCount())
-            return true;
-        for (; index < list->topLevelItemCount(); ++index) {
-            if (isChecked(list->topLevelItem(index)))
-                ++checked;
-            if ((index + 1) % rowsPerClockReading == 0 && sinceTurn.elapsed() >= countTurnIntervalMs) {
-                ++index;
-                break;
-            }
+    // every row is touched; the list itself may go away in a turn too.
+    for (int index = 0; life.alive() && index < list->topLevelItemCount(); ++index) {
+        if (isChecked(list->topLevelItem(index)))
+            ++checked;
+        rowsSinceTurn = true;
+        if ((index + 1) % rowsPerClockReading == 0 && sinceTurn.elapsed() >= countTurnIntervalMs) {
+            platform::giveEventLoopTurn();
+            sinceTurn.restart();
+            rowsSinceTurn = false;
         }
-        return false;  // one turn after the last row too, as after every stretch of rows
-    };
-    platform::WaitPlan plan;
-    plan.done = countUntilTurnDue;
-    plan.life = list->lifeToken();
-    plan.slice = [](int) { platform::giveEventLoopTurn(); };
-    platform::waitUntil(plan);
+    }
+    if (rowsSinceTurn && life.alive())
+        platform::giveEventLoopTurn();  // one turn after the last rows too, as after every stretch
     return checked;
 }
 

@@ -7,36 +7,18 @@
 // re-orders rows, so a row's message is always reached through its entry number, never
 // through the row's position.
 
+#include "list/MessageListColumns.h"
 #include "mail/MessageEntry.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
-#include <qnamespace.h>
 
 class MessageListView;
 class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
-
-namespace messagelist {
-// Column indexes (the sixth column holds the day number the list sorts by; it is hidden).
-enum Column {
-    FromColumn = 0,
-    FromNameColumn = 1,
-    FromAddressColumn = 2,
-    SubjectColumn = 3,
-    ReceivedDateColumn = 4,
-    DayNumberColumn = 5,
-    ColumnCount = 6
-};
-// Item data role on the From column that carries the row's entry number.
-inline constexpr int EntryNumberRole = Qt::UserRole;
-}  // namespace messagelist
-
-// Six columns with their headers and widths, the sixth hidden; no user sorting.
-void setupMessageListColumns(QTreeWidget *list);
 
 // The decimal day number of a message's received date-time; empty text when it has none.
 // Taken from the date-time itself, never from the shown text, so every locale sorts alike.

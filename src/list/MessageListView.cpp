@@ -1,6 +1,6 @@
 #include "list/MessageListView.h"
 
-#include "list/MessageList.h"
+#include "list/MessageListColumns.h"
 
 #include <QPointer>
 

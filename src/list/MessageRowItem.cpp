@@ -1,6 +1,6 @@
 #include "list/MessageRowItem.h"
 
-#include "list/MessageList.h"
+#include "list/MessageListColumns.h"
 
 #include <QTreeWidget>
 

@@ -7,19 +7,17 @@ void MessageEntryTable::store(int position, const MessageEntry &entry)
     if (position == m_entries.size() + 1)
         m_entries.append(entry);
     else
-        at(position) = entry;
+        m_entries.replace(checkedIndex(position), entry);
 }
 
 const MessageEntry &MessageEntryTable::at(int position) const
 {
-    if (position < 1 || position > m_entries.size())
-        apperror::throwSubscriptOutOfRange();
-    return m_entries[position - 1];
+    return m_entries[checkedIndex(position)];
 }
 
-MessageEntry &MessageEntryTable::at(int position)
+int MessageEntryTable::checkedIndex(int position) const
 {
     if (position < 1 || position > m_entries.size())
         apperror::throwSubscriptOutOfRange();
-    return m_entries[position - 1];
+    return position - 1;
 }

@@ -6,9 +6,9 @@
 #include "core/MessageBox.h"
 #include "core/ProgramFolder.h"
 #include "mail/Folders.h"
-#include "mail/ImapConnectionEpoch.h"
+#include "mail/MailConnection.h"
 #include "imap/ImapClient.h"
-#include "mime/MailMessage.h"
+#include "imap/ImapEndpoint.h"
 #include "platform/EventLoop.h"
 #include "platform/Shell.h"
 
@@ -46,9 +46,16 @@ qint32 countThatFits(qint64 count, const QString &mailbox)
 
 }  // namespace
 
-std::shared_ptr<clsImapSession> clsImapSession::create()
+std::shared_ptr<clsImapSession> clsImapSession::create(const MailConnection *connection)
 {
-    return std::shared_ptr<clsImapSession>(new clsImapSession());
+    std::shared_ptr<clsImapSession> session(new clsImapSession());
+    if (connection) {
+        session->ImapObject = connection->client();
+        session->SSL = true;
+        session->PORT = ImapEndpoint::fromEnvironment().port;
+        session->IMAPServer = ImapEndpoint::fromEnvironment().host;
+    }
+    return session;
 }
 
 clsImapSession::~clsImapSession()
@@ -179,7 +186,7 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
             ++m_failedFetches;
             continue;
         }
-        reportMessage(parseMailMessage(fetched->raw, fetched->internalDate), qint32(i));
+        reportMessage(*fetched, qint32(i));
         platform::giveEventLoopTurn();
     }
     // A connection taken away is the new owner's: nothing of this run may touch it.
@@ -187,18 +194,11 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
         Imap1->setFetchAhead(0, 0);
 }
 
-void clsImapSession::reportMessage(const MailMessage &message, qint32 sequenceNumber)
+void clsImapSession::reportMessage(const FetchedMessage &fetched, qint32 sequenceNumber)
 {
-    QString from = message.from;
-    QString fromName = message.fromName;
-    QString fromAddress = message.fromAddress;
-    QString subject = message.subject;
-    QString receivedDate = message.date.isValid() ? formatGeneralDate(message.date) : QString();
-    QString plain = message.plainTextBody;
-    QString html = message.htmlBody;
-    qint32 uid = sequenceNumber;
-    emit MailExtractListing(from, fromName, fromAddress, subject, receivedDate, plain, html, uid,
-                            message.date, message.inlinePictures);
+    MessageEntry entry = parseMailMessage(fetched.raw, fetched.internalDate);
+    entry.ReceivedDate = formatGeneralDate(entry.ReceivedDateTime);
+    emit messageArrived(entry, sequenceNumber);
 }
 
 QStringList clsImapSession::EnumMailFolders()

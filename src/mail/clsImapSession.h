@@ -10,21 +10,22 @@
 // takes it away (the user may do either inside an event-loop turn of a running call), the
 // session behaves as if Stop had been clicked: the call ends at its next step, quietly.
 
-#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <memory>
 
-#include "mime/InlinePicture.h"
+#include "mime/MailMessage.h"
 
 class ImapClient;
-struct MailMessage;
+class MailConnection;
+struct FetchedMessage;
 
 class clsImapSession : public QObject, public std::enable_shared_from_this<clsImapSession> {
     Q_OBJECT
 public:
-    static std::shared_ptr<clsImapSession> create();
+    // Given the window's connection, a session on its client, set for the configured server.
+    static std::shared_ptr<clsImapSession> create(const MailConnection *connection = nullptr);
     ~clsImapSession() override;
 
     bool AbortProcess = false;
@@ -53,11 +54,8 @@ public:
     bool connectionTaken() const { return m_connectionTaken; }
 
 signals:
-    void MailExtractListing(QString &From, QString &FromName, QString &FromAddress,
-                            QString &Subject, QString &ReceivedDate, QString &PlainTextBody,
-                            QString &HTMLTextBody, qint32 &uID,
-                            const QDateTime &ReceivedDateTime,
-                            const QVector<InlinePicture> &InlinePictures);
+    // One message obtained, whole, with its shown date written.
+    void messageArrived(const MessageEntry &entry, qint32 sequenceNumber);
     void ScrapProgress(qint32 &percent);
 
 private:
@@ -66,7 +64,7 @@ private:
     void reportFailure();
     bool endIfConnectionTaken();
     ImapClient &client();
-    void reportMessage(const MailMessage &message, qint32 sequenceNumber);
+    void reportMessage(const FetchedMessage &fetched, qint32 sequenceNumber);
     void Imap1_AbortCheck(qint32 &abort);
     void Imap1_PercentDone(qint32 &percent);
 

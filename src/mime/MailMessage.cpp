@@ -50,7 +50,7 @@ QString mailboxAddress(InternetAddressMailbox *mailbox)
 
 // "Name <address>" for each mailbox, the address alone when there is no name, joined by ", ".
 // When GMime finds no mailbox at all, the header's own text stands in, with no name or address.
-void readSender(GMimeObject *message, MailMessage &out)
+void readSender(GMimeObject *message, MessageEntry &out)
 {
     const std::optional<QByteArray> raw = rawHeader(message, "From");
     if (!raw)
@@ -68,8 +68,8 @@ void readSender(GMimeObject *message, MailMessage &out)
         if (address.isEmpty() && name.isEmpty())
             continue;
         if (shown.isEmpty()) {
-            out.fromName = name;
-            out.fromAddress = address;
+            out.FromName = name;
+            out.FromAddress = address;
         }
         if (name.isEmpty())
             shown << address;
@@ -78,7 +78,7 @@ void readSender(GMimeObject *message, MailMessage &out)
         else
             shown << name + QStringLiteral(" <") + address + QLatin1Char('>');
     }
-    out.from = shown.isEmpty() ? decodeHeaderText(*raw) : shown.join(QStringLiteral(", "));
+    out.From = shown.isEmpty() ? decodeHeaderText(*raw) : shown.join(QStringLiteral(", "));
 }
 
 std::optional<QDateTime> headerDate(GMimeObject *message)
@@ -96,7 +96,7 @@ std::optional<QDateTime> headerDate(GMimeObject *message)
     return local.isValid() ? std::optional<QDateTime>(local) : std::nullopt;
 }
 
-void readMessage(const QByteArray &raw, MailMessage &out)
+void readMessage(const QByteArray &raw, MessageEntry &out)
 {
     GMimeParserOptions *options = mimeParserOptions();
     GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(raw.constData(), size_t(raw.size())));
@@ -109,23 +109,23 @@ void readMessage(const QByteArray &raw, MailMessage &out)
 
     readSender(object, out);
     if (const auto subject = rawHeader(object, "Subject"))
-        out.subject = decodeHeaderText(*subject);
+        out.Subject = decodeHeaderText(*subject);
     if (const auto date = headerDate(object))
-        out.date = *date;
+        out.ReceivedDateTime = *date;
 
     GMimeObject *root = g_mime_message_get_mime_part(message.get());
     const MimeTextBodies bodies = findTextBodies(root);
-    out.plainTextBody = bodies.plain.value_or(QString());
-    out.htmlBody = bodies.html.value_or(QString());
-    out.inlinePictures = referencedPictures(root, out.htmlBody);
+    out.PlainTextBody = bodies.plain.value_or(QString());
+    out.HTMLTextBody = bodies.html.value_or(QString());
+    out.InlinePictures = referencedPictures(root, out.HTMLTextBody);
 }
 
 } // namespace
 
-MailMessage parseMailMessage(const QByteArray &raw, const QDateTime &internalDate)
+MessageEntry parseMailMessage(const QByteArray &raw, const QDateTime &internalDate)
 {
-    MailMessage out;
-    out.date = internalDate.isValid() ? internalDate.toLocalTime() : QDateTime();
+    MessageEntry out;
+    out.ReceivedDateTime = internalDate.isValid() ? internalDate.toLocalTime() : QDateTime();
     if (raw.isEmpty())
         return out;
     try {

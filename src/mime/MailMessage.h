@@ -1,5 +1,6 @@
 #pragma once
-// The fields of one downloaded message, decoded to Unicode, and the parser that makes them.
+// One downloaded message, decoded to Unicode: the record every window keeps, and the parser that
+// fills it.
 
 #include "mime/InlinePicture.h"
 
@@ -7,17 +8,25 @@
 #include <QDateTime>
 #include <QString>
 
-struct MailMessage {
-    QString from;          // the From header, RFC 2047 words decoded
-    QString fromName;      // display name of the first sender, empty when there is none
-    QString fromAddress;   // address of the first sender
-    QString subject;       // decoded Subject
-    QDateTime date;        // Date header in local time; INTERNALDATE when the header is missing or unreadable
-    QString plainTextBody; // first text/plain part that is not an attachment, as Unicode
-    QString htmlBody;      // first text/html part that is not an attachment, as Unicode, "cid:" references as written
-    InlinePictures inlinePictures;  // the pictures htmlBody refers to by "cid:", once each
+struct MessageEntry {
+    QString From;         // the From header, RFC 2047 words decoded
+    QString FromName;     // display name of the first sender, empty when there is none
+    QString FromAddress;  // address of the first sender
+    QString Subject;      // decoded Subject
+    // The locale's text of ReceivedDateTime, as shown; written by the mail layer, never read
+    // back as a date (not every locale's text reads back).
+    QString ReceivedDate;
+    QString PlainTextBody;  // first text/plain part that is not an attachment
+    QString HTMLTextBody;   // first text/html part that is not an attachment, "cid:" references as written
+    // Date header in local time; INTERNALDATE when the header is missing or unreadable. Invalid
+    // when the message had neither.
+    QDateTime ReceivedDateTime;
+    // The pictures HTMLTextBody shows by "cid:", each once: a picture the body names ten thousand
+    // times costs its own size, not ten thousand copies. A page turns the references into
+    // addresses when it is built.
+    QVector<InlinePicture> InlinePictures;
 };
 
-// Parses a whole RFC 5322 message. Never throws; a message that cannot be parsed at all gives
-// empty fields and the INTERNALDATE.
-MailMessage parseMailMessage(const QByteArray &raw, const QDateTime &internalDate);
+// Parses a whole RFC 5322 message; ReceivedDate stays empty. Never throws; a message that cannot
+// be parsed at all gives empty fields and the INTERNALDATE.
+MessageEntry parseMailMessage(const QByteArray &raw, const QDateTime &internalDate);

@@ -37,10 +37,7 @@ qint64 Deadline::remainingMs() const
     return qMax<qint64>(0, m_limitMs - m_timer.elapsed());
 }
 
-namespace {
-
-// Sleeps until the next event arrives (and handles it) or ms have passed.
-void blockForEvents(int ms)
+void waitForEvents(int ms)
 {
     if (ms <= 0)
         return;
@@ -51,8 +48,6 @@ void blockForEvents(int ms)
     wake.start(ms);
     loop.processEvents(QEventLoop::WaitForMoreEvents);
 }
-
-}  // namespace
 
 void waitForEventsExceptUserInput(int ms)
 {
@@ -90,7 +85,7 @@ WaitOutcome waitUntil(const WaitPlan &plan)
         // event after that would add up to a slice to every wait.
         giveEventLoopTurn();
         if (plan.life.alive() && !plan.done())
-            blockForEvents(ms);
+            waitForEvents(ms);
     }
 }
 

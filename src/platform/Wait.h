@@ -88,6 +88,10 @@ struct WaitPlan {
 
 WaitOutcome waitUntil(const WaitPlan &plan);
 
+// A slice that sleeps in the event loop until the next event (a socket's bytes, a timer, a
+// click) arrives and is handled, or ms have passed: the window stays live while it waits.
+void waitForEvents(int ms);
+
 // A slice that waits up to ms for the next event (a timer, a socket) with the user's input held
 // back until later: for a short wait in the middle of a procedure that no click may interrupt.
 // (Without a slice, a wait gives the event loop a turn and then sleeps until the next event.)

@@ -27,8 +27,7 @@ QString CreatePDF_File(const PdfNameRequest &request, const MessageEntry &messag
     fields.append({QStringLiteral("<Received Date>"), std::nullopt});
     if (pattern.contains(QLatin1String("<Received Date>"), Qt::CaseInsensitive)) {
         p(116, [&] {
-            fields.last().value =
-                receivedDateForName(request.receivedDateTime, message.ReceivedDate);
+            fields.last().value = receivedDateForName(message.ReceivedDateTime);
         });
     }
     p(118, [&] { add("<Current Time>", formatLongTime(request.now.time())); });

@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QString>
-#include <optional>
 
 struct MessageEntry;
 
@@ -12,8 +11,6 @@ struct PdfNameRequest {
     QString pattern;  // the confirmed file-name pattern
     QString folder;   // the confirmed output folder
     int count = 0;    // "<Count>": the message's position among those being printed
-    // "<Received Date>": the message's date-time; without one its date text is read back.
-    std::optional<QDateTime> receivedDateTime;
     QString userName;                               // "<To>": the Gmail user name
     QDateTime now = QDateTime::currentDateTime();   // "<Current Date>", "<Current Time>"
 };

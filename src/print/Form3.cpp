@@ -22,8 +22,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-Form3::Form3(QVector<MessageEntry> selectedEntries, QWidget *parent)
-    : QWidget(parent), m_selectedEntries(std::move(selectedEntries))
+Form3::Form3(QVector<MessageEntry> selectedEntries, QString userName, QWidget *parent)
+    : QWidget(parent), m_selectedEntries(std::move(selectedEntries)), m_userName(std::move(userName))
 {
     createControls();
     connect(PushButton1, &QPushButton::clicked, this, &Form3::PushButton1_Click);

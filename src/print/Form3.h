@@ -25,7 +25,9 @@ struct PrintJob;
 class Form3 : public QWidget, public PdfExportState {
     Q_OBJECT
 public:
-    explicit Form3(QVector<MessageEntry> selectedEntries, QWidget *parent = nullptr);
+    // `userName`: the main window's user name, the "<To>" of PDF file names.
+    explicit Form3(QVector<MessageEntry> selectedEntries, QString userName = QString(),
+                   QWidget *parent = nullptr);
     ~Form3() override;
 
     // Set by the main window before Form_Load: true shows HTML bodies (and remote pictures).
@@ -110,6 +112,7 @@ public:
 private:
     QVector<MessageEntry> m_selectedEntries;  // as handed over; copied by the load step
     QVector<MessageEntry> PreviewEntries;     // positions 1 to LastEntry are [0] to [LastEntry - 1]
+    QString m_userName;
     QString HTMLFilePath;
     int CurrentEntry = 0;
     int LastEntry = 0;

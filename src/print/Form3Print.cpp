@@ -90,9 +90,7 @@ QString Form3::nameJobFile(PrintRun &run, int position)
     request.pattern = lPDFFilename;
     request.folder = lPDFOutput;
     request.count = position;
-    if (entry.ReceivedDateTime.isValid())
-        request.receivedDateTime = entry.ReceivedDateTime;
-    request.userName = getSetting(QStringLiteral("User"));  // the main window's user-name box
+    request.userName = m_userName;
     QString whyNone;
     run.job.targetFile = CreatePDF_File(request, entry, &whyNone);
     return whyNone;

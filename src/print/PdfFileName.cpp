@@ -1,7 +1,6 @@
 #include "print/PdfFileName.h"
 
 #include "core/AppError.h"
-#include "core/GeneralDate.h"
 #include "platform/InvisibleCharacters.h"
 
 namespace {
@@ -22,17 +21,11 @@ QString pdfNameDate(const QDate &date)
     return date.toString(QStringLiteral("MM-dd-yyyy"));
 }
 
-QString receivedDateForName(const std::optional<QDateTime> &dateTime, const QString &dateText)
+QString receivedDateForName(const QDateTime &dateTime)
 {
-    if (dateTime) {
-        if (!dateTime->isValid())
-            apperror::throwTypeMismatch();
-        return pdfNameDate(dateTime->toLocalTime().date());
-    }
-    const std::optional<QDateTime> readBack = parseGeneralDate(dateText);
-    if (!readBack)
+    if (!dateTime.isValid())
         apperror::throwTypeMismatch();
-    return pdfNameDate(readBack->date());
+    return pdfNameDate(dateTime.toLocalTime().date());
 }
 
 QString fillPdfNamePattern(const QString &pattern, const QList<PdfNameField> &fields)

@@ -14,10 +14,9 @@ const QString &defaultPdfNamePattern();
 // "mm-dd-yyyy", the form every date in a file name takes.
 QString pdfNameDate(const QDate &date);
 
-// The text of "<Received Date>": the message's date-time when there is one, otherwise its
-// date text read back in the locale's general date form. Raises AppError (type mismatch) when
-// neither gives a date.
-QString receivedDateForName(const std::optional<QDateTime> &dateTime, const QString &dateText);
+// The text of "<Received Date>" for the message's date-time. Raises AppError (type mismatch) for
+// a message without a date.
+QString receivedDateForName(const QDateTime &dateTime);
 
 // One field of the pattern, such as "<Subject>", and its text; a field without a value (a date
 // that could not be read) stays as typed.

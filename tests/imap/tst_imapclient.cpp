@@ -13,17 +13,17 @@ namespace {
 
 const QString inbox = QStringLiteral("INBOX");
 
-MailMessage parsed(const FetchedMessage &fetched)
+MessageEntry parsed(const FetchedMessage &fetched)
 {
     return parseMailMessage(fetched.raw, fetched.internalDate);
 }
 
 // Everything of a fetched message the manifest can be held against, and its bodies.
-QString describe(const MailMessage &m)
+QString describe(const MessageEntry &m)
 {
     return QStringLiteral("from=%1|name=%2|address=%3|subject=%4|date=%5|plain=%6|html=%7")
-        .arg(m.from, m.fromName, m.fromAddress, m.subject, m.date.toUTC().toString(Qt::ISODate))
-        .arg(m.plainTextBody, m.htmlBody);
+        .arg(m.From, m.FromName, m.FromAddress, m.Subject, m.ReceivedDateTime.toUTC().toString(Qt::ISODate))
+        .arg(m.PlainTextBody, m.HTMLTextBody);
 }
 
 // What a fetch gave, or why it failed, so that a failure reads in the comparison.
@@ -34,7 +34,7 @@ QString fetchOne(ImapClient &client, int number)
 }
 
 // The differences between a fetched message and what the manifest expects, one line each.
-QStringList mismatches(const TestServer::ExpectedMessage &expected, const MailMessage &actual)
+QStringList mismatches(const TestServer::ExpectedMessage &expected, const MessageEntry &actual)
 {
     QStringList found;
     auto check = [&](const char *field, const QString &want, const QString &got) {
@@ -42,13 +42,13 @@ QStringList mismatches(const TestServer::ExpectedMessage &expected, const MailMe
             found.append(QStringLiteral("#%1 %2 %3: expected \"%4\", got \"%5\"")
                              .arg(expected.seq).arg(expected.shape, QLatin1String(field), want, got));
     };
-    check("from", expected.from, actual.from);
+    check("from", expected.from, actual.From);
     if (!expected.fromMalformed) {
-        check("fromName", expected.fromName, actual.fromName);
-        check("fromAddress", expected.fromAddress, actual.fromAddress);
+        check("fromName", expected.fromName, actual.FromName);
+        check("fromAddress", expected.fromAddress, actual.FromAddress);
     }
-    check("subject", expected.subject, actual.subject);
-    check("date", expected.date.toUTC().toString(Qt::ISODate), actual.date.toUTC().toString(Qt::ISODate));
+    check("subject", expected.subject, actual.Subject);
+    check("date", expected.date.toUTC().toString(Qt::ISODate), actual.ReceivedDateTime.toUTC().toString(Qt::ISODate));
     auto checkBody = [&](const char *field, bool has, const QString &snippet, const QString &body) {
         if (has && !body.contains(snippet))
             found.append(QStringLiteral("#%1 %2 %3: lacks \"%4\"").arg(expected.seq).arg(expected.shape, QLatin1String(field), snippet));
@@ -57,8 +57,8 @@ QStringList mismatches(const TestServer::ExpectedMessage &expected, const MailMe
         if (!expected.absentSnippet.isEmpty() && body.contains(expected.absentSnippet))
             found.append(QStringLiteral("#%1 %2 %3: holds attachment text").arg(expected.seq).arg(expected.shape, QLatin1String(field)));
     };
-    checkBody("plain body", expected.hasPlain, expected.plainSnippet, actual.plainTextBody);
-    checkBody("html body", expected.hasHtml, expected.htmlSnippet, actual.htmlBody);
+    checkBody("plain body", expected.hasPlain, expected.plainSnippet, actual.PlainTextBody);
+    checkBody("html body", expected.hasHtml, expected.htmlSnippet, actual.HTMLTextBody);
     return found;
 }
 
@@ -245,7 +245,7 @@ void TestImapClient::numberOutsideTheMailboxFailsAndTheNextFetchWorks()
     }
     const std::optional<FetchedMessage> last = client.fetchMessage(count);
     QVERIFY2(last, qPrintable(client.lastErrorText()));
-    QCOMPARE(parsed(*last).subject, m_inbox.last().subject);
+    QCOMPARE(parsed(*last).Subject, m_inbox.last().subject);
 }
 
 void TestImapClient::abortEndsAFetchAndTheConnectionStaysUsable()

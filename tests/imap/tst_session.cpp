@@ -23,6 +23,8 @@ namespace {
 struct Listed {
     QString from, fromName, fromAddress, subject, receivedDate, plain, html;
     qint32 uid;
+    QDateTime when;
+    QStringList pictureIds;
 };
 
 }  // namespace
@@ -95,9 +97,14 @@ QList<Listed> TestSession::download(const ImapSessionPtr &session, const QString
                                     int first, int last)
 {
     QList<Listed> listed;
-    connect(session.get(), &clsImapSession::MailExtractListing, this,
-            [&](QString &f, QString &fn, QString &fa, QString &s, QString &d, QString &p,
-                QString &h, qint32 &uid) { listed << Listed{f, fn, fa, s, d, p, h, uid}; });
+    connect(session.get(), &clsImapSession::messageArrived, this,
+            [&](const MessageEntry &e, qint32 uid) {
+                QStringList ids;
+                for (const InlinePicture &picture : e.InlinePictures)
+                    ids << picture.contentId;
+                listed << Listed{e.From, e.FromName, e.FromAddress, e.Subject, e.ReceivedDate,
+                                 e.PlainTextBody, e.HTMLTextBody, uid, e.ReceivedDateTime, ids};
+            });
     session->CurrentLocation = first;
     session->MaxRecord = last;
     session->StartMailExtraction(mailbox);
@@ -215,6 +222,9 @@ void TestSession::downloadRaisesOneEventPerMessageInOrder()
         const auto back = parseGeneralDate(got.receivedDate);
         QVERIFY2(back.has_value(), qPrintable(got.receivedDate));
         QCOMPARE(back->toSecsSinceEpoch(), want.date.toSecsSinceEpoch());
+        QCOMPARE(got.when.toSecsSinceEpoch(), want.date.toSecsSinceEpoch());
+        if (want.shape == QLatin1String("inline_image"))
+            QCOMPARE(got.pictureIds, QStringList{QStringLiteral("lighthouse@photos.example")});
         if (want.hasPlain)
             QVERIFY2(got.plain.contains(want.plainSnippet), qPrintable(want.shape));
         if (want.hasHtml)
@@ -273,8 +283,8 @@ void TestSession::droppingTheLastOutsideReferenceDuringADownloadIsSafe()
     ImapSessionPtr session = makeSession(m_server.user, m_server.password);
     std::weak_ptr<clsImapSession> watch = session;
     int events = 0;
-    connect(session.get(), &clsImapSession::MailExtractListing, this,
-            [&](QString &, QString &, QString &, QString &, QString &, QString &, QString &, qint32 &) {
+    connect(session.get(), &clsImapSession::messageArrived, this,
+            [&](const MessageEntry &, qint32) {
                 ++events;
                 session.reset();  // what Stop does to the main window's reference
             });

@@ -103,6 +103,7 @@ private slots:
     void init();
     void cleanup();
     void printAllWritesOnePdfPerMessageInListOrder();
+    void pdfNamesTakeTheUserNameTheMainWindowHandsOver();
     void noAndCancelInTheOptionsWindowPrintNothing();
     void cancelDuringTheRunFinishesOnlyTheCurrentMessage();
     void failuresAreCountedNotAnnouncedAsDone();
@@ -252,6 +253,21 @@ void TestPrintAll::printAllWritesOnePdfPerMessageInListOrder()
         // Vector text, not a picture of the page.
         QVERIFY2(QFileInfo(pdf).size() < 200 * 1024, qPrintable(pdf));
     }
+}
+
+void TestPrintAll::pdfNamesTakeTheUserNameTheMainWindowHandsOver()
+{
+    // The store holds another name than the box (another instance wrote it meanwhile): "<To>" is
+    // the name the user sees in the main window.
+    saveSetting("User", "stored.elsewhere@example.com");
+    const auto restore = qScopeGuard([this] { saveSetting("User", m_form->Text1->text()); });
+    Form3 *preview = openPreview({"plain_only"}, "Tervane PDF Writer");
+    QVERIFY(preview);
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<To> <Count>", m_out.path());
+    preview->PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts().last(), QStringLiteral("Done."));
+    QCOMPARE(pdfFiles(m_out.path()), QStringList{m_mailServer.user + " 1.pdf"});
 }
 
 void TestPrintAll::noAndCancelInTheOptionsWindowPrintNothing()

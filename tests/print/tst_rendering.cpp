@@ -108,9 +108,9 @@ QByteArray readAll(const QString &path)
 
 MessageEntry entryFrom(const TestServer::ExpectedMessage &expected)
 {
-    const MailMessage m = parseMailMessage(readAll(expected.emlPath), expected.internalDate);
-    return {m.from, m.fromName, m.fromAddress, m.subject, QStringLiteral("1/2/2021"), m.plainTextBody, m.htmlBody,
-            {}, m.inlinePictures};
+    MessageEntry m = parseMailMessage(readAll(expected.emlPath), expected.internalDate);
+    m.ReceivedDate = QStringLiteral("1/2/2021");
+    return m;
 }
 
 // A message as it arrives, through the real parser, with `html` as its only body.
@@ -121,8 +121,9 @@ MessageEntry htmlMessage(const QByteArray &html)
                            "Date: Tue, 2 Mar 2021 10:00:00 +0000\r\n"
                            "MIME-Version: 1.0\r\n"
                            "Content-Type: text/html; charset=utf-8\r\n\r\n" + html;
-    const MailMessage m = parseMailMessage(raw, QDateTime::currentDateTime());
-    return {m.from, m.fromName, m.fromAddress, m.subject, QStringLiteral("3/2/2021 10:00:00"), m.plainTextBody, m.htmlBody};
+    MessageEntry m = parseMailMessage(raw, QDateTime::currentDateTime());
+    m.ReceivedDate = QStringLiteral("3/2/2021 10:00:00");
+    return m;
 }
 
 // Answers HTTP requests with a small GIF and counts them.

@@ -9,6 +9,7 @@
 #include "core/Twips.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
+#include "mail/MailConnection.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/ScriptedDialogs.h"
 #include "WindowTests.h"
@@ -138,7 +139,7 @@ void TestForm1Startup::controlsStandAtTheirDesignedPlaces()
     QCOMPARE(form->ProgressBar1->statusText(), QStringLiteral("Progress Bar"));
     QCOMPARE(form->Label3->text(), QStringLiteral("No Character Filter set"));
     QCOMPARE(form->Label4->text(), QStringLiteral("No Label Filter set"));
-    QVERIFY(form->imapComponent());
+    QVERIFY(form->mailConnection() && form->mailConnection()->client());
     // A name without a blank stays whole as the title of every box.
     QCOMPARE(applicationTitle(), QStringLiteral("Quorvale"));
 }

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <ctime>
 
 namespace {
@@ -46,7 +47,7 @@ int commandsStartingWith(const ScriptedImapServer &server, const QByteArray &pre
 
 QString subjectOf(const std::optional<FetchedMessage> &message)
 {
-    return message ? parseMailMessage(message->raw, message->internalDate).subject : QStringLiteral("<no message>");
+    return message ? parseMailMessage(message->raw, message->internalDate).Subject : QStringLiteral("<no message>");
 }
 
 // Sends message `number` in small pieces with pauses: about a second for 40 KB.
@@ -74,6 +75,7 @@ private slots:
 
     // First: it needs a process that has not connected yet.
     void firstConnectChecksForStopThroughout();
+    void waitingForAnAnswerKeepsTheEventLoopRunning();
     void plainConnectAndUntrustedCertificateFail();
     void slowTcpConnectSucceeds();
     void greetingFaults_data();
@@ -171,6 +173,34 @@ void TestImapClientFaults::firstConnectChecksForStopThroughout()
         longestGap = qMax(longestGap, checks[i] - checks[i - 1]);
     qDebug() << "longest time between abort checks during the first connect:" << longestGap << "ms";
     QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+}
+
+// While a call waits for a slow answer the window's own events (painting, timers) go on: the
+// wait sleeps in the event loop, not on the socket, even with no abortCheck handler.
+void TestImapClientFaults::waitingForAnAnswerKeepsTheEventLoopRunning()
+{
+    m_server->on("FETCH", [](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        const int asked = arguments.left(arguments.indexOf(' ')).toInt();
+        session.send(ScriptedImapServer::fetchResponse(asked, session.server().message(asked))
+                         + tag + " OK Fetch completed\r\n", 400);
+    });
+    newClient();
+    connectLoginSelect();
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] {
+        longestGap = qMax(longestGap, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+    clock.start();
+    ticker.start(5);
+    QCOMPARE(subjectOf(m_client->fetchMessage(2)), QStringLiteral("Scripted message 2"));
+    const qint64 total = clock.elapsed();
+    longestGap = qMax(longestGap, total - lastTick);
+    QVERIFY2(total >= 350, "the server did not hold its answer back; the test proves nothing");
+    QVERIFY2(longestGap < 150, qPrintable(QString::number(longestGap)));
 }
 
 void TestImapClientFaults::plainConnectAndUntrustedCertificateFail()
@@ -466,7 +496,7 @@ void TestImapClientFaults::fetchInsideAbortCheckOfAnotherFetch()
     QVERIFY(started);
     QCOMPARE(subjectOf(inner), QStringLiteral("Scripted message 2"));
     QCOMPARE(subjectOf(outer), QStringLiteral("Scripted message 1"));
-    QVERIFY(parseMailMessage(outer->raw, outer->internalDate).plainTextBody.contains(QString(40000, 'x')));
+    QVERIFY(parseMailMessage(outer->raw, outer->internalDate).PlainTextBody.contains(QString(40000, 'x')));
 }
 
 // The window closes (and with it the client) while a fetch waits: the call returns without

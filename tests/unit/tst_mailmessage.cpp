@@ -12,9 +12,9 @@ static QByteArray message(const QByteArray &lfText)
     return out;
 }
 
-static bool isValidText(const MailMessage &m)
+static bool isValidText(const MessageEntry &m)
 {
-    for (const QString *s : {&m.from, &m.fromName, &m.fromAddress, &m.subject, &m.plainTextBody, &m.htmlBody})
+    for (const QString *s : {&m.From, &m.FromName, &m.FromAddress, &m.Subject, &m.PlainTextBody, &m.HTMLTextBody})
         if (!s->isValidUtf16())
             return false;
     return true;
@@ -91,10 +91,10 @@ void TestMailMessage::fromHeader()
     QFETCH(QString, from);
     QFETCH(QString, name);
     QFETCH(QString, address);
-    const MailMessage m = parseMailMessage(message("From: " + header + "\nSubject: s\n\nbody\n"), kInternalDate);
-    QCOMPARE(m.from, from);
-    QCOMPARE(m.fromName, name);
-    QCOMPARE(m.fromAddress, address);
+    const MessageEntry m = parseMailMessage(message("From: " + header + "\nSubject: s\n\nbody\n"), kInternalDate);
+    QCOMPARE(m.From, from);
+    QCOMPARE(m.FromName, name);
+    QCOMPARE(m.FromAddress, address);
 }
 
 void TestMailMessage::subject_data()
@@ -126,9 +126,9 @@ void TestMailMessage::subject()
 {
     QFETCH(QByteArray, header);
     QFETCH(QString, subject);
-    const MailMessage m = parseMailMessage(message("From: a@example.com\nSubject: " + header + "\n\nbody\n"),
+    const MessageEntry m = parseMailMessage(message("From: a@example.com\nSubject: " + header + "\n\nbody\n"),
                                            kInternalDate);
-    QCOMPARE(m.subject, subject);
+    QCOMPARE(m.Subject, subject);
 }
 
 void TestMailMessage::dateHeader_data()
@@ -152,12 +152,12 @@ void TestMailMessage::dateHeader()
 {
     QFETCH(QByteArray, headers);
     QFETCH(QDateTime, utc);
-    const MailMessage m = parseMailMessage(message("From: a@example.com\n" + headers + "Subject: s\n\nbody\n"),
+    const MessageEntry m = parseMailMessage(message("From: a@example.com\n" + headers + "Subject: s\n\nbody\n"),
                                            kInternalDate);
-    QCOMPARE(m.date.timeSpec(), Qt::LocalTime);
-    QCOMPARE(m.date.toUTC(), utc);
+    QCOMPARE(m.ReceivedDateTime.timeSpec(), Qt::LocalTime);
+    QCOMPARE(m.ReceivedDateTime.toUTC(), utc);
     // The test runs in Berlin time: the same instant on the local clock.
-    QCOMPARE(m.date.time(), utc.time().addSecs(utc.date().month() >= 4 && utc.date().month() <= 10 ? 7200 : 3600));
+    QCOMPARE(m.ReceivedDateTime.time(), utc.time().addSecs(utc.date().month() >= 4 && utc.date().month() <= 10 ? 7200 : 3600));
 }
 
 void TestMailMessage::bodies_data()
@@ -337,9 +337,9 @@ void TestMailMessage::bodies()
     QFETCH(QByteArray, raw);
     QFETCH(QString, plain);
     QFETCH(QString, html);
-    const MailMessage m = parseMailMessage(raw, kInternalDate);
-    QCOMPARE(m.plainTextBody, plain);
-    QCOMPARE(m.htmlBody, html);
+    const MessageEntry m = parseMailMessage(raw, kInternalDate);
+    QCOMPARE(m.PlainTextBody, plain);
+    QCOMPARE(m.HTMLTextBody, html);
 }
 
 void TestMailMessage::charsets_data()
@@ -425,8 +425,8 @@ void TestMailMessage::charsets()
     const QByteArray raw = message("From: a@example.com\nMIME-Version: 1.0\nContent-Type: " + contentType
                                    + "\nContent-Transfer-Encoding: " + encoding + "\n\n")
                            + body;
-    const MailMessage m = parseMailMessage(raw, kInternalDate);
-    QCOMPARE(contentType.startsWith("text/html") ? m.htmlBody : m.plainTextBody, text);
+    const MessageEntry m = parseMailMessage(raw, kInternalDate);
+    QCOMPARE(contentType.startsWith("text/html") ? m.HTMLTextBody : m.PlainTextBody, text);
 }
 
 void TestMailMessage::inlinePictures_data()
@@ -469,14 +469,14 @@ void TestMailMessage::inlinePictures()
                            + html + message("\n--r\n" + (declaredType.isEmpty() ? QByteArray() : "Content-Type: " + declaredType + "\n")
                                             + "Content-ID: <pic@example>\nContent-Transfer-Encoding: base64\n\n")
                            + bytes.toBase64() + message("\n--r--\n");
-    const MailMessage m = parseMailMessage(raw, kInternalDate);
+    const MessageEntry m = parseMailMessage(raw, kInternalDate);
     // The body stays as written, so its size follows the message's, however often it names a picture.
-    QCOMPARE(m.htmlBody, QString::fromLatin1(html));
-    QCOMPARE(m.inlinePictures.size(), type.isEmpty() ? 0 : 1);
+    QCOMPARE(m.HTMLTextBody, QString::fromLatin1(html));
+    QCOMPARE(m.InlinePictures.size(), type.isEmpty() ? 0 : 1);
     if (!type.isEmpty()) {
-        QCOMPARE(m.inlinePictures[0].contentId, QStringLiteral("pic@example"));
-        QCOMPARE(m.inlinePictures[0].type, type);
-        QCOMPARE(m.inlinePictures[0].bytes, bytes);
+        QCOMPARE(m.InlinePictures[0].contentId, QStringLiteral("pic@example"));
+        QCOMPARE(m.InlinePictures[0].type, type);
+        QCOMPARE(m.InlinePictures[0].bytes, bytes);
     }
 }
 
@@ -492,11 +492,11 @@ void TestMailMessage::garbageGivesEmptyFields_data()
 void TestMailMessage::garbageGivesEmptyFields()
 {
     QFETCH(QByteArray, raw);
-    const MailMessage m = parseMailMessage(raw, kInternalDate);
-    QVERIFY(m.from.isEmpty() && m.fromName.isEmpty() && m.fromAddress.isEmpty());
-    QVERIFY(m.subject.isEmpty() && m.plainTextBody.isEmpty() && m.htmlBody.isEmpty());
-    QCOMPARE(m.date, kInternalDate);
-    QCOMPARE(m.date.timeSpec(), Qt::LocalTime);
+    const MessageEntry m = parseMailMessage(raw, kInternalDate);
+    QVERIFY(m.From.isEmpty() && m.FromName.isEmpty() && m.FromAddress.isEmpty());
+    QVERIFY(m.Subject.isEmpty() && m.PlainTextBody.isEmpty() && m.HTMLTextBody.isEmpty());
+    QCOMPARE(m.ReceivedDateTime, kInternalDate);
+    QCOMPARE(m.ReceivedDateTime.timeSpec(), Qt::LocalTime);
 }
 
 void TestMailMessage::randomAndTruncatedInputsReturn()
@@ -529,15 +529,15 @@ inner
 --o--
 )");
     // Sanity check that the sample itself is read, so the cuts below start from a real message.
-    QCOMPARE(parseMailMessage(sample, kInternalDate).plainTextBody,
+    QCOMPARE(parseMailMessage(sample, kInternalDate).PlainTextBody,
              QStringLiteral("\u041f\u0440\u0438\u0432\u0435\u0442"));
 
     QRandomGenerator random(0x51ab1e);
     int parsed = 0;
     const auto check = [&](const QByteArray &raw) {
-        const MailMessage m = parseMailMessage(raw, kInternalDate);
+        const MessageEntry m = parseMailMessage(raw, kInternalDate);
         QVERIFY2(isValidText(m), raw.toHex().left(200).constData());
-        QVERIFY(m.date.isValid());
+        QVERIFY(m.ReceivedDateTime.isValid());
         ++parsed;
     };
 

@@ -52,9 +52,9 @@ QByteArray related(const QByteArray &subject, const QByteArray &html, const QLis
 
 MessageEntry entryOf(const QByteArray &raw)
 {
-    const MailMessage m = parseMailMessage(raw, QDateTime::currentDateTime());
-    return {m.from, m.fromName, m.fromAddress, m.subject, QStringLiteral("1/2/2021"),
-            m.plainTextBody, m.htmlBody, {}, m.inlinePictures};
+    MessageEntry m = parseMailMessage(raw, QDateTime::currentDateTime());
+    m.ReceivedDate = QStringLiteral("1/2/2021");
+    return m;
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ private slots:
     void fieldsMatchInAnyLetterCase();
     void currentTimeLosesItsColons();
     void receivedDateComesFromTheDateTime();
-    void receivedDateFallsBackToItsText();
+    void receivedDateNeverReadsItsShownText_data();
+    void receivedDateNeverReadsItsShownText();
     void unreadableReceivedDateIsReportedOnlyWhenAsked();
     void folderGetsOneSeparator();
     void folderAndNameHoldAtMost250Characters();
@@ -95,17 +96,33 @@ void TestPdfFileName::receivedDateComesFromTheDateTime()
 {
     // The text would read back differently in this locale; the date-time decides.
     m_message.ReceivedDate = QStringLiteral("01/02/2021 10:00:00");
-    m_request.receivedDateTime = QDateTime(QDate(2021, 2, 1), QTime(23, 30), Qt::LocalTime);
+    m_message.ReceivedDateTime = QDateTime(QDate(2021, 2, 1), QTime(23, 30), Qt::LocalTime);
     QCOMPARE(create(QStringLiteral("<Received Date> <Subject>")),
              QStringLiteral("/out/02-01-2021 Re  Invoice 12 2020.pdf"));
     QVERIFY(m_dialogs->shown.isEmpty());
 }
 
-void TestPdfFileName::receivedDateFallsBackToItsText()
+void TestPdfFileName::receivedDateNeverReadsItsShownText_data()
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
-    m_message.ReceivedDate = formatGeneralDate(QDateTime(QDate(2021, 2, 1), QTime(10, 0)));
+    // The shown text was written in one locale; the name is made in another, where that text
+    // reads as another day or not at all.
+    QTest::addColumn<QString>("shownIn");
+    QTest::addColumn<QString>("namedIn");
+    QTest::newRow("month and day swapped") << "en_US" << "en_GB";
+    QTest::newRow("unreadable") << "de_DE" << "ja_JP";
+    QTest::newRow("other digits") << "ar_EG" << "en_US";
+}
+
+void TestPdfFileName::receivedDateNeverReadsItsShownText()
+{
+    QFETCH(QString, shownIn);
+    QFETCH(QString, namedIn);
+    const QDateTime received(QDate(2021, 2, 1), QTime(10, 0), Qt::LocalTime);
+    m_message.ReceivedDate = formatGeneralDate(received, QLocale(shownIn));
+    m_message.ReceivedDateTime = received;
+    QLocale::setDefault(QLocale(namedIn));
     QCOMPARE(create(QStringLiteral("<received date>")), QStringLiteral("/out/02-01-2021.pdf"));
+    QVERIFY(m_dialogs->shown.isEmpty());
 }
 
 void TestPdfFileName::unreadableReceivedDateIsReportedOnlyWhenAsked()
@@ -121,7 +138,7 @@ void TestPdfFileName::unreadableReceivedDateIsReportedOnlyWhenAsked()
     QVERIFY2(report.contains(QStringLiteral("Form3.CreatePDF_File at line 116")), qPrintable(report));
 
     m_dialogs->clear();
-    m_request.receivedDateTime = QDateTime();  // a message without a usable date
+    m_message.ReceivedDateTime = QDateTime();  // a message without a usable date
     create(QStringLiteral("<Received Date>"));
     QCOMPARE(m_dialogs->messageTexts().size(), 1);
 }

@@ -1,6 +1,7 @@
-#include "mail/ImapConnectionEpoch.h"
+#include "mail/MailConnection.h"
 
 #include "imap/ImapClient.h"
+#include "imap/ImapEndpoint.h"
 
 #include <QVariant>
 
@@ -9,6 +10,19 @@ namespace {
 // the count ends with the client.
 const char EpochProperty[] = "quorvaleConnectionEpoch";
 }  // namespace
+
+MailConnection::MailConnection(QObject *window) : QObject(window), m_client(new ImapClient(this)) {}
+
+void MailConnection::endConnection()
+{
+    startConnectionEpoch(*m_client);
+    m_client->disconnect();
+}
+
+QString MailConnection::serverHost()
+{
+    return ImapEndpoint::fromEnvironment().host;
+}
 
 quint64 currentConnectionEpoch(const ImapClient &client)
 {
@@ -20,10 +34,4 @@ quint64 startConnectionEpoch(ImapClient &client)
     const quint64 epoch = currentConnectionEpoch(client) + 1;
     client.setProperty(EpochProperty, epoch);
     return epoch;
-}
-
-void endImapConnection(ImapClient &client)
-{
-    startConnectionEpoch(client);
-    client.disconnect();
 }
