@@ -8,14 +8,9 @@
 #include "list/MessageListPanel.h"
 #include "list/MessageListView.h"
 
-void Form1::refreshTotals(bool reset)
-{
-    m_listPanel->refreshTotals(reset);
-}
-
 bool Form1::selectionPassFlag() const
 {
-    return m_listPanel->selectionPassFlag();
+    return panel->selectionPassFlag();
 }
 
 void Form1::PushButton7_Click()
@@ -23,7 +18,7 @@ void Form1::PushButton7_Click()
     Procedure p(QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
     if (p.test(100, [&] { return !isBusy(); })) {
         p(102, [&] { ListView1->clear(); });
-        p(104, [&] { refreshTotals(true); });
+        p(104, [&] { panel->refreshTotals(true); });
     }
 }
 
@@ -34,5 +29,5 @@ void Form1::PushButton11_Click()
     p(100, [&] { larger.copyRowsFromMainList(); });
     p(102, [&] { larger.setWindowState(Qt::WindowMaximized); });
     p(104, [&] { larger.exec(); });
-    p(106, [&] { refreshTotals(false); });
+    p(106, [&] { panel->refreshTotals(false); });
 }

@@ -1,5 +1,4 @@
-// The main window's printer steps (the start-up printer and putting it back) and opening the
-// preview of the checked messages.
+// Opening the preview of the checked messages.
 
 #include "app/Form1.h"
 
@@ -8,41 +7,10 @@
 #include "core/Procedure.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
-#include "platform/EventLoop.h"
-#include "platform/PrinterSystem.h"
 #include "print/Form3.h"
-#include "print/Printers.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
-
-void Form1::rememberStartupPrinter(Procedure &p)
-{
-    QString defaultName;
-    QStringList printers;
-    // No default printer, or no print service, simply leaves nothing to put back.
-    p(202, [&] {
-        platform::PrinterSystem &system = platform::printerSystem();
-        defaultName = system.defaultPrinterName().value_or(QString());
-        system.rememberDefaults();
-    });
-    p(204, [&] { printers = platform::printerSystem().printerNames(); });
-    for (const QString &printer : printers) {
-        p(206, [&] {
-            if (!m_startupPrinter && !defaultName.isEmpty() && printer == defaultName)
-                m_startupPrinter = printer;
-        });
-        p(208, [&] { platform::giveEventLoopTurn(); });
-    }
-}
-
-void Form1::restoreStartupPrinter()
-{
-    platform::giveEventLoopTurn();
-    // What was there at start-up comes back as it was (a default by instance, or none of the
-    // user's own), not rewritten from the printer's name; a failure is silent.
-    platform::printerSystem().restoreDefaults();
-}
 
 void Form1::PushButton4_Click()
 {
@@ -63,7 +31,7 @@ void Form1::PushButton4_Click()
             // Ticks added while the count gave the event loop turns do not fit the array.
             if (selected.size() >= checked)
                 apperror::throwSubscriptOutOfRange();
-            selected.append(MessageEntries.at(entryNumber));
+            selected.append(messageEntries().at(entryNumber));
         }
     });
     p(130, [&] { setDefaultPointer(); });

@@ -2,9 +2,9 @@
 
 #include "core/HoverPointer.h"
 #include "core/Procedure.h"
-#include "core/ProgramFolder.h"
 #include "core/Twips.h"
 #include "core/Utilities.h"
+#include "core/WindowStartUp.h"
 #include "list/Form4Layout.h"
 #include "list/MessageList.h"
 #include "list/MessageListPanel.h"
@@ -71,10 +71,7 @@ void Form4::createControls()
 void Form4::Form_Load()
 {
     Procedure p(QStringLiteral("Form4"), QStringLiteral("Form_Load"));
-    p(100, [&] { FlattenColors(this); });
-    p(102, [&] { setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png")))); });
-    if (p.test(104, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(106, [&] { setHoverPointerImage(this, loadPointerImage(programFile(QStringLiteral("HAND-M.CUR")))); });
+    startWindow(p, this, {100, 102, 104, 106});
     p(108, [&] {
         static const int widths[ColumnCount] = {1300, 1600, 1600, 1600, 1600, 0};
         for (int column = 0; column < ColumnCount; ++column)

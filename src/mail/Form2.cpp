@@ -6,9 +6,9 @@
 #include "core/HoverPointer.h"
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
-#include "core/ProgramFolder.h"
 #include "core/Twips.h"
 #include "core/Utilities.h"
+#include "core/WindowStartUp.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -47,10 +47,7 @@ void Form2::showEvent(QShowEvent *event)
 void Form2::Form_Load()
 {
     Procedure p(QStringLiteral("Form2"), QStringLiteral("Form_Load"));
-    p(100, [&] { FlattenColors(this); });
-    p(102, [&] { setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png")))); });
-    if (p.test(104, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(106, [&] { setHoverPointerImage(this, loadPointerImage(programFile(QStringLiteral("HAND-M.CUR")))); });
+    startWindow(p, this, {100, 102, 104, 106});
     p(108, [&] { globals().RangeConfirmed = false; });
     p(110, [&] {
         Text1_1->setText(QString::number(MaxMessage));

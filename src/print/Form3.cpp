@@ -5,11 +5,11 @@
 #include "core/AppError.h"
 #include "core/HoverPointer.h"
 #include "core/Conversions.h"
-#include "core/ProgramFolder.h"
 #include "core/Procedure.h"
 #include "core/SettingsStore.h"
 #include "core/Twips.h"
 #include "core/Utilities.h"
+#include "core/WindowStartUp.h"
 #include "platform/BrowserView.h"
 #include "platform/Dialogs.h"
 #include "platform/PrinterSystem.h"
@@ -86,13 +86,7 @@ void Form3::Form_Load()
         WebBrowser2->setSilent(true);
         WebBrowser2->setRemoteImagesAllowed(PrintAsHTML);
     });
-    p(104, [&] { FlattenColors(this); });
-    p(106, [&] {
-        setWindowTitle(QStringLiteral("Quorvale"));
-        setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png"))));
-    });
-    if (p.test(110, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(112, [&] { setHoverPointerImage(this, loadPointerImage(programFile(QStringLiteral("HAND-M.CUR")))); });
+    startWindow(p, this, {104, 106, 110, 112}, QStringLiteral("Quorvale"));
     p(114, [&] { FillPrinterList(); });
     p(116, [&] { GetDefaultPrinter(); });
     p(118, [&] { PreviewEntries = m_selectedEntries; });

@@ -3,10 +3,10 @@
 #include "core/HoverPointer.h"
 #include "core/MessageBox.h"
 #include "core/Procedure.h"
-#include "core/ProgramFolder.h"
 #include "core/SettingsStore.h"
 #include "core/Twips.h"
 #include "core/Utilities.h"
+#include "core/WindowStartUp.h"
 #include "print/PdfFileName.h"
 
 #include <QEvent>
@@ -70,13 +70,7 @@ void Form5::showEvent(QShowEvent *event)
 void Form5::Form_Load()
 {
     Procedure p(QStringLiteral("Form5"), QStringLiteral("Form_Load"));
-    p(100, [&] { FlattenColors(this); });
-    p(102, [&] {
-        setWindowTitle(QStringLiteral("Quorvale"));
-        setWindowIcon(QIcon(programFile(QStringLiteral("quorvale.png"))));
-    });
-    if (p.test(104, [&] { return PathExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        p(106, [&] { setHoverPointerImage(this, loadPointerImage(programFile(QStringLiteral("HAND-M.CUR")))); });
+    startWindow(p, this, {100, 102, 104, 106}, QStringLiteral("Quorvale"));
     p(108, [&] {
         const QString stored = getSetting(QStringLiteral("Backup Path"));
         Text2->setText(stored.isEmpty() ? SpecialFolderPath(0) : stored);

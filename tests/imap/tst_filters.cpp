@@ -10,8 +10,7 @@
 #include "core/AppGlobals.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsStore.h"
-#include "list/Form6.h"
-#include "list/Form7.h"
+#include "list/FilterWindow.h"
 #include "list/MessageListView.h"
 #include "platform/EventLoop.h"
 #include "platform/ScriptedDialogs.h"
@@ -90,7 +89,7 @@ void TestFilters::labelFilterDownloadsExactlyThatLabel()
     auto form = connectedForm();
     for (const QString label : {QStringLiteral("Reçus"), QStringLiteral("Hostile"), QStringLiteral("Family/Kids")}) {
         QVERIFY(globals().LabelNames.contains(label));
-        whenOpen<Form7>([label](Form7 *window) {
+        whenOpen<FilterWindow>([label](FilterWindow *window) {
             window->Combo1->setCurrentIndex(window->Combo1->findText(label));
             window->PushButton1->click();
         });
@@ -109,10 +108,10 @@ void TestFilters::labelFilterDownloadsExactlyThatLabel()
 
     // Reopened, the window shows the filter picked; Cancel changes nothing.
     int shownIndex = -2;
-    whenOpen<Form7>([&](Form7 *window) {
+    whenOpen<FilterWindow>([&](FilterWindow *window) {
         shownIndex = window->Combo1->currentIndex();
         window->Combo1->setCurrentIndex(0);
-        window->PushButton3->click();
+        window->cancelButton->click();
     });
     form->PushButton13->click();
     QCOMPARE(shownIndex, int(globals().LabelNames.indexOf("Family/Kids")));
@@ -129,7 +128,7 @@ void TestFilters::vanishedLabelOpensWithNothingSelected()
     QCOMPARE(form->Label4->text(), QStringLiteral("Label Filter: <b>Deleted</b>"));
     int shownIndex = -2;
     int labels = 0;
-    whenOpen<Form7>([&](Form7 *window) {
+    whenOpen<FilterWindow>([&](FilterWindow *window) {
         shownIndex = window->Combo1->currentIndex();
         labels = window->Combo1->count();
         window->PushButton1->click();
@@ -145,7 +144,7 @@ void TestFilters::vanishedLabelOpensWithNothingSelected()
 void TestFilters::characterFilterWindowOnARealDownload()
 {
     auto form = connectedForm();
-    whenOpen<Form6>([](Form6 *window) {
+    whenOpen<FilterWindow>([](FilterWindow *window) {
         window->txtSearch->setText("abc");
         window->PushButton1->click();
     });
@@ -161,11 +160,11 @@ void TestFilters::characterFilterWindowOnARealDownload()
     // Reopened: the filter is in the box, all of it selected; Cancel keeps everything.
     QString shown;
     QString selected;
-    whenOpen<Form6>([&](Form6 *window) {
+    whenOpen<FilterWindow>([&](FilterWindow *window) {
         shown = window->txtSearch->text();
         selected = window->txtSearch->selectedText();
         window->txtSearch->setText("changed");
-        window->PushButton2->click();
+        window->cancelButton->click();
     });
     form->PushButton14->click();
     QCOMPARE(shown, QStringLiteral("abc"));
@@ -174,7 +173,7 @@ void TestFilters::characterFilterWindowOnARealDownload()
     QCOMPARE(getSetting("CharactersFilter"), QStringLiteral("abc"));
 
     // Emptied and confirmed: no filter, the empty text stored.
-    whenOpen<Form6>([](Form6 *window) {
+    whenOpen<FilterWindow>([](FilterWindow *window) {
         window->txtSearch->clear();
         window->PushButton1->click();
     });
@@ -190,7 +189,7 @@ void TestFilters::filterWindowDuringADownloadEndsItWithoutDone()
     platform::setEventLoopTurn([&] {
         if (!opened && form->ListView1->topLevelItemCount() == 2) {
             opened = true;
-            whenOpen<Form6>([](Form6 *window) { window->close(); });
+            whenOpen<FilterWindow>([](FilterWindow *window) { window->close(); });
             form->PushButton14->click();
         }
         QCoreApplication::processEvents();

@@ -75,6 +75,8 @@ private slots:
     void characterFilterDecidesWhichMessagesAreListed();
     void labelFilterChoosesTheMailbox();
     void selectionToolsWorkOnDownloadedRows();
+    void connectedStateDecidesWhatTheButtonsDo_data();
+    void connectedStateDecidesWhatTheButtonsDo();
 
 private:
     std::unique_ptr<Form1> connectedForm(const QString &user, const QString &password);
@@ -460,6 +462,54 @@ void TestForm1Download::selectionToolsWorkOnDownloadedRows()
     m_dialogs->inputs.enqueue("invoice");
     form->PushButton8->click();
     QCOMPARE(form->Label2->text(), QStringLiteral("Selected Emails: %1").arg(rows - invoices));
+}
+
+void TestForm1Download::connectedStateDecidesWhatTheButtonsDo_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("clicksOnConnect");  // "now", or "mid-run" during a download
+    QTest::addColumn<bool>("connected");
+    QTest::newRow("failed connect") << "wrong password" << QStringList() << false;
+    QTest::newRow("disconnect") << m_server.password << QStringList{"now"} << false;
+    QTest::newRow("reconnect") << m_server.password << QStringList{"now", "now"} << true;
+    QTest::newRow("disconnect during a download") << m_server.password << QStringList{"mid-run"} << false;
+}
+
+void TestForm1Download::connectedStateDecidesWhatTheButtonsDo()
+{
+    QFETCH(QString, password);
+    QFETCH(QStringList, clicksOnConnect);
+    QFETCH(bool, connected);
+    m_dialogs->answers.enqueue(platform::BoxAnswer::No);
+    auto form = connectedForm(m_server.user, password);
+    form->Check1->setChecked(true);  // keeps the credentials over a disconnect
+    for (const QString &when : clicksOnConnect) {
+        if (when == "now") {
+            form->PushButton3->click();
+            continue;
+        }
+        bool clicked = false;
+        platform::setEventLoopTurn([&] {
+            QCoreApplication::processEvents();
+            if (!clicked && form->ListView1->topLevelItemCount() == 2) {
+                clicked = true;
+                form->PushButton3->click();
+            }
+        });
+        form->PushButton2->click();
+        platform::setEventLoopTurn(nullptr);
+        QVERIFY(clicked);
+    }
+    QCOMPARE(form->connected(), connected);
+    QCOMPARE(form->PushButton3->text() == "Disconnect", connected);
+    QCOMPARE(form->PushButton2->text(), QStringLiteral("2a. Get All Emails"));
+
+    // Get All downloads, or asks for the connection first; it is never taken for Stop.
+    m_dialogs->clear();
+    form->PushButton2->click();
+    const QString expected = connected ? "Done." : "Please connect first (Step 1) before using this feature.";
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{expected});
+    QCOMPARE(form->ListView1->topLevelItemCount() > 0, connected);
 }
 
 QTEST_MAIN(TestForm1Download)
