@@ -9,17 +9,6 @@
 
 namespace platform {
 
-const char *waitOutcomeName(WaitOutcome outcome)
-{
-    switch (outcome) {
-    case WaitOutcome::Done: return "done";
-    case WaitOutcome::Aborted: return "aborted";
-    case WaitOutcome::TimedOut: return "timed out";
-    case WaitOutcome::Gone: return "gone";
-    }
-    return "?";
-}
-
 Deadline::Deadline(qint64 limitMs) : m_limitMs(limitMs)
 {
     m_timer.start();

@@ -18,8 +18,6 @@ enum class WaitOutcome {
     Gone,      // the thing waited on was destroyed or replaced during the wait
 };
 
-const char *waitOutcomeName(WaitOutcome outcome);
-
 // Taken from a Lifetime before waiting; tells afterwards whether that same life still goes on.
 // A default token belongs to nothing and is always alive.
 class LifeToken {
