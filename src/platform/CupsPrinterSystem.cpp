@@ -249,4 +249,20 @@ bool CupsPrinterSystem::restoreDefaults()
     return m_savedFiles.restore();
 }
 
+// The print service's printers are the ones in force unless a test installed others.
+static PrinterSystem *replacementSystem = nullptr;
+
+PrinterSystem &printerSystem()
+{
+    if (replacementSystem)
+        return *replacementSystem;
+    static CupsPrinterSystem cups;
+    return cups;
+}
+
+void setPrinterSystem(PrinterSystem *replacement)
+{
+    replacementSystem = replacement;
+}
+
 }  // namespace platform

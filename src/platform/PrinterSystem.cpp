@@ -1,12 +1,6 @@
 #include "platform/PrinterSystem.h"
 
-#include "platform/CupsPrinterSystem.h"
-
 namespace platform {
-
-namespace {
-PrinterSystem *replacementSystem = nullptr;
-}
 
 QString printCancelledText()
 {
@@ -43,19 +37,6 @@ bool PrinterSystem::restoreDefaults()
     if (m_rememberedDefault)
         ok = setDefaultPrinter(*m_rememberedDefault) && ok;
     return ok;
-}
-
-PrinterSystem &printerSystem()
-{
-    if (replacementSystem)
-        return *replacementSystem;
-    static CupsPrinterSystem cups;
-    return cups;
-}
-
-void setPrinterSystem(PrinterSystem *replacement)
-{
-    replacementSystem = replacement;
 }
 
 }  // namespace platform
