@@ -15,7 +15,7 @@ stop_servers() {
 trap stop_servers EXIT
 "$top/tests/fixtures/dovecot/start.sh" "$dir" --bench-messages "${DEMO_MESSAGES:-200}" >/dev/null
 "$top/tests/fixtures/cups/start.sh" "$cups" >/dev/null
-export CUPS_SERVER=$cups/cups.sock
+export CUPS_SERVER=$cups/cups.sock  # a link into the fixture's own state folder
 value() { grep -m1 "^$1=" "$dir/env" | cut -d= -f2-; }
 export QUORVALE_IMAP_HOST QUORVALE_IMAP_PORT QUORVALE_IMAP_CAFILE
 QUORVALE_IMAP_HOST=$(value QUORVALE_IMAP_HOST)
@@ -29,6 +29,7 @@ echo "\"2b. Get Some Emails\"; tick rows by hand or with the \"Check ...\" butto
 echo "\"3. Preview Selected Messages\". The label \"Bench\" holds ${DEMO_MESSAGES:-200} more messages:"
 echo "pick it with \"Filter By Label\" before downloading."
 echo "Printers: the test queues Quorvale_Alpha (prints to nothing) and Quorvale_Beta (keeps the"
-echo "last job in $cups/out/beta.out), and the PDF writer \"Tervane PDF Writer\"."
+echo "last job in $(grep -m1 '^CUPS_FIXTURE_STATE=' "$cups/env" | cut -d= -f2-)/out/beta.out), and the PDF"
+echo "writer \"Tervane PDF Writer\"."
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 "$build/src/quorvale"
