@@ -154,15 +154,11 @@ bool isMidnight(const QTime &time)
     return time == QTime(0, 0);
 }
 
-struct GeneralDateFormats {
-    QString date;
-    QString time;
-    QString dateTime;
-};
+} // namespace
 
 // Building the formats takes far longer than using them, and a download formats one date per
 // message in the same locale.
-const GeneralDateFormats &formatsFor(const QLocale &locale)
+const GeneralDateFormats &generalDateFormats(const QLocale &locale)
 {
     thread_local QLocale cachedLocale(QLocale::C);
     thread_local GeneralDateFormats cached;
@@ -177,13 +173,11 @@ const GeneralDateFormats &formatsFor(const QLocale &locale)
     return cached;
 }
 
-} // namespace
-
 QString formatGeneralDate(const QDateTime &dateTime, const QLocale &locale)
 {
     if (!dateTime.isValid())
         return QString();
-    const GeneralDateFormats &formats = formatsFor(locale);
+    const GeneralDateFormats &formats = generalDateFormats(locale);
     const QDateTime local = dateTime.toLocalTime();
     if (isMidnight(local.time()))
         return locale.toString(local.date(), formats.date);
@@ -194,30 +188,7 @@ QString formatLongTime(const QTime &time, const QLocale &locale)
 {
     if (!time.isValid())
         return QString();
-    return locale.toString(time, formatsFor(locale).time);
-}
-
-std::optional<QDateTime> parseGeneralDate(const QString &text, const QLocale &locale)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
-    const GeneralDateFormats &formats = formatsFor(locale);
-    const QString &dateFormat = formats.date;
-    const QDateTime withTime = locale.toDateTime(trimmed, formats.dateTime);
-    // Qt reads "-2021" into a year before Christ; formatting never writes one.
-    if (withTime.isValid())
-        return withTime.date().year() > 0 ? std::optional<QDateTime>(withTime.toLocalTime())
-                                           : std::nullopt;
-    const QDate date = locale.toDate(trimmed, dateFormat);
-    if (!date.isValid() || date.year() <= 0)
-        return std::nullopt;
-    const QDateTime midnight(date, QTime(0, 0));
-    if (midnight.isValid())
-        return midnight;
-    // Where the clocks skip midnight the day starts later.
-    const QDateTime start = date.startOfDay();
-    return start.isValid() ? std::optional<QDateTime>(start) : std::nullopt;
+    return locale.toString(time, generalDateFormats(locale).time);
 }
 
 qint64 dayNumber(const QDateTime &dateTime)

@@ -6,12 +6,16 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
-#include <optional>
 
 QString formatGeneralDate(const QDateTime &dateTime, const QLocale &locale = QLocale());
-// Reads what formatGeneralDate writes (with or without the time; surrounding white space is
-// ignored) as a local date-time; nothing for any other text.
-std::optional<QDateTime> parseGeneralDate(const QString &text, const QLocale &locale = QLocale());
+// The formats it is written in: the short date with the full year, the long time without a
+// zone, and the two joined by a space.
+struct GeneralDateFormats {
+    QString date;
+    QString time;
+    QString dateTime;
+};
+const GeneralDateFormats &generalDateFormats(const QLocale &locale = QLocale());
 // The time of day as the locale writes it in long form, without a time zone (the time half of
 // the general date text).
 QString formatLongTime(const QTime &time, const QLocale &locale = QLocale());

@@ -5,7 +5,7 @@
 #include "TestFiles.h"
 #include "TestServer.h"
 #include "core/AppGlobals.h"
-#include "core/GeneralDate.h"
+#include "GeneralDateReading.h"
 #include "core/MessageBox.h"
 #include "core/ProgramFolder.h"
 #include "imap/ImapClient.h"

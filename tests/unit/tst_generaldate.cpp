@@ -1,4 +1,4 @@
-#include "core/GeneralDate.h"
+#include "GeneralDateReading.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

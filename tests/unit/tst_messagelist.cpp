@@ -1,7 +1,7 @@
 // The message list: columns, rows and their entry numbers, day numbers and sorting, and the
 // totals with the user's ticks and event-loop turns during a count.
 
-#include "core/GeneralDate.h"
+#include "GeneralDateReading.h"
 #include "list/MessageList.h"
 #include "list/MessageListView.h"
 #include "list/SelectionTools.h"

@@ -3,7 +3,7 @@
 #include "core/AppError.h"
 #include "core/Conversions.h"
 #include "core/ErrorLog.h"
-#include "core/GeneralDate.h"
+#include "GeneralDateReading.h"
 #include "core/Procedure.h"
 #include "core/ProgramFolder.h"
 #include "platform/ScriptedDialogs.h"
