@@ -68,10 +68,6 @@ Form1::~Form1()
 const ImapSessionPtr &Form1::session() const { return m_connection->session(); }
 bool Form1::connected() const { return m_connection->connected(); }
 const MessageEntryTable &Form1::messageEntries() const { return m_download->entries(); }
-const QString &Form1::charactersFilter() const { return m_filters->characters(); }
-const QString &Form1::labelFilter() const { return m_filters->label(); }
-void Form1::setCharactersFilter(const QString &filter) { m_filters->setCharacters(filter); }
-void Form1::setLabelFilter(const QString &filter) { m_filters->setLabel(filter); }
 MailConnection *Form1::mailConnection() const { return m_connection->mail(); }
 
 bool Form1::isBusy() const

@@ -35,10 +35,7 @@ public:
     const ImapSessionPtr &session() const;
     bool connected() const;
     const MessageEntryTable &messageEntries() const;
-    const QString &charactersFilter() const;
-    const QString &labelFilter() const;
-    void setCharactersFilter(const QString &filter);
-    void setLabelFilter(const QString &filter);
+    MessageFilters &filters() const { return *m_filters; }
     bool selectionPassFlag() const;
     MessageListPanel *listPanel() const { return panel; }
     bool isBusy() const;

@@ -7,6 +7,7 @@
 #include "WindowTests.h"
 #include "TestServer.h"
 #include "app/Form1.h"
+#include "app/MessageFilters.h"
 #include "core/AppGlobals.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsStore.h"
@@ -94,7 +95,7 @@ void TestFilters::labelFilterDownloadsExactlyThatLabel()
             window->PushButton1->click();
         });
         form->PushButton13->click();
-        QCOMPARE(form->labelFilter(), label);
+        QCOMPARE(form->filters().label(), label);
         QCOMPARE(form->Label4->text(), "Label Filter: " + label);
         QCOMPARE(getSetting("LabelFilter"), label);
 
@@ -115,7 +116,7 @@ void TestFilters::labelFilterDownloadsExactlyThatLabel()
     });
     form->PushButton13->click();
     QCOMPARE(shownIndex, int(globals().LabelNames.indexOf("Family/Kids")));
-    QCOMPARE(form->labelFilter(), QStringLiteral("Family/Kids"));
+    QCOMPARE(form->filters().label(), QStringLiteral("Family/Kids"));
     QCOMPARE(getSetting("LabelFilter"), QStringLiteral("Family/Kids"));
 }
 
@@ -136,7 +137,7 @@ void TestFilters::vanishedLabelOpensWithNothingSelected()
     form->PushButton13->click();
     QCOMPARE(shownIndex, -1);
     QCOMPARE(labels, globals().LabelNames.size());
-    QVERIFY(form->labelFilter().isEmpty());
+    QVERIFY(form->filters().label().isEmpty());
     QCOMPARE(getSetting("LabelFilter", "unset"), QString());
     QCOMPARE(form->Label4->text(), QStringLiteral("No Label Filter set"));
 }
@@ -169,7 +170,7 @@ void TestFilters::characterFilterWindowOnARealDownload()
     form->PushButton14->click();
     QCOMPARE(shown, QStringLiteral("abc"));
     QCOMPARE(selected, QStringLiteral("abc"));
-    QCOMPARE(form->charactersFilter(), QStringLiteral("abc"));
+    QCOMPARE(form->filters().characters(), QStringLiteral("abc"));
     QCOMPARE(getSetting("CharactersFilter"), QStringLiteral("abc"));
 
     // Emptied and confirmed: no filter, the empty text stored.

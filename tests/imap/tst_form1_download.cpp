@@ -5,6 +5,7 @@
 #include "WindowTests.h"
 #include "TestServer.h"
 #include "app/Form1.h"
+#include "app/MessageFilters.h"
 #include "app/StatusProgressBar.h"
 #include "core/AppGlobals.h"
 #include "core/ProgramFolder.h"
@@ -417,7 +418,7 @@ void TestForm1Download::characterFilterDecidesWhichMessagesAreListed()
     QCOMPARE(form->messageEntries().at(1).Subject,
              m_server.message(m_server.user, "INBOX", "filter_abc_subject").subject);
 
-    form->setCharactersFilter("ABC");
+    form->filters().setCharacters("ABC");
     form->PushButton2->click();
     QStringList subjects;
     for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i)
@@ -435,7 +436,7 @@ void TestForm1Download::labelFilterChoosesTheMailbox()
     QCOMPARE(form->ListView1->topLevelItemCount(), recus.size());
 
     // Without the label filter the selected folder decides, by the name the server listed.
-    form->setLabelFilter(QString());
+    form->filters().setLabel(QString());
     const int sent = globals().GmailFolderNames.indexOf("Sent Mail");
     QVERIFY(sent > 0);
     form->folderOptions[sent]->click();
