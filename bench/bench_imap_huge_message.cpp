@@ -9,6 +9,7 @@
 // N: the message's size in MiB (300). MS: when the second run clicks Stop (2000); its message
 // arrives at 100 MiB a second, so that it is still arriving then.
 
+#include "AbortCheckMeter.h"
 #include "ScriptedImapServer.h"
 #include "imap/ImapClient.h"
 
@@ -24,13 +25,6 @@
 
 namespace {
 
-
-qint64 threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 // Looks at the heap every millisecond from a thread of its own, so that a peak inside one step
 // of the client (a copy made and dropped again) is seen too.
@@ -100,33 +94,15 @@ Run fetchOnce(qint64 messageSize, qint64 bytesPerSecond, int stopAtMs)
         std::exit(1);
     }
     Run run;
-    QElapsedTimer wall;
-    qint64 lastCheckEndCpu = -1;
-    qint64 stopCpu = -1;
-    qint64 stopWall = -1;
-    QObject::connect(&client, &ImapClient::abortCheck, [&](qint32 &abort) {
-        if (lastCheckEndCpu >= 0)
-            run.longestWorkMs = qMax(run.longestWorkMs, threadCpuMs() - lastCheckEndCpu);
-        if (stopAtMs >= 0 && wall.elapsed() >= stopAtMs) {
-            abort = -1;
-            if (stopCpu < 0) {
-                stopCpu = threadCpuMs();
-                stopWall = wall.elapsed();
-            }
-        }
-        QCoreApplication::processEvents();
-        lastCheckEndCpu = threadCpuMs();
-    });
     {
         HeapPeak peak;
-        wall.start();
+        AbortCheckMeter meter(client, stopAtMs);
         std::optional<FetchedMessage> message = client.fetchMessage(1);
-        run.wallMs = wall.elapsed();
-        run.longestWorkMs = qMax(run.longestWorkMs, threadCpuMs() - lastCheckEndCpu);
-        if (stopCpu >= 0) {
-            run.afterStopCpuMs = threadCpuMs() - stopCpu;
-            run.afterStopWallMs = wall.elapsed() - stopWall;
-        }
+        meter.finish();
+        run.wallMs = meter.wallMs;
+        run.longestWorkMs = meter.longestWorkMs;
+        run.afterStopCpuMs = meter.afterStopCpuMs;
+        run.afterStopWallMs = meter.afterStopWallMs;
         run.fetched = message.has_value();
         run.receivedSize = message ? message->raw.size() : 0;
         run.peakHeap = peak.stop();

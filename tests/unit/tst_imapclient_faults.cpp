@@ -1,6 +1,7 @@
 // The IMAP client against a scripted server, for what a real server will not do on request:
 // silence, cuts, slow literals, odd answers, and the user acting inside a running call.
 
+#include "AbortCheckMeter.h"
 #include "ScriptedImapServer.h"
 #include "core/SettingsStore.h"
 #include "imap/ImapClient.h"
@@ -25,15 +26,6 @@ QByteArray plainMessage(int number, int bodyBytes = 40)
                .arg(number)
                .toUtf8()
         + QByteArray(bodyBytes, 'x') + "\r\n";
-}
-
-// Processor time this thread has used, in ms: unlike the clock on the wall it does not run on
-// while other programs have the processor.
-qint64 threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 int commandsStartingWith(const ScriptedImapServer &server, const QByteArray &prefix, int from = 0)
@@ -807,35 +799,17 @@ void TestImapClientFaults::stopIsSeenWhileAHugeMessageArrives()
     });
     ImapClient &client = newClient(5000, 20000);
     connectLoginSelect();
-    QElapsedTimer wall;
-    wall.start();
-    qint64 lastCheckEndCpu = -1;
-    qint64 longestWork = 0;
-    qint64 stopCpu = -1;
-    qint64 stopWall = -1;
-    connect(&client, &ImapClient::abortCheck, this, [&](qint32 &abort) {
-        if (lastCheckEndCpu >= 0)
-            longestWork = qMax(longestWork, threadCpuMs() - lastCheckEndCpu);
-        if (stopAtMs >= 0 && wall.elapsed() >= stopAtMs) {
-            abort = -1;
-            if (stopCpu < 0) {
-                stopCpu = threadCpuMs();
-                stopWall = wall.elapsed();
-            }
-        }
-        QCoreApplication::processEvents();
-        lastCheckEndCpu = threadCpuMs();
-    });
+    AbortCheckMeter meter(client, stopAtMs);
     const std::optional<FetchedMessage> message = client.fetchMessage(1);
-    longestWork = qMax(longestWork, threadCpuMs() - lastCheckEndCpu);
-    qDebug() << "at most" << longestWork << "ms of work between abort checks;" << wall.elapsed() << "ms in all";
+    meter.finish();
+    const qint64 longestWork = meter.longestWorkMs;
+    qDebug() << "at most" << longestWork << "ms of work between abort checks;" << meter.wallMs << "ms in all";
     if (stopAtMs >= 0) {
         QVERIFY2(!message, "the message was complete before Stop; the test proves nothing");
         QVERIFY2(client.lastErrorText().contains("aborted"), qPrintable(client.lastErrorText()));
-        const qint64 afterStopCpu = threadCpuMs() - stopCpu;
-        qDebug() << "from Stop to the return:" << afterStopCpu << "ms of work," << wall.elapsed() - stopWall
+        qDebug() << "from Stop to the return:" << meter.afterStopCpuMs << "ms of work," << meter.afterStopWallMs
                  << "ms on the wall";
-        QVERIFY2(afterStopCpu < 100, qPrintable(QString::number(afterStopCpu)));
+        QVERIFY2(meter.afterStopCpuMs >= 0 && meter.afterStopCpuMs < 100, qPrintable(QString::number(meter.afterStopCpuMs)));
     } else {
         QVERIFY2(message, qPrintable(client.lastErrorText()));
         QCOMPARE(message->raw.size(), messageSize);
