@@ -187,7 +187,9 @@ void DownloadRun::runGetSome(Procedure &p)
             skipRefusedCount();
         } else if (p.test(120, [&] { return session->GetTotalMessage(mailbox) > 0; })) {
             p(122, [&] { dialog.exec(); });
-            if (!p.test(124, [&] { return !globals().RangeConfirmed; })) {
+            if (dialog.MatchingChosen) {
+                runMatching(p, session, mailbox);
+            } else if (!p.test(124, [&] { return !globals().RangeConfirmed; })) {
                 p(126, [&] { emptyListForDownload(); });
                 p(128, [&] { m_entries.clear(); });
                 p(130, [&] { session->StartMailExtraction(mailbox); });

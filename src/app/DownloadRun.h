@@ -30,6 +30,9 @@ private:
     void downloadButton_Click(const char *procedure, void (DownloadRun::*run)(Procedure &));
     void runGetAll(Procedure &p);
     void runGetSome(Procedure &p);
+    // The road of "Get Emails Matching..." in the range dialog: the search window, then the
+    // download of the messages found.
+    void runMatching(Procedure &p, const ImapSessionPtr &session, const QString &mailbox);
     void stopDownload(Procedure &p);
     void showRunning();
     void showIdle();

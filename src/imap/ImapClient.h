@@ -35,6 +35,7 @@ struct MailboxInfo {
 };
 
 struct ImapPendingCommand;
+struct ImapSearchRequest;
 
 class ImapClient : public QObject {
     Q_OBJECT
@@ -78,6 +79,15 @@ public:
     // sent while earlier answers are read. (0, 0) turns this off. Any other call keeps working:
     // answers to commands sent ahead and no longer wanted are read and dropped.
     void setFetchAhead(int first, int last);
+
+    // UID SEARCH in the selected mailbox: the UIDs found, in the order the server sent them.
+    // Nothing on failure; a refusal carries the server's reason in lastErrorText.
+    std::optional<QList<qint64>> searchUids(const ImapSearchRequest &request);
+    // Announces that fetches of these UIDs follow in this order (like setFetchAhead); an empty
+    // list turns it off.
+    void setUidFetchAhead(const QList<qint64> &uids);
+    // Fetches the message with this UID in the selected mailbox (UID FETCH ... BODY.PEEK[]).
+    std::optional<FetchedMessage> fetchMessageByUid(qint64 uid);
 
     // The outcome of the last call: why it failed, or a short "OK: ..." after success. Never
     // contains the password.
@@ -163,4 +173,14 @@ private:
     QMap<int, Command> m_ahead;
     qint64 m_fetchedBytes = 0;  // message sizes seen, for the window
     int m_fetchedMessages = 0;
+
+    // UID fetches: the announced UIDs, the next one to send ahead, and those in flight in the
+    // order sent.
+    Command takeOrSendUidFetch(const platform::LifeToken &life, qint64 uid);
+    bool sendUidFetchesAhead(const platform::LifeToken &life);
+    void discardUidFetchesAhead();
+    std::optional<FetchedMessage> messageWithUid(const ImapPendingCommand &command, qint64 uid);
+    QList<qint64> m_uidAhead;
+    qsizetype m_uidAheadNext = 0;
+    QList<QPair<qint64, Command>> m_uidInFlight;
 };

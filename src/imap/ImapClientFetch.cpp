@@ -33,6 +33,7 @@ void ImapClient::setFetchAhead(int first, int last)
 
 void ImapClient::discardFetchesAhead()
 {
+    discardUidFetchesAhead();
     for (const Command &command : std::as_const(m_ahead)) {
         command->abandoned = true;
         command->untagged.clear();

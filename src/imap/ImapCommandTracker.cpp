@@ -1,5 +1,7 @@
 #include "imap/ImapCommandTracker.h"
 
+#include "imap/ImapSearchResponse.h"
+
 #include <algorithm>
 
 ImapCommandTracker::Command ImapCommandTracker::add(const QByteArray &tag, ImapPendingCommand::Kind kind,
@@ -79,8 +81,8 @@ void ImapCommandTracker::handleUntagged(const ImapFramedResponse &raw, ImapRespo
         used = true;
     }
     const Command owner = ownerOf(response);
-    if (owner && owner->kind == ImapPendingCommand::Kind::Fetch && asksFor(*owner, response)
-        && carriesBody(response))
+    if (owner && (owner->kind == ImapPendingCommand::Kind::Fetch || owner->kind == ImapPendingCommand::Kind::UidFetch)
+        && asksFor(*owner, response) && carriesBody(response))
         owner->hadBody = true;
     used = noteMailboxSize(response, owner) || used;
     if (owner && asksFor(*owner, response))
@@ -94,6 +96,15 @@ void ImapCommandTracker::handleUntagged(const ImapFramedResponse &raw, ImapRespo
 bool ImapCommandTracker::keep(ImapPendingCommand &command, const ImapFramedResponse &raw, ImapResponse &response)
 {
     const qint64 size = raw.size();
+    if (command.kind == ImapPendingCommand::Kind::Search) {
+        // Counted beyond the limit, so that the caller sees the answer was cut.
+        if (!asksFor(command, response))
+            return false;
+        command.keptBytes += size;
+        if (command.keptBytes <= maxKeptBytes)
+            command.rawText += raw.joined();
+        return true;
+    }
     if (command.keepRawText) {
         if (command.rawText.size() + size > maxRawText)
             return false;
@@ -101,7 +112,8 @@ bool ImapCommandTracker::keep(ImapPendingCommand &command, const ImapFramedRespo
         command.keptBytes += size;
         return true;
     }
-    const bool stores = command.kind == ImapPendingCommand::Kind::Fetch || command.kind == ImapPendingCommand::Kind::Other;
+    const bool stores = command.kind == ImapPendingCommand::Kind::Fetch || command.kind == ImapPendingCommand::Kind::UidFetch
+                        || command.kind == ImapPendingCommand::Kind::Other;
     if (!stores || !asksFor(command, response))
         return false;
     if (command.kind == ImapPendingCommand::Kind::Other && command.keptBytes + size > maxKeptBytes)
@@ -116,6 +128,11 @@ bool ImapCommandTracker::asksFor(const ImapPendingCommand &command, const ImapRe
     switch (command.kind) {
     case ImapPendingCommand::Kind::Fetch:
         return response.keyword == "FETCH" && response.number == command.fetchNumber && carriesMessageData(response);
+    case ImapPendingCommand::Kind::UidFetch:
+        return response.keyword == "FETCH" && carriesMessageData(response)
+               && fetchResponseUid(response) == command.fetchNumber;
+    case ImapPendingCommand::Kind::Search:
+        return response.keyword == "SEARCH";
     case ImapPendingCommand::Kind::Select:
         return response.keyword == "EXISTS" || response.keyword == "FLAGS";
     case ImapPendingCommand::Kind::Logout:
@@ -134,7 +151,8 @@ bool ImapCommandTracker::usesValuesOf(const QByteArray &keyword)
 bool ImapCommandTracker::awaitsFetchOf(qint64 number) const
 {
     return std::any_of(m_outstanding.begin(), m_outstanding.end(), [number](const Command &command) {
-        return command->kind == ImapPendingCommand::Kind::Fetch && command->fetchNumber == number;
+        return (command->kind == ImapPendingCommand::Kind::Fetch && command->fetchNumber == number)
+               || command->kind == ImapPendingCommand::Kind::UidFetch;
     });
 }
 
@@ -172,9 +190,11 @@ ImapCommandTracker::Command ImapCommandTracker::ownerOf(const ImapResponse &resp
 {
     if (response.keyword != "FETCH" || response.number <= 0 || !carriesMessageData(response))
         return oldest();
+    const qint64 uid = fetchResponseUid(response);
     for (const Command &command : m_outstanding) {
-        if (command->kind == ImapPendingCommand::Kind::Fetch && command->fetchNumber == response.number
-            && !command->hadBody)
+        const bool forNumber = command->kind == ImapPendingCommand::Kind::Fetch && command->fetchNumber == response.number;
+        const bool forUid = uid > 0 && command->kind == ImapPendingCommand::Kind::UidFetch && command->fetchNumber == uid;
+        if ((forNumber || forUid) && !command->hadBody)
             return command;
     }
     return oldest();

@@ -21,10 +21,12 @@
 #include <optional>
 
 struct ImapPendingCommand {
-    enum class Kind { Other, Select, Fetch, Logout };
+    // UidFetch: fetchNumber holds the UID; its data is known by the UID it carries. Search
+    // keeps its SEARCH lines as received in rawText.
+    enum class Kind { Other, Select, Fetch, Logout, UidFetch, Search };
     QByteArray tag;
     Kind kind = Kind::Other;
-    qint64 fetchNumber = 0;              // for Kind::Fetch
+    qint64 fetchNumber = 0;              // for Kind::Fetch (for Kind::UidFetch: the UID)
     bool keepRawText = false;            // collect the raw answer (for raw commands)
     QByteArray answerKeyword;            // the untagged data an Other command asks for: "LIST", "ID"
     bool abandoned = false;
@@ -79,7 +81,8 @@ public:
     // Whether any command reads the values of untagged data with this keyword (a FETCH, a LIST);
     // the values of all other data may be left unparsed.
     static bool usesValuesOf(const QByteArray &keyword);
-    // Whether a FETCH for this message number is waiting for its answer.
+    // Whether a FETCH for this message number is waiting for its answer. A UID FETCH's message
+    // number is not known before its answer: while one waits, any number may be it.
     bool awaitsFetchOf(qint64 number) const;
 
     // A tagged reply whose tag matches no command sent: the conversation is out of step.

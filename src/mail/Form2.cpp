@@ -28,9 +28,14 @@ Form2::Form2(QWidget *parent) : QDialog(parent)
                         twipsRect(540, 1320, 3135, 435));
     Command1 = place(new QPushButton(QStringLiteral("Command1"), this), "Command1",
                      twipsRect(1440, 2340, 990, 360));
+    // Between "Continue" and Command1, so that no control of the range moves.
+    PushButtonMatching = place(new QPushButton(QStringLiteral("Get Emails Matching..."), this),
+                               "PushButtonMatching", twipsRect(540, 1845, 3135, 405));
     PushButton1->setAutoDefault(false);
     Command1->setAutoDefault(false);
-    followHoverRule(this, {PushButton1});
+    PushButtonMatching->setAutoDefault(false);
+    followHoverRule(this, {PushButton1, PushButtonMatching});
+    connect(PushButtonMatching, &QPushButton::clicked, this, &Form2::PushButtonMatching_Click);
     connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 }
@@ -101,6 +106,12 @@ void Form2::Command1_Click()
     PushButton1_Click();
 }
 
+void Form2::PushButtonMatching_Click()
+{
+    MatchingChosen = true;
+    reject();
+}
+
 void Form2::done(int result)
 {
     Form_Unload();
@@ -109,5 +120,7 @@ void Form2::done(int result)
 
 void Form2::Form_Unload()
 {
-    globals().SkipDoneMessage = true;
+    // The search's own run ends as Get All does, with its "Done." box.
+    if (!MatchingChosen)
+        globals().SkipDoneMessage = true;
 }

@@ -19,6 +19,9 @@ public:
 
     void PushButton1_Click();  // "Continue"
     void Command1_Click();
+    // "Get Emails Matching...": closes the dialog without a range; the run asks for a search.
+    void PushButtonMatching_Click();
+    bool MatchingChosen = false;
 
     QLabel *Label1_0 = nullptr;
     QLineEdit *Text1_0 = nullptr;
@@ -26,6 +29,7 @@ public:
     QLineEdit *Text1_1 = nullptr;
     QPushButton *PushButton1 = nullptr;
     QPushButton *Command1 = nullptr;
+    QPushButton *PushButtonMatching = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;

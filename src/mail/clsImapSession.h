@@ -15,7 +15,10 @@
 #include <QString>
 #include <memory>
 
+#include "mail/MailSearchOutcome.h"
 #include "mime/MailMessage.h"
+
+#include <QList>
 
 class ImapClient;
 class MailConnection;
@@ -43,6 +46,13 @@ public:
     bool Connect();
     qint32 GetTotalMessage(const QString &FolderName);
     void StartMailExtraction(const QString &FolderName);
+    // Searches the folder on the server: with Gmail's own search where the server offers it,
+    // otherwise with the standard keys the query translates to. Keeps what it found for
+    // StartSearchExtraction.
+    MailSearchOutcome SearchMailbox(const QString &FolderName, const QString &query);
+    // Downloads the messages the last SearchMailbox found, as StartMailExtraction does a range;
+    // CurrentLocation and MaxRecord count the messages found.
+    void StartSearchExtraction(const QString &FolderName);
     // Lists the mailboxes into the application-wide folder lists; returns every listed name.
     QStringList EnumMailFolders();
 
@@ -76,6 +86,7 @@ private:
     bool m_connectionTaken = false;
     qint64 m_fetchesInRange = 0;
     qint64 m_failedFetches = 0;
+    QList<qint64> m_foundUids;
 };
 
 using ImapSessionPtr = std::shared_ptr<clsImapSession>;

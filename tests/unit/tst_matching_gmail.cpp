@@ -1,0 +1,246 @@
+// "Get Emails Matching..." against a scripted server that offers Gmail's search: the exact
+// UID SEARCH and UID FETCH lines sent, and only the messages found in the list.
+
+#include "ModalWindows.h"
+#include "ScriptedImapServer.h"
+#include "app/Form1.h"
+#include "core/AppGlobals.h"
+#include "core/ProgramFolder.h"
+#include "core/SettingsStore.h"
+#include "list/MessageListView.h"
+#include "mail/Form2.h"
+#include "mail/MatchingEmailsWindow.h"
+#include "platform/ScriptedDialogs.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+constexpr int kMessages = 6;
+
+// Message n has UID 100 + 7n, so that numbers and UIDs never agree.
+qint64 uidOf(int number) { return 100 + 7 * number; }
+
+QByteArray message(int number)
+{
+    return QStringLiteral("From: Sender %1 <sender%1@example.com>\r\nSubject: Message %1\r\n"
+                          "Date: Wed, 1 Sep 2021 15:0%1:00 +0200\r\n\r\nBody %1\r\n")
+        .arg(number)
+        .toUtf8();
+}
+
+// Answers UID SEARCH lines it knows (arguments exactly as received) with the UIDs of the given
+// message numbers, anything else as Gmail answers a search it cannot parse; UID FETCH by UID.
+ScriptedImapServer::Handler gmailUidCommands(const QMap<QByteArray, QList<int>> &searches)
+{
+    return [searches](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        if (arguments.startsWith("SEARCH ")) {
+            const QByteArray query = arguments.mid(7);
+            if (!searches.contains(query)) {
+                session.send(tag + " BAD Could not parse command\r\n");
+                return;
+            }
+            QByteArray line = "* SEARCH";
+            for (int number : searches.value(query))
+                line += ' ' + QByteArray::number(uidOf(number));
+            session.send(line + "\r\n" + tag + " OK SEARCH completed (Success)\r\n");
+            return;
+        }
+        const qint64 uid = arguments.mid(6, arguments.indexOf(' ', 6) - 6).toLongLong();
+        const int number = int((uid - 100) / 7);
+        if (!arguments.startsWith("FETCH ") || uidOf(number) != uid || number < 1 || number > kMessages) {
+            session.send(tag + " BAD Unexpected\r\n");
+            return;
+        }
+        const QByteArray body = message(number);
+        session.send("* " + QByteArray::number(number) + " FETCH (UID " + QByteArray::number(uid) + " RFC822.SIZE "
+                     + QByteArray::number(body.size()) + " INTERNALDATE \"01-Sep-2021 15:00:00 +0200\" BODY[] {"
+                     + QByteArray::number(body.size()) + "}\r\n" + body + ")\r\n" + tag + " OK Success\r\n");
+    };
+}
+
+QByteArray fetchLine(int number)
+{
+    return "UID FETCH " + QByteArray::number(uidOf(number)) + " (UID RFC822.SIZE INTERNALDATE BODY.PEEK[])";
+}
+
+}  // namespace
+
+class TestMatchingGmail : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void fetchesExactlyTheMessagesFound_data();
+    void fetchesExactlyTheMessagesFound();
+    void emptyResultKeepsTheList();
+    void refusedSearchShowsTheServersReason();
+
+private:
+    std::unique_ptr<Form1> connectedForm();
+    QList<QByteArray> uidCommandsSince(qsizetype before) const;
+    // Runs "2b", "Get Emails Matching...", types the query and presses Continue; presses it a
+    // second time (the download) when the count shows. Answers the count text.
+    QString searchFromTheWindow(Form1 &form, const QString &query);
+
+    ScriptedImapServer m_server;
+    QTemporaryDir m_programDir;
+    std::unique_ptr<platform::ScriptedDialogs> m_dialogs;
+};
+
+void TestMatchingGmail::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_server.start(&error), qPrintable(error));
+    qputenv("QUORVALE_IMAP_HOST", m_server.host().toUtf8());
+    qputenv("QUORVALE_IMAP_PORT", QByteArray::number(m_server.port()));
+    qputenv("QUORVALE_IMAP_CAFILE", m_server.caFile().toUtf8());
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    setProgramFolder(m_programDir.path());
+    Form1::setUnloadAction([] {});
+    QList<QByteArray> messages;
+    for (int n = 1; n <= kMessages; ++n)
+        messages << message(n);
+    m_server.setMessages(messages);
+    m_server.on("CAPABILITY", [](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send("* CAPABILITY IMAP4rev1 UNSELECT IDLE NAMESPACE QUOTA ID XLIST CHILDREN X-GM-EXT-1 UIDPLUS\r\n"
+                     + tag + " OK Thats all she wrote!\r\n");
+    });
+    const QMap<QByteArray, QList<int>> searches = {
+        {"X-GM-RAW \"from:bank has:attachment\"", {1, 3, 6}},
+        {"X-GM-RAW \"subject:\\\"a \\\\ b\\\" -is:unread\"", {4}},
+        {QByteArray("CHARSET UTF-8 X-GM-RAW {8}\r\nPr\xc3\xbc""fung"), {2, 5}},
+        {"X-GM-RAW \"nothing\"", {}},
+    };
+    m_server.on("UID", gmailUidCommands(searches));
+}
+
+void TestMatchingGmail::init()
+{
+    QFile::remove(settingsFilePath());
+    globals() = AppGlobals();
+    m_dialogs = std::make_unique<platform::ScriptedDialogs>();
+}
+
+void TestMatchingGmail::cleanup()
+{
+    m_dialogs.reset();
+}
+
+std::unique_ptr<Form1> TestMatchingGmail::connectedForm()
+{
+    auto form = std::make_unique<Form1>();
+    form->Form_Load();
+    m_dialogs->clear();
+    form->Text1->setText("user");
+    form->Text2->setText("secret");
+    form->PushButton3->click();
+    return form;
+}
+
+QList<QByteArray> TestMatchingGmail::uidCommandsSince(qsizetype before) const
+{
+    QList<QByteArray> sent;
+    for (const QByteArray &command : m_server.commandsReceived().mid(before)) {
+        if (command.startsWith("UID ") || command.startsWith("FETCH ") || command.startsWith("STORE ")
+            || command.startsWith("SELECT "))
+            sent << command;
+    }
+    return sent;
+}
+
+QString TestMatchingGmail::searchFromTheWindow(Form1 &form, const QString &query)
+{
+    QString count;
+    whenOpen<Form2>([&](Form2 *range) {
+        whenOpen<MatchingEmailsWindow>([&](MatchingEmailsWindow *window) {
+            window->TextQuery->setText(query);
+            window->PushButtonContinue->click();
+            count = window->LabelCount->text();
+            if (count.contains("Click Continue")) {
+                window->PushButtonContinue->click();
+            } else {
+                window->PushButtonCancel->click();
+            }
+        });
+        range->PushButtonMatching->click();
+    });
+    form.PushButton10->click();
+    return count;
+}
+
+void TestMatchingGmail::fetchesExactlyTheMessagesFound_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QByteArray>("searchLine");
+    QTest::addColumn<QList<int>>("found");
+    QTest::newRow("quoted") << "from:bank has:attachment"
+                            << QByteArray("UID SEARCH X-GM-RAW \"from:bank has:attachment\"") << QList<int>{1, 3, 6};
+    QTest::newRow("quote and backslash escaped") << R"(subject:"a \ b" -is:unread)"
+                                                 << QByteArray(R"(UID SEARCH X-GM-RAW "subject:\"a \\ b\" -is:unread")")
+                                                 << QList<int>{4};
+    QTest::newRow("non-ASCII as a UTF-8 literal") << QString::fromUtf8("Prüfung")
+                                                  << QByteArray("UID SEARCH CHARSET UTF-8 X-GM-RAW {8}\r\nPr\xc3\xbc""fung")
+                                                  << QList<int>{2, 5};
+}
+
+void TestMatchingGmail::fetchesExactlyTheMessagesFound()
+{
+    QFETCH(QString, query);
+    QFETCH(QByteArray, searchLine);
+    QFETCH(QList<int>, found);
+    auto form = connectedForm();
+    const qsizetype before = m_server.commandsReceived().size();
+    const QString count = searchFromTheWindow(*form, query);
+    QCOMPARE(count, QStringLiteral("%1 email%2 (Gmail search). Click Continue to download %3.")
+                        .arg(found.size() == 1 ? QStringLiteral("1") : QString::number(found.size()))
+                        .arg(found.size() == 1 ? QStringLiteral(" matches") : QStringLiteral("s match"))
+                        .arg(found.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    QList<QByteArray> expected{searchLine};
+    for (int number : found)
+        expected << fetchLine(number);
+    QCOMPARE(uidCommandsSince(before), expected);
+    QStringList subjects;
+    for (int row = 0; row < form->ListView1->topLevelItemCount(); ++row)
+        subjects << form->ListView1->topLevelItem(row)->text(3);
+    subjects.sort();
+    QStringList wanted;
+    for (int number : found)
+        wanted << QStringLiteral("Message %1").arg(number);
+    QCOMPARE(subjects, wanted);
+    QCOMPARE(form->Label1->text(), QStringLiteral("Total Number Of Emails: %1").arg(found.size()));
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
+    QCOMPARE(form->PushButton2->text(), QStringLiteral("2a. Get All Emails"));
+}
+
+void TestMatchingGmail::emptyResultKeepsTheList()
+{
+    auto form = connectedForm();
+    form->PushButton2->click();
+    QCOMPARE(form->ListView1->topLevelItemCount(), kMessages);
+    m_dialogs->clear();
+    const qsizetype before = m_server.commandsReceived().size();
+    QCOMPARE(searchFromTheWindow(*form, "nothing"), QStringLiteral("No emails match this search; the list stays as it was."));
+    QCOMPARE(uidCommandsSince(before), QList<QByteArray>{"UID SEARCH X-GM-RAW \"nothing\""});
+    QCOMPARE(form->ListView1->topLevelItemCount(), kMessages);
+    QVERIFY2(m_dialogs->messageTexts().isEmpty(), qPrintable(m_dialogs->messageTexts().join('|')));
+}
+
+void TestMatchingGmail::refusedSearchShowsTheServersReason()
+{
+    auto form = connectedForm();
+    searchFromTheWindow(*form, "a OR (b");
+    QCOMPARE(m_dialogs->messageTexts().size(), 1);
+    QVERIFY2(m_dialogs->messageTexts().first().contains("Could not parse command"),
+             qPrintable(m_dialogs->messageTexts().first()));
+    QCOMPARE(form->ListView1->topLevelItemCount(), 0);
+}
+
+QTEST_MAIN(TestMatchingGmail)
+#include "tst_matching_gmail.moc"

@@ -1,0 +1,193 @@
+// Searches as plain code: a Gmail query made into SEARCH keys, the SEARCH answer read back, and
+// whether a server offers Gmail's own search.
+
+#include "imap/ImapCommandTracker.h"
+#include "imap/ImapSearchResponse.h"
+#include "mail/GmailSearchQuery.h"
+
+#include <QTest>
+
+namespace {
+
+// The keys as they read on the wire, strings in quotes.
+QString written(const ImapSearchRequest &request)
+{
+    QStringList words;
+    for (const ImapSearchPart &part : request.parts)
+        words << (part.isString ? QLatin1Char('"') + QString::fromUtf8(part.bytes) + QLatin1Char('"')
+                                : QString::fromLatin1(part.bytes));
+    return words.join(QLatin1Char(' '));
+}
+
+using Numbers = QList<qint64>;
+
+}  // namespace
+
+class TestSearchQuery : public QObject {
+    Q_OBJECT
+private slots:
+    void standardKeys_data();
+    void standardKeys();
+    void refusedQueries_data();
+    void refusedQueries();
+    void gmailQueryTravelsWhole();
+    void searchAnswers_data();
+    void searchAnswers();
+    void trackerKeepsSearchLinesAndUidFetchData();
+    void gmailCapability_data();
+    void gmailCapability();
+};
+
+void TestSearchQuery::standardKeys_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("word") << "invoice" << R"(TEXT "invoice")";
+    QTest::newRow("words are all wanted") << "annual  report" << R"(TEXT "annual" TEXT "report")";
+    QTest::newRow("phrase") << R"("annual report")" << R"(TEXT "annual report")";
+    QTest::newRow("from") << "from:bank" << R"(FROM "bank")";
+    QTest::newRow("operators ignore case") << "FROM:bank Subject:x" << R"(FROM "bank" SUBJECT "x")";
+    QTest::newRow("to cc bcc") << "to:a cc:b bcc:c" << R"(TO "a" CC "b" BCC "c")";
+    QTest::newRow("subject phrase") << R"(subject:"invoice 2025")" << R"(SUBJECT "invoice 2025")";
+    QTest::newRow("negated word") << "-draft" << R"(NOT TEXT "draft")";
+    QTest::newRow("negated phrase") << R"(-"out of office")" << R"(NOT TEXT "out of office")";
+    QTest::newRow("negated operator") << "-from:spam" << R"(NOT FROM "spam")";
+    QTest::newRow("after is on or after the day") << "after:2025/01/01" << "SINCE 1-Jan-2025";
+    QTest::newRow("before is before the day") << "before:2025/03/01" << "BEFORE 1-Mar-2025";
+    QTest::newRow("dashes") << "after:2024-12-31" << "SINCE 31-Dec-2024";
+    QTest::newRow("one digit month and day") << "before:2025/2/9" << "BEFORE 9-Feb-2025";
+    QTest::newRow("month first") << "before:04/18/2004" << "BEFORE 18-Apr-2004";
+    QTest::newRow("newer older") << "newer:2020/02/29 older:2021/01/01" << "SINCE 29-Feb-2020 BEFORE 1-Jan-2021";
+    QTest::newRow("non-ASCII word") << QString::fromUtf8("Prüfung") << QString::fromUtf8("TEXT \"Prüfung\"");
+    QTest::newRow("colon in a word is text") << "10:30" << R"(TEXT "10:30")";
+    QTest::newRow("lower-case or is a word") << "tea or coffee" << R"(TEXT "tea" TEXT "or" TEXT "coffee")";
+    QTest::newRow("the issue's example without has:") << "from:bank after:2025/01/01 subject:invoice"
+                                                        << R"(FROM "bank" SINCE 1-Jan-2025 SUBJECT "invoice")";
+}
+
+void TestSearchQuery::standardKeys()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, keys);
+    const GmailSearchKeys made = standardSearch(query);
+    QVERIFY2(made.request, qPrintable(made.problem));
+    QCOMPARE(written(*made.request), keys);
+}
+
+void TestSearchQuery::refusedQueries_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("named");  // what the problem must name
+    QTest::newRow("has:") << "from:bank has:attachment" << "\"has:\" is not supported";
+    QTest::newRow("label:") << "label:work" << "\"label:\" is not supported";
+    QTest::newRow("is:") << "-is:unread" << "\"is:\" is not supported";
+    QTest::newRow("larger:") << "larger:5M" << "\"larger:\" is not supported";
+    QTest::newRow("OR") << "a OR b" << "\"OR\" is not supported";
+    QTest::newRow("braces") << "{a b}" << "\"{a\" is not supported";
+    QTest::newRow("open quote") << R"(subject:"half)" << "quotation mark is not closed";
+    QTest::newRow("month 13") << "after:2025/13/01" << "\"after:2025/13/01\" is not a date";
+    QTest::newRow("no such day") << "before:2023/02/29" << "is not a date";
+    QTest::newRow("words for a date") << "after:yesterday" << "is not a date";
+    QTest::newRow("empty operator") << "from:" << "needs something after the colon";
+    QTest::newRow("nothing") << "   " << "Type what to search for";
+}
+
+void TestSearchQuery::refusedQueries()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, named);
+    const GmailSearchKeys made = standardSearch(query);
+    QVERIFY2(!made.request, qPrintable(written(made.request.value_or(ImapSearchRequest{}))));
+    QVERIFY2(made.problem.contains(named), qPrintable(made.problem));
+}
+
+void TestSearchQuery::gmailQueryTravelsWhole()
+{
+    const QString query = QString::fromUtf8("  from:bank has:attachment {Prüfung \"a b\"} ");
+    const GmailSearchKeys made = gmailRawSearch(query);
+    QVERIFY(made.request);
+    QCOMPARE(written(*made.request), QString::fromUtf8("X-GM-RAW \"from:bank has:attachment {Prüfung \"a b\"}\""));
+    QVERIFY(needsUtf8Charset(*made.request));
+    QVERIFY(!needsUtf8Charset(*gmailRawSearch("from:bank").request));
+    QVERIFY(!gmailRawSearch(" ").request);
+}
+
+void TestSearchQuery::searchAnswers_data()
+{
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<Numbers>("numbers");
+    QTest::newRow("numbers") << QByteArray("* SEARCH 2 84 882\r\n") << true << Numbers{2, 84, 882};
+    QTest::newRow("nothing found") << QByteArray("* SEARCH\r\n") << true << Numbers{};
+    QTest::newRow("keyword case") << QByteArray("* search 7") << true << Numbers{7};
+    QTest::newRow("largest UID") << QByteArray("* SEARCH 4294967295\r\n") << true << Numbers{4294967295LL};
+    QTest::newRow("modseq tail") << QByteArray("* SEARCH 3 5 (MODSEQ 917162500)\r\n") << true << Numbers{3, 5};
+    QTest::newRow("several lines, repeats once")
+        << QByteArray("* SEARCH 1 3\r\n* SEARCH 3 9\r\n") << true << Numbers{1, 3, 9};
+    QTest::newRow("zero is no UID") << QByteArray("* SEARCH 0\r\n") << false << Numbers{};
+    QTest::newRow("beyond 32 bits") << QByteArray("* SEARCH 4294967296\r\n") << false << Numbers{};
+    QTest::newRow("negative") << QByteArray("* SEARCH -4\r\n") << false << Numbers{};
+    QTest::newRow("letters") << QByteArray("* SEARCH 12a\r\n") << false << Numbers{};
+    QTest::newRow("other data") << QByteArray("* 3 EXISTS\r\n") << false << Numbers{};
+}
+
+void TestSearchQuery::searchAnswers()
+{
+    QFETCH(QByteArray, wire);
+    QFETCH(bool, readable);
+    QFETCH(Numbers, numbers);
+    const std::optional<Numbers> found = searchResultFrom(wire);
+    QCOMPARE(found.has_value(), readable);
+    if (readable)
+        QCOMPARE(*found, numbers);
+}
+
+// A SEARCH answer is kept as it came (not parsed into values), and a UID FETCH answer goes to
+// the command that asked for that UID, whatever the message's number.
+void TestSearchQuery::trackerKeepsSearchLinesAndUidFetchData()
+{
+    ImapCommandTracker tracker;
+    auto feed = [&](const QByteArray &raw) {
+        const ImapParseResult parsed = parseImapResponse(raw, &ImapCommandTracker::usesValuesOf);
+        QVERIFY2(parsed.outcome == ImapParseResult::Outcome::Complete, raw.constData());
+        tracker.dispatch(raw, parsed.response);
+    };
+    feed("* OK ready\r\n");
+    const auto search = tracker.add("a1", ImapPendingCommand::Kind::Search);
+    feed("* SEARCH 5 9\r\n");
+    feed("* 2 EXISTS\r\n");
+    feed("a1 OK done\r\n");
+    QVERIFY(search->succeeded());
+    QCOMPARE(searchResultFrom(search->rawText), (Numbers{5, 9}));
+
+    const auto first = tracker.add("a2", ImapPendingCommand::Kind::UidFetch, 5);
+    const auto second = tracker.add("a3", ImapPendingCommand::Kind::UidFetch, 9);
+    QVERIFY(tracker.awaitsFetchOf(7));
+    feed("* 7 FETCH (UID 9 BODY[] {3}\r\nbbb)\r\n");
+    feed("* 4 FETCH (UID 5 BODY[] {3}\r\naaa)\r\n");
+    feed("a2 OK done\r\n");
+    feed("a3 OK done\r\n");
+    QCOMPARE(first->untagged.size(), 1);
+    QCOMPARE(second->untagged.size(), 1);
+    QCOMPARE(fetchResponseUid(first->untagged.first()), 5);
+    QCOMPARE(parseFetchResponse(second->untagged.first())->body, QByteArray("bbb"));
+}
+
+void TestSearchQuery::gmailCapability_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("gmail");
+    QTest::newRow("Gmail") << "* CAPABILITY IMAP4rev1 UNSELECT IDLE X-GM-EXT-1 UIDPLUS\r\nQ4 OK Thats all she wrote!\r\n" << true;
+    QTest::newRow("Dovecot") << "* CAPABILITY IMAP4rev1 SASL-IR LOGIN-REFERRALS ID ENABLE IDLE\r\nQ4 OK done\r\n" << false;
+    QTest::newRow("only in the text") << "* OK X-GM-EXT-1 is not a capability here\r\nQ4 OK done\r\n" << false;
+}
+
+void TestSearchQuery::gmailCapability()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, gmail);
+    QCOMPARE(offersGmailSearch(answer), gmail);
+}
+
+QTEST_GUILESS_MAIN(TestSearchQuery)
+#include "tst_searchquery.moc"
