@@ -137,7 +137,9 @@ void MatchingEmailsWindow::search(const QString &query)
     PushButtonContinue->setEnabled(false);
     LabelCount->setText(QStringLiteral("Searching..."));
     setCursor(Qt::WaitCursor);
-    const MailSearchOutcome found = ImapSession->SearchMailbox(FolderName, query);
+    MailSearchOutcome found;
+    Procedure p(QStringLiteral("MatchingEmailsWindow"), QStringLiteral("PushButtonContinue_Click"));
+    p(100, [&] { found = ImapSession->SearchMailbox(FolderName, query); });
     unsetCursor();
     m_searching = false;
     PushButtonContinue->setEnabled(true);
@@ -156,7 +158,8 @@ void MatchingEmailsWindow::search(const QString &query)
         showMessage(found.text);
         return;
     case MailSearchOutcome::Kind::Failed:
-        showMessage(QStringLiteral("The server did not run this search.\r\n\r\n") + found.text);
+        if (!found.text.isEmpty())
+            showMessage(QStringLiteral("The server did not run this search.\r\n\r\n") + found.text);
         return;
     case MailSearchOutcome::Kind::Stopped:
         QDialog::reject();
