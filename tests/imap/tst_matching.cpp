@@ -16,11 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-const QString kMailbox = QStringLiteral("Search");
-
-}  // namespace
+static const QString kMailbox = QStringLiteral("Search");
 
 class TestMatching : public QObject {
     Q_OBJECT
@@ -107,18 +103,14 @@ void TestMatching::findsWhatTheManifestSays()
     QVERIFY(!found.gmailSearch);
     QCOMPARE(found.count, subjects.size());
     QStringList downloaded;
-    QList<qint32> positions;
     connect(session.get(), &clsImapSession::messageArrived, this, [&](const MessageEntry &entry, qint32) {
         downloaded << entry.Subject;
-        positions << session->CurrentLocation;
     });
     session->StartSearchExtraction(kMailbox);
     downloaded.sort();
     QCOMPARE(downloaded, subjects);
     QCOMPARE(session->failedFetches(), 0);
     QCOMPARE(session->MaxRecord, subjects.size());
-    for (int i = 0; i < positions.size(); ++i)
-        QCOMPARE(positions[i], i + 1);
     QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->messageTexts().join('|')));
 }
 
