@@ -1,7 +1,7 @@
 // Searches as plain code: a Gmail query made into SEARCH keys, the SEARCH answer read back, and
-// whether a server offers Gmail's own search.
+// whether a server offers Gmail's own search. The command tracker's part is in the scripted and
+// real servers' tests, where UIDs and message numbers differ.
 
-#include "imap/ImapCommandTracker.h"
 #include "imap/ImapSearchResponse.h"
 #include "mail/GmailSearchQuery.h"
 
@@ -33,7 +33,6 @@ private slots:
     void gmailQueryTravelsWhole();
     void searchAnswers_data();
     void searchAnswers();
-    void trackerKeepsSearchLinesAndUidFetchData();
     void gmailCapability();
 };
 
@@ -123,35 +122,6 @@ void TestSearchQuery::searchAnswers()
     QFETCH(QByteArray, wire);
     QFETCH(Numbers, numbers);  // {-1}: not readable
     QCOMPARE(searchResultFrom(wire).value_or(Numbers{-1}), numbers);
-}
-
-// A SEARCH answer is kept as it came (not parsed into values), and a UID FETCH answer goes to
-// the command that asked for that UID, whatever the message's number.
-void TestSearchQuery::trackerKeepsSearchLinesAndUidFetchData()
-{
-    ImapCommandTracker tracker;
-    auto feed = [&](const QByteArray &raw) {
-        const ImapParseResult parsed = parseImapResponse(raw, &ImapCommandTracker::usesValuesOf);
-        QVERIFY2(parsed.outcome == ImapParseResult::Outcome::Complete, raw.constData());
-        tracker.dispatch(raw, parsed.response);
-    };
-    feed("* OK ready\r\n");
-    const auto search = tracker.add("a1", ImapPendingCommand::Kind::Search);
-    for (const char *raw : {"* SEARCH 5 9\r\n", "* 2 EXISTS\r\n", "a1 OK done\r\n"})
-        feed(raw);
-    QVERIFY(search->succeeded());
-    QCOMPARE(searchResultFrom(search->rawText), (Numbers{5, 9}));
-
-    const auto first = tracker.add("a2", ImapPendingCommand::Kind::UidFetch, 5);
-    const auto second = tracker.add("a3", ImapPendingCommand::Kind::UidFetch, 9);
-    QVERIFY(tracker.awaitsFetchOf(7));
-    for (const char *raw : {"* 7 FETCH (UID 9 BODY[] {3}\r\nbbb)\r\n", "* 4 FETCH (UID 5 BODY[] {3}\r\naaa)\r\n",
-                            "a2 OK done\r\n", "a3 OK done\r\n"})
-        feed(raw);
-    QCOMPARE(first->untagged.size(), 1);
-    QCOMPARE(second->untagged.size(), 1);
-    QCOMPARE(fetchResponseUid(first->untagged.first()), 5);
-    QCOMPARE(parseFetchResponse(second->untagged.first())->body, QByteArray("bbb"));
 }
 
 void TestSearchQuery::gmailCapability()
