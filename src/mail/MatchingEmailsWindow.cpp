@@ -56,7 +56,8 @@ MatchingEmailsWindow::MatchingEmailsWindow(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("MatchingEmailsWindow"));
     setWindowTitle(QStringLiteral("Get Emails Matching"));
     auto *layout = new QVBoxLayout(this);
-    auto *prompt = new QLabel(QStringLiteral("Gmail search:"), this);
+    LabelPrompt = new QLabel(QStringLiteral("Gmail search:"), this);
+    LabelPrompt->setTextFormat(Qt::PlainText);
     TextQuery = new QLineEdit(this);
     TextQuery->setObjectName(QStringLiteral("TextQuery"));
     TextQuery->setMinimumWidth(420);
@@ -85,7 +86,7 @@ MatchingEmailsWindow::MatchingEmailsWindow(QWidget *parent) : QDialog(parent)
     buttons->addStretch();
     buttons->addWidget(PushButtonContinue);
     buttons->addWidget(PushButtonCancel);
-    layout->addWidget(prompt);
+    layout->addWidget(LabelPrompt);
     layout->addLayout(queryRow);
     layout->addWidget(examples);
     layout->addWidget(LabelCount);
@@ -103,6 +104,9 @@ void MatchingEmailsWindow::showEvent(QShowEvent *event)
         m_loaded = true;
         Procedure p(QStringLiteral("MatchingEmailsWindow"), QStringLiteral("Form_Load"));
         startWindow(p, this, {100, 102, 104, 106}, windowTitle());
+        // The folder is the one the main window chose: its name says where the search runs.
+        if (!FolderName.isEmpty())
+            LabelPrompt->setText(QStringLiteral("Gmail search in \"%1\":").arg(FolderName));
         TextQuery->setFocus();
     }
     QDialog::showEvent(event);

@@ -22,6 +22,7 @@ public:
 
     bool confirmed() const { return m_confirmed; }
 
+    QLabel *LabelPrompt = nullptr;
     QLineEdit *TextQuery = nullptr;
     QLabel *LabelCount = nullptr;
     QPushButton *PushButtonHelp = nullptr;
