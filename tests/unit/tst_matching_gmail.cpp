@@ -10,6 +10,7 @@
 #include "list/MessageListView.h"
 #include "mail/Form2.h"
 #include "mail/MatchingEmailsWindow.h"
+#include "platform/EventLoop.h"
 #include "platform/ScriptedDialogs.h"
 
 #include <QFile>
@@ -68,6 +69,7 @@ private slots:
     void fetchesExactlyTheMessagesFound();
     void emptyResultKeepsTheList();
     void refusedSearchShowsTheServersReason();
+    void stopEndsTheDownloadOfWhatWasFound();
 
 private:
     std::unique_ptr<Form1> connectedForm();
@@ -209,6 +211,21 @@ void TestMatchingGmail::refusedSearchShowsTheServersReason()
     QVERIFY2(m_dialogs->messageTexts().first().contains("Could not parse command"),
              qPrintable(m_dialogs->messageTexts().first()));
     QCOMPARE(form->ListView1->topLevelItemCount(), 0);
+}
+
+void TestMatchingGmail::stopEndsTheDownloadOfWhatWasFound()
+{
+    m_server.on("UID", gmailUidCommands("X-GM-RAW \"all\"", {1, 2, 3, 4, 5, 6}));
+    auto form = connectedForm();
+    platform::setEventLoopTurn([&] {
+        QCoreApplication::processEvents();
+        if (form->ListView1->topLevelItemCount() == 2 && form->PushButton2->text() == "Stop")
+            form->PushButton2->click();
+    });
+    searchFromTheWindow(*form, "all");
+    platform::setEventLoopTurn(nullptr);
+    QCOMPARE(form->ListView1->topLevelItemCount(), 2);
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
 }
 
 QTEST_MAIN(TestMatchingGmail)
