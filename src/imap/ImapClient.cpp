@@ -61,6 +61,11 @@ qint64 ImapClient::messageCount() const
     return m_connection ? m_connection->tracker.messageCount() : 0;
 }
 
+qint64 ImapClient::uidValidity() const
+{
+    return m_connection ? m_connection->tracker.uidValidity() : -1;
+}
+
 qint64 ImapClient::droppedResponseCount() const
 {
     return m_connection ? m_connection->tracker.droppedCount() : 0;

@@ -68,6 +68,7 @@ public:
     // Messages in the selected mailbox, 0 when none. Carried whole as the server sent it, which
     // may be more than an int holds: the caller decides what it can take.
     qint64 messageCount() const;
+    qint64 uidValidity() const;  // of the selected mailbox; -1 when unknown
     // Untagged responses on this connection that no command asked for: counted and dropped.
     qint64 droppedResponseCount() const;
 

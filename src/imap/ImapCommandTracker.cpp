@@ -61,6 +61,7 @@ void ImapCommandTracker::finish(ImapResponse response, const ImapFramedResponse 
     if (command->kind == ImapPendingCommand::Kind::Select) {
         m_selected = response.status == ImapStatus::Ok;
         m_messageCount = m_selected ? qMax<qint64>(command->selectedCount, 0) : 0;
+        m_uidValidity = m_selected ? command->selectedUidValidity : -1;
     }
     if (command->keepRawText && !command->abandoned)
         command->rawText += raw.joined(maxRawText);
@@ -85,6 +86,7 @@ void ImapCommandTracker::handleUntagged(const ImapFramedResponse &raw, ImapRespo
         && asksFor(*owner, response) && carriesBody(response))
         owner->hadBody = true;
     used = noteMailboxSize(response, owner) || used;
+    used = noteUidValidity(response, owner) || used;
     if (owner && asksFor(*owner, response))
         ++m_progress;
     if (owner && !owner->abandoned && keep(*owner, raw, response))
@@ -174,6 +176,17 @@ bool ImapCommandTracker::noteMailboxSize(const ImapResponse &response, const Com
         return true;
     }
     return false;
+}
+
+bool ImapCommandTracker::noteUidValidity(const ImapResponse &response, const Command &owner)
+{
+    if (response.status != ImapStatus::Ok || !response.code.startsWith("UIDVALIDITY ") || !owner
+        || owner->kind != ImapPendingCommand::Kind::Select)
+        return false;
+    bool ok = false;
+    const qint64 value = response.code.mid(12).trimmed().toLongLong(&ok);
+    owner->selectedUidValidity = ok && value > 0 ? value : -1;
+    return true;
 }
 
 ImapCommandTracker::Command ImapCommandTracker::oldest() const

@@ -37,6 +37,7 @@ struct ImapPendingCommand {
     std::optional<ImapResponse> completion;  // the tagged OK/NO/BAD
     bool continued = false;              // the server asked for the rest of the command ("+")
     qint64 selectedCount = -1;           // EXISTS seen while a Select command was the oldest
+    qint64 selectedUidValidity = -1;     // "[UIDVALIDITY n]" seen while it was the oldest
     qint64 keptBytes = 0;                // size of what untagged and rawText hold
 
     bool done() const { return completion.has_value(); }
@@ -70,6 +71,9 @@ public:
     // EXISTS and EXPUNGE responses.
     bool hasSelection() const { return m_selected; }
     qint64 messageCount() const { return m_selected ? m_messageCount : 0; }
+    // The selected mailbox's UIDVALIDITY: a UID found before means the same message only while
+    // it is unchanged. -1 when the server gave none.
+    qint64 uidValidity() const { return m_selected ? m_uidValidity : -1; }
 
     qsizetype outstandingCount() const { return qsizetype(m_outstanding.size()); }
 
@@ -92,6 +96,7 @@ private:
     void finish(ImapResponse response, const ImapFramedResponse &raw);
     void handleUntagged(const ImapFramedResponse &raw, ImapResponse response);
     bool noteMailboxSize(const ImapResponse &response, const Command &owner);
+    static bool noteUidValidity(const ImapResponse &response, const Command &owner);
     static bool asksFor(const ImapPendingCommand &command, const ImapResponse &response);
     static bool keep(ImapPendingCommand &command, const ImapFramedResponse &raw, ImapResponse &response);
     Command oldest() const;
@@ -109,4 +114,5 @@ private:
     qint64 m_dropped = 0;
     qint64 m_progress = 0;
     qint64 m_messageCount = 0;
+    qint64 m_uidValidity = -1;
 };

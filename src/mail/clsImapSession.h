@@ -87,6 +87,7 @@ private:
     qint64 m_fetchesInRange = 0;
     qint64 m_failedFetches = 0;
     QList<qint64> m_foundUids;
+    qint64 m_foundUidValidity = -1;  // the folder's UIDVALIDITY when the UIDs were found
 };
 
 using ImapSessionPtr = std::shared_ptr<clsImapSession>;

@@ -2,6 +2,7 @@
 
 #include "mail/clsImapSession.h"
 
+#include "core/AppGlobals.h"
 #include "core/ErrorLog.h"
 #include "core/MessageBox.h"
 #include "imap/ImapClient.h"
@@ -38,6 +39,7 @@ MailSearchOutcome clsImapSession::SearchMailbox(const QString &FolderName, const
     m_lastResult = imap.selectMailbox(FolderName);
     if (m_lastResult != 1)
         return failure();
+    m_foundUidValidity = imap.uidValidity();
     const QString capabilities = imap.sendRawCommand(QStringLiteral("CAPABILITY"));
     if (capabilities.isEmpty())
         return failure();
@@ -74,6 +76,16 @@ void clsImapSession::StartSearchExtraction(const QString &FolderName)
     m_lastResult = client().selectMailbox(FolderName);
     if (m_lastResult != 1) {
         reportFailure();
+        return;
+    }
+    // The UIDs name other messages, or none, once the folder has been renumbered since.
+    if (client().uidValidity() != m_foundUidValidity) {
+        const QString renewed = QStringLiteral("The folder \"%1\" was renumbered on the server after the search, so "
+                                               "the messages found can no longer be told apart; nothing was downloaded. "
+                                               "Please search again.").arg(FolderName);
+        appendErrorLogRecord(renewed);
+        showMessage(renewed, platform::BoxButtons::Ok, platform::BoxIcon::Exclamation);
+        globals().SkipDoneMessage = true;  // nothing was downloaded: no "Done." after the box
         return;
     }
     m_fetchesInRange = uids.size();

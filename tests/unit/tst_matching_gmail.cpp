@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 
 namespace {
 
@@ -70,6 +71,7 @@ private slots:
     void emptyResultKeepsTheList();
     void refusedSearchShowsTheServersReason();
     void stopEndsTheDownloadOfWhatWasFound();
+    void folderRenumberedAfterTheSearchFetchesNothing();
 
 private:
     std::unique_ptr<Form1> connectedForm();
@@ -226,6 +228,29 @@ void TestMatchingGmail::stopEndsTheDownloadOfWhatWasFound()
     platform::setEventLoopTurn(nullptr);
     QCOMPARE(form->ListView1->topLevelItemCount(), 2);
     QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
+}
+
+void TestMatchingGmail::folderRenumberedAfterTheSearchFetchesNothing()
+{
+    // Every EXAMINE after the search sees a new UIDVALIDITY.
+    std::atomic<bool> searched{false};
+    m_server.on("EXAMINE", [&](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        session.send("* " + QByteArray::number(kMessages) + " EXISTS\r\n* OK [UIDVALIDITY "
+                     + QByteArray(searched ? "8" : "7") + "] UIDs valid\r\n" + tag + " OK [READ-ONLY] done\r\n");
+    });
+    const auto answer = gmailUidCommands("X-GM-RAW \"all\"", {1, 2});
+    m_server.on("UID", [&](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
+        answer(session, tag, arguments);
+        searched = true;
+    });
+    auto form = connectedForm();
+    const qsizetype before = m_server.commandsReceived().size();
+    searchFromTheWindow(*form, "all");
+    m_server.on("EXAMINE", nullptr);
+    QCOMPARE(uidCommandsSince(before), QList<QByteArray>{"UID SEARCH X-GM-RAW \"all\""});
+    QCOMPARE(form->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(m_dialogs->messageTexts().size(), 1);
+    QVERIFY2(m_dialogs->messageTexts().first().contains("renumbered"), qPrintable(m_dialogs->messageTexts().first()));
 }
 
 QTEST_MAIN(TestMatchingGmail)
