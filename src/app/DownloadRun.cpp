@@ -162,7 +162,10 @@ void DownloadRun::runGetAll(Procedure &p)
         } else {
             p(128, [&] { reportEmptyFolder(); });
         }
-        p(130, [&] { m_controls.panel->refreshTotals(false); });
+        p(130, [&] {
+            m_controls.ListView1->addQueuedRows();
+            m_controls.panel->refreshTotals(false);
+        });
     }
     endRun(p, 132, session);
 }
@@ -196,6 +199,7 @@ void DownloadRun::runGetSome(Procedure &p)
             p(132, [&] { reportEmptyFolder(); });
         }
         p(134, [&] {
+            m_controls.ListView1->addQueuedRows();
             m_controls.panel->refreshTotals(false);
             m_controls.panel->resetSelectionPass();
         });
@@ -206,7 +210,9 @@ void DownloadRun::runGetSome(Procedure &p)
 void DownloadRun::endRun(Procedure &p, int firstLine, const ImapSessionPtr &session)
 {
     // A later connect may have put a session of its own in place meanwhile; that one stays.
+    // Every row of the run is in the list before anything of its end is shown.
     p(firstLine, [&] {
+        m_controls.ListView1->addQueuedRows();
         if (!session || m_connection.session() == session)
             m_connection.setSession(nullptr);
     });
@@ -236,7 +242,10 @@ void DownloadRun::stopDownload(Procedure &p)
             session->AbortProcess = true;
         m_connection.setSession(nullptr);
     });
-    p(154, [&] { SortNewestFirst(m_controls.ListView1); });
+    p(154, [&] {
+        m_controls.ListView1->addQueuedRows();
+        SortNewestFirst(m_controls.ListView1);
+    });
 }
 
 void DownloadRun::oSession_MailExtractListing(const MessageEntry &entry, qint32)
@@ -244,8 +253,11 @@ void DownloadRun::oSession_MailExtractListing(const MessageEntry &entry, qint32)
     Procedure p(QStringLiteral("Form1"), QStringLiteral("oSession_MailExtractListing"));
     if (p.test(100, [&] { return characterFilterAccepts(m_filters.characters(), entry); })) {
         QTreeWidgetItem *row = nullptr;
-        p(102, [&] { row = appendMessageRow(m_controls.ListView1, entry); });
-        p(104, [&] { m_entries.store(m_controls.ListView1->topLevelItemCount(), entry); });
+        p(102, [&] { row = queueMessageRow(m_controls.ListView1, entry); });
+        p(104, [&] {
+            if (row)
+                m_entries.store(entryNumberOf(row), entry);
+        });
         p(106, [&] {
             if (row)
                 setDayNumberCell(row, entry.ReceivedDateTime);
