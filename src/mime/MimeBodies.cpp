@@ -15,6 +15,24 @@ bool isAttachment(GMimeObject *object)
     return disposition && g_mime_content_disposition_is_attachment(disposition);
 }
 
+// Every CR LF as LF, in place. QString::replace searched for each line end anew; one pass
+// that moves the characters down costs a fraction of that.
+void joinLineEnds(QString &text)
+{
+    qsizetype from = text.indexOf(QLatin1String("\r\n"));
+    if (from < 0)
+        return;
+    QChar *chars = text.data();
+    const qsizetype size = text.size();
+    qsizetype to = from;
+    while (from < size) {
+        if (chars[from] == u'\r' && from + 1 < size && chars[from + 1] == u'\n')
+            ++from;
+        chars[to++] = chars[from++];
+    }
+    text.truncate(to);
+}
+
 // An HTML part without a charset parameter is read in the charset its markup declares.
 QString partText(GMimePart *part, bool isHtml)
 {
@@ -24,7 +42,7 @@ QString partText(GMimePart *part, bool isHtml)
     if (isHtml && charset.trimmed().isEmpty())
         charset = htmlDeclaredCharset(bytes);
     QString text = decodeCharset(bytes, charset);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    joinLineEnds(text);
     return text;
 }
 
