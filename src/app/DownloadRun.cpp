@@ -4,6 +4,7 @@
 #include "app/FolderOptions.h"
 #include "app/MainWindowControls.h"
 #include "app/MessageFilters.h"
+#include "app/PaintPace.h"
 #include "app/StatusProgressBar.h"
 #include "core/AppGlobals.h"
 #include "core/MessageBox.h"
@@ -84,6 +85,8 @@ void DownloadRun::downloadButton_Click(const char *procedure, void (DownloadRun:
         stopDownload(p);
         return;
     }
+    // A run changes the window several times for every message; a few paints a second show it.
+    const PaintPace pace(m_controls.mainWindow, PaintPace::downloadIntervalMs());
     (this->*run)(p);
 }
 
