@@ -3,6 +3,8 @@
 #include "mime/HtmlCharset.h"
 #include "mime/MimeCharset.h"
 
+#include <cstring>
+
 namespace {
 
 // Deeper trees are not mail anyone wrote; stopping keeps a hostile message from exhausting
@@ -15,20 +17,24 @@ bool isAttachment(GMimeObject *object)
     return disposition && g_mime_content_disposition_is_attachment(disposition);
 }
 
-// Every CR LF as LF, in place. QString::replace searched for each line end anew; one pass
-// that moves the characters down costs a fraction of that.
+// Every CR LF as LF, in place: the stretches between carriage returns (found by the fast
+// search) are moved down whole. QString::replace searched for each line end anew.
 void joinLineEnds(QString &text)
 {
-    qsizetype from = text.indexOf(QLatin1String("\r\n"));
-    if (from < 0)
+    qsizetype cr = text.indexOf(u'\r');
+    if (cr < 0)
         return;
     QChar *chars = text.data();
     const qsizetype size = text.size();
-    qsizetype to = from;
-    while (from < size) {
-        if (chars[from] == u'\r' && from + 1 < size && chars[from + 1] == u'\n')
-            ++from;
-        chars[to++] = chars[from++];
+    const QStringView view(chars, size);
+    qsizetype to = cr;
+    while (cr >= 0) {
+        const qsizetype next = view.indexOf(u'\r', cr + 1);
+        const qsizetype end = next < 0 ? size : next;
+        const qsizetype keep = cr + 1 < size && chars[cr + 1] == u'\n' ? cr + 1 : cr;
+        std::memmove(chars + to, chars + keep, size_t(end - keep) * sizeof(QChar));
+        to += end - keep;
+        cr = next;
     }
     text.truncate(to);
 }
