@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace {
 
@@ -75,7 +76,9 @@ void appendRecord(const QString &path, const QString &lastErrorText)
         if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
             return;  // an unwritable log must not disturb a download
     }
-    if (log.permissions() != OwnerOnlyFile)
+    // Read from the open file: QFile::permissions() asks the system four times.
+    struct stat info {};
+    if (::fstat(log.handle(), &info) != 0 || (info.st_mode & 07777) != 0600)
         log.setPermissions(OwnerOnlyFile);
     const QString record = formatGeneralDate(QDateTime::currentDateTime()) + QStringLiteral(" : ")
         + oneLineLogText(lastErrorText) + QStringLiteral("\r\n") + QString(52, QLatin1Char('*'))
