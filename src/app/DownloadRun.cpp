@@ -278,5 +278,5 @@ void DownloadRun::oSession_ScrapProgress(qint32 &percent)
         status->setStatusText(QStringLiteral("Reading mail ") + QString::number(session->CurrentLocation)
                               + QStringLiteral(" of ") + QString::number(session->MaxRecord));
     }
-    platform::giveEventLoopTurn();
+    // The session gives the event loop its turn as soon as this returns.
 }

@@ -188,7 +188,7 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
             continue;
         }
         reportMessage(*fetched, qint32(i));
-        platform::giveEventLoopTurn();
+        // The next pass starts with a turn; one here as well only doubled it.
     }
     // A connection taken away is the new owner's: nothing of this run may touch it.
     if (Imap1 && !m_connectionTaken)
