@@ -27,7 +27,6 @@ class TestDownloadRowBlocks : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
     void cleanup();
     void queuedRowsAllJoinTheList_data();
     void queuedRowsAllJoinTheList();
@@ -43,15 +42,6 @@ void TestDownloadRowBlocks::initTestCase()
     m_server = TestServer::fromFixture();
     m_server.applyToEnvironment();
     prepareWindowTests(m_programDir.path());
-}
-
-void TestDownloadRowBlocks::init()
-{
-    QFile::remove(settingsFilePath());
-    globals() = AppGlobals();
-    m_dialogs = std::make_unique<platform::ScriptedDialogs>();
-    // Rows join only where the program adds the queue on its own, or the test does.
-    MessageListView::setRowBlockInterval(60 * 60 * 1000);
 }
 
 void TestDownloadRowBlocks::cleanup()
@@ -82,6 +72,11 @@ void TestDownloadRowBlocks::queuedRowsAllJoinTheList()
     QFETCH(int, rowsAtEnd);
     QFETCH(int, rowsAtOnce);
     QFETCH(int, ticked);
+    QFile::remove(settingsFilePath());
+    globals() = AppGlobals();
+    m_dialogs = std::make_unique<platform::ScriptedDialogs>();
+    // Rows join only where the program adds the queue on its own, or the test does.
+    MessageListView::setRowBlockInterval(60 * 60 * 1000);
     const auto corpus = m_server.corpus(m_server.user, "INBOX");
     QVERIFY(corpus.size() > 6);
     const int firstSeq = road == "some" ? 2 : 1;

@@ -9,25 +9,18 @@
 
 namespace {
 
-// Counts the paint events of a widget and remembers the text it showed at the last one.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QLabel *label) : m_label(label) { label->installEventFilter(this); }
-    int paints = 0;
-    QString paintedText;
-
-protected:
+// Counts a label's paint events and keeps the text it showed at the last one.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QLabel *label) : label(label) { label->installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-            paintedText = m_label->text();
-        }
+        if (event->type() == QEvent::Paint && ++paints)
+            paintedText = label->text();
         return false;
     }
-
-private:
-    QLabel *m_label;
+    QLabel *label;
+    int paints = 0;
+    QString paintedText;
 };
 
 }  // namespace
