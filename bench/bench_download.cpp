@@ -3,9 +3,19 @@
 //   session road  StartMailExtraction of messages 1..N into list rows and message entries
 //   Get All road  "1. Connect", then "2a. Get All Emails" clicked until its "Done." box
 // Prints messages per second; it is a benchmark, never a test.
+//
+//   bench_download N [--get-all-only] [--port P] [--show-window] [--row-block-ms MS] [--paint-every-turn]
+//
+// --port sends the program to another port on the same host (a delaying relay in front of the
+// server); --show-window shows the main window during the Get All road, so that a screen
+// reader's accessibility bridge, when one is active, sees every change to the list;
+// --row-block-ms sets how long downloaded rows may wait to join the list in one block (0: each
+// row on its own; by default the program chooses); --paint-every-turn lets the window repaint at
+// every event-loop turn of the run instead of a few times a second.
 
 #include "TestServer.h"
 #include "app/Form1.h"
+#include "app/PaintPace.h"
 #include "core/AppGlobals.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsStore.h"
@@ -15,20 +25,40 @@
 #include "mail/clsImapSession.h"
 #include "platform/ScriptedDialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
-void report(const char *road, int messages, qint64 ms)
+// The processor time this process has used so far (all its threads), in seconds: in its own
+// code and in the kernel's on its behalf.
+struct ProcessorTime {
+    double user = 0, system = 0;
+
+    static ProcessorTime now()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+        return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+    }
+    ProcessorTime since(const ProcessorTime &before) const { return {user - before.user, system - before.system}; }
+};
+
+void report(const char *road, int messages, qint64 ms, const ProcessorTime &used)
 {
     const double seconds = ms / 1000.0;
-    std::printf("%s: %d messages in %.2f s, %.0f msg/s\n", road, messages, seconds,
-                seconds > 0 ? messages / seconds : 0.0);
+    const double perMessage = messages > 0 ? 1e6 / messages : 0.0;
+    std::printf("%s: %d messages in %.3f s, %.0f msg/s, processor %.3f s user + %.3f s system "
+                "(%.0f + %.0f us a message)\n",
+                road, messages, seconds, seconds > 0 ? messages / seconds : 0.0, used.user, used.system,
+                used.user * perMessage, used.system * perMessage);
     std::fflush(stdout);
 }
 
@@ -57,25 +87,33 @@ int sessionRoad(const TestServer &server, const QString &mailbox, int n)
     session->Connect();
     QElapsedTimer clock;
     clock.start();
+    const ProcessorTime cpuBefore = ProcessorTime::now();
     session->StartMailExtraction(mailbox);
-    report("session road", list.topLevelItemCount(), clock.elapsed());
+    report("session road", list.topLevelItemCount(), clock.elapsed(), ProcessorTime::now().since(cpuBefore));
     return list.topLevelItemCount();
 }
 
-int getAllRoad(const TestServer &server, const QString &mailbox)
+int getAllRoad(const TestServer &server, const QString &mailbox, bool showWindow)
 {
     saveSetting(QStringLiteral("LabelFilter"), mailbox);
     Form1::setUnloadAction([] {});
     Form1 form;
     form.Form_Load();
+    if (showWindow) {
+        form.show();
+        QApplication::processEvents();
+        std::printf("window shown on %s, accessibility %s\n", qPrintable(QApplication::platformName()),
+                    QAccessible::isActive() ? "active" : "inactive");
+    }
     form.Text1->setText(server.user);
     form.Text2->setText(server.password);
     form.PushButton3->click();
     QElapsedTimer clock;
     clock.start();
+    const ProcessorTime cpuBefore = ProcessorTime::now();
     form.PushButton2->click();
     const qint64 ms = clock.elapsed();
-    report("Get All road", form.ListView1->topLevelItemCount(), ms);
+    report("Get All road", form.ListView1->topLevelItemCount(), ms, ProcessorTime::now().since(cpuBefore));
     return form.ListView1->topLevelItemCount();
 }
 
@@ -83,23 +121,36 @@ int getAllRoad(const TestServer &server, const QString &mailbox)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const TestServer server = TestServer::fromFixture();
+    const QStringList arguments = app.arguments();
+    TestServer server = TestServer::fromFixture();
+    const int portAt = arguments.indexOf(QStringLiteral("--port"));
+    if (portAt > 0 && portAt + 1 < arguments.size())
+        server.port = arguments.at(portAt + 1).toInt();
     server.applyToEnvironment();
+    const bool getAllOnly = arguments.contains(QStringLiteral("--get-all-only"));
+    const bool showWindow = arguments.contains(QStringLiteral("--show-window"));
+    if (arguments.contains(QStringLiteral("--paint-every-turn")))
+        PaintPace::setDownloadIntervalMs(0);
+    const int blockAt = arguments.indexOf(QStringLiteral("--row-block-ms"));
+    if (blockAt > 0 && blockAt + 1 < arguments.size())
+        MessageListView::setRowBlockInterval(arguments.at(blockAt + 1).toInt());
     const QString mailbox = qEnvironmentVariable("BENCH_MAILBOX", QStringLiteral("Bench"));
-    const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt()
-                           : qEnvironmentVariableIntValue("BENCH_MESSAGES");
+    const int n = argc > 1 && !arguments.at(1).startsWith(QLatin1String("--"))
+        ? arguments.at(1).toInt()
+        : qEnvironmentVariableIntValue("BENCH_MESSAGES");
     if (n <= 0) {
-        std::fprintf(stderr, "usage: bench_download N (or BENCH_MESSAGES)\n");
+        std::fprintf(stderr, "usage: bench_download N [--get-all-only] [--port P] [--show-window] [--row-block-ms MS] [--paint-every-turn]\n");
         return 2;
     }
     QTemporaryDir scratch;
     setProgramFolder(scratch.path());
     qputenv("XDG_CONFIG_HOME", scratch.filePath("config").toLocal8Bit());
     platform::ScriptedDialogs dialogs;
-    const int viaSession = sessionRoad(server, mailbox, n);
-    const int viaGetAll = getAllRoad(server, mailbox);
+    const int viaSession = getAllOnly ? n : sessionRoad(server, mailbox, n);
+    const int viaGetAll = getAllRoad(server, mailbox, showWindow);
     if (!dialogs.messageTexts().contains(QStringLiteral("Done.")))
         std::fprintf(stderr, "Get All ended without \"Done.\": %s\n",
                      qPrintable(dialogs.messageTexts().join(QStringLiteral(" | "))));

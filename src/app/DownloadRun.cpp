@@ -4,6 +4,7 @@
 #include "app/FolderOptions.h"
 #include "app/MainWindowControls.h"
 #include "app/MessageFilters.h"
+#include "app/PaintPace.h"
 #include "app/StatusProgressBar.h"
 #include "core/AppGlobals.h"
 #include "core/MessageBox.h"
@@ -84,6 +85,8 @@ void DownloadRun::downloadButton_Click(const char *procedure, void (DownloadRun:
         stopDownload(p);
         return;
     }
+    // A run changes the window several times for every message; a few paints a second show it.
+    const PaintPace pace(m_controls.mainWindow, PaintPace::downloadIntervalMs());
     (this->*run)(p);
 }
 
@@ -162,7 +165,10 @@ void DownloadRun::runGetAll(Procedure &p)
         } else {
             p(128, [&] { reportEmptyFolder(); });
         }
-        p(130, [&] { m_controls.panel->refreshTotals(false); });
+        p(130, [&] {
+            m_controls.ListView1->addQueuedRows();
+            m_controls.panel->refreshTotals(false);
+        });
     }
     endRun(p, 132, session);
 }
@@ -198,6 +204,7 @@ void DownloadRun::runGetSome(Procedure &p)
             p(132, [&] { reportEmptyFolder(); });
         }
         p(134, [&] {
+            m_controls.ListView1->addQueuedRows();
             m_controls.panel->refreshTotals(false);
             m_controls.panel->resetSelectionPass();
         });
@@ -208,7 +215,9 @@ void DownloadRun::runGetSome(Procedure &p)
 void DownloadRun::endRun(Procedure &p, int firstLine, const ImapSessionPtr &session)
 {
     // A later connect may have put a session of its own in place meanwhile; that one stays.
+    // Every row of the run is in the list before anything of its end is shown.
     p(firstLine, [&] {
+        m_controls.ListView1->addQueuedRows();
         if (!session || m_connection.session() == session)
             m_connection.setSession(nullptr);
     });
@@ -238,7 +247,10 @@ void DownloadRun::stopDownload(Procedure &p)
             session->AbortProcess = true;
         m_connection.setSession(nullptr);
     });
-    p(154, [&] { SortNewestFirst(m_controls.ListView1); });
+    p(154, [&] {
+        m_controls.ListView1->addQueuedRows();
+        SortNewestFirst(m_controls.ListView1);
+    });
 }
 
 void DownloadRun::oSession_MailExtractListing(const MessageEntry &entry, qint32)
@@ -246,8 +258,11 @@ void DownloadRun::oSession_MailExtractListing(const MessageEntry &entry, qint32)
     Procedure p(QStringLiteral("Form1"), QStringLiteral("oSession_MailExtractListing"));
     if (p.test(100, [&] { return characterFilterAccepts(m_filters.characters(), entry); })) {
         QTreeWidgetItem *row = nullptr;
-        p(102, [&] { row = appendMessageRow(m_controls.ListView1, entry); });
-        p(104, [&] { m_entries.store(m_controls.ListView1->topLevelItemCount(), entry); });
+        p(102, [&] { row = queueMessageRow(m_controls.ListView1, entry); });
+        p(104, [&] {
+            if (row)
+                m_entries.store(entryNumberOf(row), entry);
+        });
         p(106, [&] {
             if (row)
                 setDayNumberCell(row, entry.ReceivedDateTime);
@@ -265,5 +280,5 @@ void DownloadRun::oSession_ScrapProgress(qint32 &percent)
         status->setStatusText(QStringLiteral("Reading mail ") + QString::number(session->CurrentLocation)
                               + QStringLiteral(" of ") + QString::number(session->MaxRecord));
     }
-    platform::giveEventLoopTurn();
+    // The session gives the event loop its turn as soon as this returns.
 }

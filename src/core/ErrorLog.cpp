@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace {
 
@@ -59,15 +60,42 @@ QString errorLogPath()
     return stateFolder() + QStringLiteral("/Tervane/errorlog.txt");
 }
 
-void appendErrorLogRecord(const QString &lastErrorText)
+namespace {
+
+constexpr QFile::Permissions OwnerOnlyFile =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+
+// The log is opened as it is created, owner-only from the start; its folders are made only
+// when that fails, and its permissions narrowed only when they are wider, so a record costs
+// one open and one write rather than a walk over its folders and a change of its mode.
+void appendRecord(const QString &path, const QString &lastErrorText)
 {
-    const QString path = errorLogPath();
-    preparePrivateFile(path);
     QFile log(path);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;  // an unwritable log must not disturb a download
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnlyFile)) {
+        preparePrivateFile(path);
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+            return;  // an unwritable log must not disturb a download
+    }
+    // Read from the open file: QFile::permissions() asks the system four times.
+    struct stat info {};
+    if (::fstat(log.handle(), &info) != 0 || (info.st_mode & 07777) != 0600)
+        log.setPermissions(OwnerOnlyFile);
     const QString record = formatGeneralDate(QDateTime::currentDateTime()) + QStringLiteral(" : ")
         + oneLineLogText(lastErrorText) + QStringLiteral("\r\n") + QString(52, QLatin1Char('*'))
         + QStringLiteral("\r\n");
     log.write(record.toUtf8());
+}
+
+}  // namespace
+
+void appendErrorLogRecord(const QString &lastErrorText)
+{
+    appendRecord(errorLogPath(), lastErrorText);
+}
+
+ErrorLogWriter::ErrorLogWriter() : m_path(errorLogPath()) {}
+
+void ErrorLogWriter::append(const QString &lastErrorText) const
+{
+    appendRecord(m_path, lastErrorText);
 }

@@ -16,6 +16,18 @@
 #include <QString>
 
 void appendErrorLogRecord(const QString &lastErrorText);
+
+// Appends records to the log found once, when it is made: for a loop that writes a record for
+// every message it downloads, where finding the log's place anew each time cost more than
+// writing the record.
+class ErrorLogWriter {
+public:
+    ErrorLogWriter();
+    void append(const QString &lastErrorText) const;
+
+private:
+    QString m_path;
+};
 QString errorLogPath();
 // `text` as it appears in a record: on one line, escaped as above.
 QString oneLineLogText(const QString &text);

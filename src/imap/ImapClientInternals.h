@@ -23,7 +23,6 @@ constexpr int abortCheckEveryMs = 50;
 // How much arrived data one slice reads and dispatches at most: a server that sends faster than
 // the client parses must not keep the abort check from running.
 constexpr int pumpBudgetMs = 15;
-constexpr qint64 pumpChunkBytes = qint64(256) << 10;
 // What the socket takes from the system and decrypts ahead of the reader, at most: a server on a
 // fast link can send far quicker than the window's thread reads, and whatever the socket
 // holds for it comes on top of the message itself.

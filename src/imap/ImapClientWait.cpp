@@ -24,6 +24,14 @@ qint64 fetchNumberOfLine(const QByteArray &line)
     return ok ? number : 0;
 }
 
+// Up to and with the next line end, or what has arrived of the line, at most a slice of it.
+QByteArray readLinePiece(QIODevice &device)
+{
+    char piece[16 * 1024];
+    const qint64 got = device.readLine(piece, sizeof piece);
+    return got > 0 ? QByteArray(piece, qsizetype(got)) : QByteArray();
+}
+
 }  // namespace
 
 bool ImapClient::Connection::hasPendingInput()
@@ -42,7 +50,12 @@ bool ImapClient::Connection::pump(QString *error, bool quoteData)
         if (!raw) {
             if (reader.hasError() || socket->bytesAvailable() == 0)
                 break;
-            reader.append(socket->read(pumpChunkBytes));
+            // A message's bytes go from the socket straight into their buffer; the lines around
+            // them are read one at a time, so that a literal announced at the end of one is
+            // read that way from its first byte.
+            if (reader.readLiteralFrom(*socket) > 0)
+                continue;
+            reader.append(readLinePiece(*socket));
             continue;
         }
         ImapParseResult parsed = parseImapResponse(*raw, &ImapCommandTracker::usesValuesOf);

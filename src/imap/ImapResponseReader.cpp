@@ -142,6 +142,23 @@ qsizetype ImapResponseReader::takeLiteralBytes(const QByteArray &bytes, qsizetyp
     return count;
 }
 
+qint64 ImapResponseReader::readLiteralFrom(QIODevice &device)
+{
+    if (m_literalRemaining <= 0 || hasError())
+        return 0;
+    const qint64 wanted = qMin(m_literalRemaining, device.bytesAvailable());
+    if (wanted <= 0)
+        return 0;
+    QByteArray &literal = m_current.literals.last();
+    const qsizetype had = literal.size();
+    literal.resize(had + qsizetype(wanted));  // within the room made for the whole literal
+    const qint64 got = qMax<qint64>(0, device.read(literal.data() + had, wanted));
+    literal.resize(had + qsizetype(got));
+    m_literalRemaining -= got;
+    m_literalBytes += got;
+    return got;
+}
+
 qsizetype ImapResponseReader::takeLineBytes(const QByteArray &bytes, qsizetype pos)
 {
     const qsizetype newline = bytes.indexOf('\n', pos);

@@ -11,6 +11,7 @@
 #include "imap/ImapFramedResponse.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <deque>
 #include <optional>
@@ -39,6 +40,10 @@ public:
     qint64 maxResponseSize() const { return m_maxResponseSize; }
 
     void append(const QByteArray &bytes);
+    // While a literal is arriving: reads what `device` has of it, at most its remaining bytes,
+    // straight into the literal's buffer (no copy on the way), and answers how many it read.
+    // 0 when no literal is arriving: then the bytes go through append().
+    qint64 readLiteralFrom(QIODevice &device);
     // The next complete response, or nothing yet. The framed form hands the literals over in
     // the buffers they arrived in; the plain form joins them to the lines (a copy).
     std::optional<ImapFramedResponse> takeFramedResponse();

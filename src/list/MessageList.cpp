@@ -37,9 +37,11 @@ QString dayNumberText(const QDateTime &received)
     return received.isValid() ? QString::number(dayNumber(received)) : QString();
 }
 
-QTreeWidgetItem *appendMessageRow(QTreeWidget *list, const MessageEntry &entry)
+namespace {
+
+// Filled before it joins the list, so that no itemChanged is raised per cell.
+QTreeWidgetItem *newMessageRow(const MessageEntry &entry, int entryNumber)
 {
-    // Filled before it joins the list, so that no itemChanged is raised per cell.
     auto *row = new MessageRowItem;
     row->setText(FromColumn, entry.From);
     row->setText(FromNameColumn, entry.FromName);
@@ -47,8 +49,23 @@ QTreeWidgetItem *appendMessageRow(QTreeWidget *list, const MessageEntry &entry)
     row->setText(SubjectColumn, entry.Subject);
     row->setText(ReceivedDateColumn, entry.ReceivedDate);
     row->setCheckState(FromColumn, Qt::Unchecked);
-    row->setData(FromColumn, EntryNumberRole, list->topLevelItemCount() + 1);
+    row->setData(FromColumn, EntryNumberRole, entryNumber);
+    return row;
+}
+
+}  // namespace
+
+QTreeWidgetItem *appendMessageRow(QTreeWidget *list, const MessageEntry &entry)
+{
+    QTreeWidgetItem *row = newMessageRow(entry, list->topLevelItemCount() + 1);
     list->addTopLevelItem(row);
+    return row;
+}
+
+QTreeWidgetItem *queueMessageRow(MessageListView *list, const MessageEntry &entry)
+{
+    QTreeWidgetItem *row = newMessageRow(entry, list->rowCountWithQueued() + 1);
+    list->queueRow(row);
     return row;
 }
 

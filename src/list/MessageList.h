@@ -27,6 +27,10 @@ QString dayNumberText(const QDateTime &received);
 // Adds a row for `entry` (unchecked, day-number cell empty). Its entry number is the number
 // of rows right after adding it. The list owns the returned row.
 QTreeWidgetItem *appendMessageRow(QTreeWidget *list, const MessageEntry &entry);
+// The same row for a download: queued (MessageListView::queueRow), its entry number the
+// number of rows in the list and in its queue right after queueing it. The row may still be
+// outside the list when this returns; its cells may be written until it joins.
+QTreeWidgetItem *queueMessageRow(MessageListView *list, const MessageEntry &entry);
 // Fills the day-number cell; a row without a date keeps it empty and sorts last.
 void setDayNumberCell(QTreeWidgetItem *row, const QDateTime &received);
 int entryNumberOf(const QTreeWidgetItem *row);

@@ -170,6 +170,7 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
     const qint64 last = MaxRecord;
     m_fetchesInRange = qMax<qint64>(0, last - first + 1);
     client().setFetchAhead(int(first), int(last));
+    const ErrorLogWriter errorLog;
     for (qint64 i = first; i <= last; ++i) {
         platform::giveEventLoopTurn();
         if (endIfConnectionTaken())
@@ -177,7 +178,7 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
         CurrentLocation = qint32(i);
         ImapClient &imap = client();
         const std::optional<FetchedMessage> fetched = imap.fetchMessage(int(i));
-        appendErrorLogRecord(imap.lastErrorText());
+        errorLog.append(imap.lastErrorText());
         // Once Stop was clicked every later fetch fails: end here rather than logging failures
         // for the rest of the range. A message obtained after Stop is not reported.
         if (endIfConnectionTaken())
@@ -187,7 +188,7 @@ void clsImapSession::StartMailExtraction(const QString &FolderName)
             continue;
         }
         reportMessage(*fetched, qint32(i));
-        platform::giveEventLoopTurn();
+        // The next pass starts with a turn; one here as well only doubled it.
     }
     // A connection taken away is the new owner's: nothing of this run may touch it.
     if (Imap1 && !m_connectionTaken)

@@ -25,6 +25,19 @@ QString contentIdOf(const QRegularExpressionMatch &match)
     return QUrl::fromPercentEncoding(match.captured(1).toUtf8());
 }
 
+// Whether "cid:" occurs in `html`, in any case. Qt's case-insensitive search folds every
+// character it passes and took a fifth of the time to read a downloaded message; the colon is
+// found by the fast exact search and only the three letters before it are compared.
+bool mentionsCid(QStringView html)
+{
+    auto isLetter = [](QChar c, char lower) { return (c.unicode() | 0x20) == char16_t(lower); };
+    for (qsizetype colon = html.indexOf(u':', 3); colon >= 0; colon = html.indexOf(u':', colon + 1)) {
+        if (isLetter(html[colon - 3], 'c') && isLetter(html[colon - 2], 'i') && isLetter(html[colon - 1], 'd'))
+            return true;
+    }
+    return false;
+}
+
 QSet<QString> referencedIds(const QString &html)
 {
     QSet<QString> ids;
@@ -64,7 +77,7 @@ void collectPictures(GMimeObject *object, QSet<QString> &wanted, InlinePictures 
 InlinePictures referencedPictures(GMimeObject *root, const QString &html)
 {
     InlinePictures found;
-    if (!html.contains(QLatin1String("cid:"), Qt::CaseInsensitive))
+    if (!mentionsCid(html))
         return found;
     QSet<QString> wanted = referencedIds(html);
     collectPictures(root, wanted, found, 0);
@@ -74,7 +87,7 @@ InlinePictures referencedPictures(GMimeObject *root, const QString &html)
 QString replaceCidReferences(const QString &html,
                              const std::function<std::optional<QString>(const QString &)> &addressFor)
 {
-    if (!html.contains(QLatin1String("cid:"), Qt::CaseInsensitive))
+    if (!mentionsCid(html))
         return html;
     QString out;
     out.reserve(html.size());

@@ -5,6 +5,7 @@
 #include "imap/ImapResponseParser.h"
 #include "imap/ImapResponseReader.h"
 
+#include <QBuffer>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -22,15 +23,30 @@ ImapResponse parsed(const QByteArray &raw)
     return result.response;
 }
 
-QList<QByteArray> frameAll(const QByteArray &stream, const QList<int> &chunkSizes)
+enum class Feed { Appended, FromDevice };
+
+// Feeds `stream` in chunks of the given sizes: appended, or arriving on a device the way the
+// client reads its socket (a literal's bytes read straight into it, the rest appended).
+QList<QByteArray> frameAll(const QByteArray &stream, const QList<int> &chunkSizes, Feed feed = Feed::Appended)
 {
     ImapResponseReader reader;
     QList<QByteArray> responses;
+    QByteArray arrived;
+    QBuffer device(&arrived);
+    device.open(QIODevice::ReadOnly);
     qsizetype pos = 0;
     int chunk = 0;
     while (pos < stream.size()) {
         const int size = chunkSizes.isEmpty() ? int(stream.size()) : chunkSizes[chunk++ % chunkSizes.size()];
-        reader.append(stream.mid(pos, size));
+        if (feed == Feed::Appended) {
+            reader.append(stream.mid(pos, size));
+        } else {
+            arrived += stream.mid(pos, size);
+            while (device.bytesAvailable() > 0) {
+                if (reader.readLiteralFrom(device) == 0)
+                    reader.append(device.read(3));
+            }
+        }
         pos += size;
         while (auto response = reader.takeResponse())
             responses.append(*response);
@@ -340,6 +356,8 @@ void TestImapResponseParser::readerFramesResponsesWhateverTheChunks()
     for (int size : {1, 2, 3, 7, 64})
         QCOMPARE(frameAll(stream, {size}), responses);
     QCOMPARE(frameAll(stream, {5, 1, 30, 2, 17}), responses);
+    for (int size : {1, 7, 1000})
+        QCOMPARE(frameAll(stream, {size}, Feed::FromDevice), responses);
     for (const QByteArray &response : responses)
         QCOMPARE(parseImapResponse(response).outcome, Outcome::Complete);
 }

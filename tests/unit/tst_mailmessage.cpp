@@ -38,6 +38,10 @@ private slots:
     void charsets();
     void inlinePictures_data();
     void inlinePictures();
+    void cidReferenceSpellings_data();
+    void cidReferenceSpellings();
+    void lineEndsOfTextBodies_data();
+    void lineEndsOfTextBodies();
     void garbageGivesEmptyFields_data();
     void garbageGivesEmptyFields();
     void randomAndTruncatedInputsReturn();
@@ -477,6 +481,54 @@ void TestMailMessage::inlinePictures()
         QCOMPARE(m.InlinePictures[0].contentId, QStringLiteral("pic@example"));
         QCOMPARE(m.InlinePictures[0].type, type);
         QCOMPARE(m.InlinePictures[0].bytes, bytes);
+    }
+}
+
+void TestMailMessage::cidReferenceSpellings_data()
+{
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<int>("pictures");
+    QTest::newRow("upper case") << QByteArray("<img src=\"CID:p%40x\">") << 1;
+    QTest::newRow("mixed case") << QByteArray("<img src=\"cId:p%40x\">") << 1;
+    QTest::newRow("at the very start") << QByteArray("cid:p%40x") << 1;
+    QTest::newRow("after other colons") << QByteArray("<p style=\"color:red\">a:b <img src=\"Cid:p%40x\">") << 1;
+    QTest::newRow("letters around a colon, no reference") << QByteArray("<p>cia: dcid cid; id:</p>") << 0;
+    QTest::newRow("dotted capital I is no i") << QByteArray("<img src=\"C\xc4\xb0" "D:p%40x\">") << 0;
+}
+
+void TestMailMessage::cidReferenceSpellings()
+{
+    QFETCH(QByteArray, html);
+    QFETCH(int, pictures);
+    const QByteArray png = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==");
+    const QByteArray raw = message("From: a@example.com\nContent-Type: multipart/related; boundary=r\n\n--r\n"
+                                   "Content-Type: text/html; charset=utf-8\n\n")
+                           + html + message("\n--r\nContent-Type: image/png\nContent-ID: <p@x>\n"
+                                            "Content-Transfer-Encoding: base64\n\n")
+                           + png.toBase64() + message("\n--r--\n");
+    QCOMPARE(parseMailMessage(raw, kInternalDate).InlinePictures.size(), pictures);
+}
+
+void TestMailMessage::lineEndsOfTextBodies_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("CR LF") << QByteArray("one\r\ntwo\r\n") << "one\ntwo\n";
+    QTest::newRow("CR before CR LF") << QByteArray("a\r\r\nb") << "a\r\nb";
+    QTest::newRow("lone CR and LF") << QByteArray("a\rb\nc\r") << "a\rb\nc\r";
+    QTest::newRow("CR LF first and last") << QByteArray("\r\nx\r\n\r\n") << "\nx\n\n";
+}
+
+void TestMailMessage::lineEndsOfTextBodies()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, text);
+    for (const QByteArray type : {QByteArray("plain"), QByteArray("html")}) {
+        const QByteArray raw = "From: a@example.com\r\nContent-Type: text/" + type
+                               + "; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+                               + body.toBase64() + "\r\n";
+        const MessageEntry m = parseMailMessage(raw, kInternalDate);
+        QCOMPARE(type == "plain" ? m.PlainTextBody : m.HTMLTextBody, text);
     }
 }
 

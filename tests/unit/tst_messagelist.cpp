@@ -98,6 +98,9 @@ private slots:
     void sortNewestFirstWithUnreadableDatesLast();
     void entryNumberFollowsTheRowThroughSorting();
     void sortingStaysOnAndRowsAddedLaterFallIntoPlace();
+    void queuedRowsJoinInOneInsertion_data();
+    void queuedRowsJoinInOneInsertion();
+    void emptyingTheListTakesItsQueue();
 
     void onlyUserTicksRaiseItemCheck();
     void totalsFollowTicksAndReset();
@@ -122,6 +125,7 @@ void TestMessageList::cleanup()
 {
     platform::setEventLoopTurn(nullptr);
     setCountTurnInterval(DefaultCountTurnIntervalMs);
+    MessageListView::setRowBlockInterval(-1);
 }
 
 void TestMessageList::columnsHeadersAndWidths()
@@ -505,6 +509,53 @@ void TestMessageList::countSurvivesTheListDestroyedDuringATurn()
     QVERIFY(list.isNull());
     QCOMPARE(turns, 4);
     QCOMPARE(label2.text(), QStringLiteral("Selected Emails: before"));
+}
+
+void TestMessageList::queuedRowsJoinInOneInsertion_data()
+{
+    QTest::addColumn<int>("intervalMs");
+    QTest::addColumn<int>("insertions");  // for the four rows queued
+    QTest::newRow("no blocks: each row at once") << 0 << 4;
+    QTest::newRow("block added by its timer") << 5 << 1;
+    QTest::newRow("block added by hand") << 3600 * 1000 << 1;
+}
+
+void TestMessageList::queuedRowsJoinInOneInsertion()
+{
+    QFETCH(int, intervalMs);
+    QFETCH(int, insertions);
+    MessageListView::setRowBlockInterval(intervalMs);
+    MessageListView list;
+    addDownloaded(&list, entry("A", "before", "1/1/2021"));
+    QSignalSpy inserted(list.model(), &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 4; ++i) {
+        QTreeWidgetItem *row = queueMessageRow(&list, entry("B", QString("s%1").arg(i), "1/2/2021"));
+        QCOMPARE(entryNumberOf(row), i + 2);
+    }
+    QCOMPARE(list.rowCountWithQueued(), 5);
+    if (intervalMs > 1000)
+        list.addQueuedRows();
+    QTRY_COMPARE(list.topLevelItemCount(), 5);
+    QCOMPARE(inserted.count(), insertions);
+    QCOMPARE(subjectsTopToBottom(&list), QStringList({"before", "s0", "s1", "s2", "s3"}));
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(entryNumberOf(list.topLevelItem(i)), i + 1);
+}
+
+void TestMessageList::emptyingTheListTakesItsQueue()
+{
+    MessageListView::setRowBlockInterval(3600 * 1000);
+    MessageListView list;
+    queueMessageRow(&list, entry("A", "gone", "1/1/2021"));
+    list.clear();
+    QCOMPARE(list.queuedRowCount(), 0);
+    // Numbering starts again, as it does for rows added at once.
+    QCOMPARE(entryNumberOf(queueMessageRow(&list, entry("B", "kept", "1/2/2021"))), 1);
+    list.addQueuedRows();
+    QCOMPARE(subjectsTopToBottom(&list), QStringList{"kept"});
+    // A list that goes away with rows queued takes them along.
+    MessageListView another;
+    queueMessageRow(&another, entry("C", "queued", "1/3/2021"));
 }
 
 QTEST_MAIN(TestMessageList)

@@ -102,6 +102,11 @@ void TestPrivateFiles::errorLogLeavesAnInstalledOrUnwritableProgramFolder()
     QCOMPARE(errorLogPath(), program.filePath("errorlog.txt"));
     appendErrorLogRecord("first");
     QCOMPARE(modeOf(program.filePath("errorlog.txt")), 0600);
+    // A log that others were let read is narrowed again, by a download's writer as well.
+    QVERIFY(QFile::setPermissions(program.filePath("errorlog.txt"), QFile::ReadOwner | QFile::WriteOwner
+                                                                      | QFile::ReadOther));
+    ErrorLogWriter().append("again");
+    QCOMPARE(modeOf(program.filePath("errorlog.txt")), 0600);
 
     // A program folder it cannot write to: the log goes to the user's state folder.
     setProgramFolder(program.filePath("missing/folder"));
