@@ -18,7 +18,7 @@ m=${2:-100}
 missing=()
 command -v wkhtmltopdf >/dev/null || missing+=(wkhtmltopdf)
 command -v chromium >/dev/null || missing+=(chromium)
-python3 -c 'import weasyprint' 2>/dev/null || missing+=(weasyprint)
+/usr/bin/python3 -c 'import weasyprint' 2>/dev/null || missing+=(weasyprint)
 if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null
 fi
@@ -92,7 +92,7 @@ for name, command in per_page.items():
 
 out_dir = os.path.join(work, "weasyprint")
 os.makedirs(out_dir)
-result = subprocess.run(["python3", "-c", weasy_loop, os.path.join(work, "pages"), out_dir] + pages,
+result = subprocess.run(["/usr/bin/python3", "-c", weasy_loop, os.path.join(work, "pages"), out_dir] + pages,
                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, check=True)
 seconds, failed, peak = result.stdout.split()
 report("weasyprint (one process)", len(pages), float(seconds), int(failed), int(peak))
