@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # "Print All" of N messages to the PDF writer through the program's windows, against a private
-# Dovecot holding N generated messages: once with the hidden views the program picks for this
-# machine and once with one view (one message loaded, then printed, then the next). Beside it,
+# Dovecot holding N generated messages: with the hidden views the program picks for this
+# machine and with one view (one message loaded, then printed, then the next), twice each. Beside it,
 # over the first M of the very pages the program rendered, in the same run: one wkhtmltopdf
 # process per page, one headless chromium process per page, and WeasyPrint in one Python
 # process looping over the pages. The other tools are slow, so by default they run over fewer
 # pages; their rate per page is what is compared. Installs wkhtmltopdf, chromium and
 # WeasyPrint with apt when missing. Run as root after scripts/build.sh.
 #   bench/run_print_all_bench.sh [N=1000] [M=100]
-# BENCH_PRINT_VIEWS=n runs the first Print All with n views instead of the program's choice.
+# BENCH_PRINT_VIEWS=n runs the views passes with n views instead of the program's choice.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVALE_BUILD_DIR:-$top/build}
@@ -35,8 +35,8 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 "$build/bench/bench_print_all" "$work/quorvale" "$work/pages" 2>"$work/quorvale.log" \
   | tee "$work/quorvale.txt" || { tail -5 "$work/quorvale.log"; exit 1; }
 echo "$(find "$work/pages" -name 'page*.html' | wc -l) rendered pages of about $(( $(du -sk "$work/pages" | cut -f1) / n )) KB each"
-rate=$(sed -nE 's/^quorvale: .* ([0-9.]+) msg\/s.*/\1/p' "$work/quorvale.txt")
-one=$(sed -nE 's/^quorvale-one-view: .* ([0-9.]+) msg\/s.*/\1/p' "$work/quorvale.txt")
+rate=$(sed -nE 's/^quorvale: views ([0-9.]+) msg\/s.*/\1/p' "$work/quorvale.txt")
+one=$(sed -nE 's/^quorvale: .* one view ([0-9.]+) msg\/s.*/\1/p' "$work/quorvale.txt")
 
 python3 - "$work" "$m" "$rate" "$one" <<'PY'
 import os, resource, subprocess, sys, time
