@@ -123,6 +123,7 @@ private slots:
     void aSlowMessageAmongFastOnesKeepsListOrder();
     void cancelDropsThePagesRenderedAhead_data();
     void cancelDropsThePagesRenderedAhead();
+    void theShownPageKeepsItsFileWhilePrintAllRuns();
 
 private:
     QStringList printedTexts(const QString &printer, int jobsBefore);
@@ -737,6 +738,24 @@ void TestPrintAll::cancelDropsThePagesRenderedAhead()
     QCOMPARE(m_dialogs->messageTexts().size(), 2);  // the question twice: no "Done."
     QCOMPARE(printedTexts(printer, jobsBefore), printed);
     QCOMPARE(preview.PushButton2->text(), QStringLiteral("Print All"));
+}
+
+void TestPrintAll::theShownPageKeepsItsFileWhilePrintAllRuns()
+{
+    Form3 preview(slowFirstMessages(3));
+    preview.Form_Load();
+    preview.show();
+    preview.Combo1->setCurrentText("Tervane PDF Writer");
+    preview.PushButton5->click();
+    QTRY_VERIFY(preview.WebBrowser1->ReadyState() == platform::BrowserView::Complete && !preview.WebBrowser1->Busy());
+    const QString shown = fileText(preview.htmlFilePath());
+    QVERIFY(shown.contains("Message 2"));
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Count>", m_out.path());
+    preview.PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts().last(), QStringLiteral("Done."));
+    QCOMPARE(pdfFiles(m_out.path()).size(), 3);
+    QCOMPARE(fileText(preview.htmlFilePath()), shown);
 }
 
 QTEST_MAIN(TestPrintAll)
