@@ -1,6 +1,7 @@
 // "Print Selected" and "Print All" of the preview window after a real download, on the PDF
 // writer (files read back with pdftotext and pdfinfo) and on a queue of the private CUPS: the
-// question, the PDF options window, cancelling, limits, failures and the end box.
+// question, the PDF options window, cancelling, limits, failures and the end box; and list order
+// and cancelling while later messages are rendered ahead in other views.
 
 #include "ModalWindows.h"
 #include "WindowTests.h"
