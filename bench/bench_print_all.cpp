@@ -1,15 +1,21 @@
 // "Print All" to the PDF writer through the program's own windows, against the test Dovecot
 // started with --bench-messages N (see run_print_all_bench.sh): "1. Connect", "2a. Get All
 // Emails" on the Bench label, every row ticked, the preview opened, the PDF writer picked and
-// "Print All" clicked with the default file-name pattern. Prints messages per second and the
-// program's peak memory after 100 messages and after all; it is a benchmark, never a test.
+// "Print All" clicked with the default file-name pattern, four times in the same process: with
+// the hidden views the program picks for this machine, and with one view only (setting
+// "PrintAheadViews" 1: one message loaded, then printed, then the next), in the order views,
+// one view, one view, views. Prints messages per second of each, the two rates over both passes
+// and their ratio, the program's peak memory after 100 messages and after all, and processor
+// time a message; it is a benchmark, never a test.
 //
 //   bench_print_all OUT [PAGES]
-// OUT receives the PDFs. With PAGES, every rendered page is also kept there as pageNNNN.html
-// (with the logo beside it), so that other tools can be timed on the very same pages.
+// OUT receives the PDFs (OUT/views-1, OUT/one-view-1 ...). With PAGES, every page the first run
+// rendered is also kept there as pageNNNN.html (with the logo beside it), so that other tools
+// can be timed on the very same pages.
 //
 // Memory: the program's own peak resident size (VmHWM), and the peak of the resident sizes of
-// the program and its web engine helper processes together, sampled every ten messages.
+// the program and its web engine helper processes together, sampled every ten messages. The
+// views run comes first, so that the program's peak after it is that run's own.
 
 #include "ModalWindows.h"
 #include "TestServer.h"
@@ -29,11 +35,13 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMap>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -53,8 +61,8 @@ qint64 ownPeakKb()
     return statusKb(QString::number(QCoreApplication::applicationPid()), "VmHWM:");
 }
 
-// Resident kilobytes of this process and all its descendants.
-qint64 treeRssKb()
+// This process and all its descendants.
+QStringList processTree()
 {
     QMap<QString, QString> parent;
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -73,10 +81,145 @@ qint64 treeRssKb()
         for (auto it = parent.cbegin(); it != parent.cend(); ++it)
             if (it.value() == tree.at(i))
                 tree << it.key();
+    return tree;
+}
+
+// Resident kilobytes of this process and all its descendants.
+qint64 treeRssKb()
+{
     qint64 kb = 0;
-    for (const QString &pid : tree)
+    for (const QString &pid : processTree())
         kb += statusKb(pid, "VmRSS:");
     return kb;
+}
+
+// Processor time used so far, in ms: this process alone, and with the web engine's helpers.
+struct CpuMs {
+    qint64 own = 0, tree = 0;
+};
+
+CpuMs cpuMs()
+{
+    const auto ticks = [](const QString &pid) {
+        QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!f.open(QIODevice::ReadOnly))
+            return qint64(0);
+        const QByteArray stat = f.readAll();
+        const QList<QByteArray> rest = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        return rest.size() > 12 ? rest.at(11).toLongLong() + rest.at(12).toLongLong() : 0;  // utime + stime
+    };
+    const qint64 msPerTick = 1000 / sysconf(_SC_CLK_TCK);
+    CpuMs used;
+    for (const QString &pid : processTree())
+        used.tree += ticks(pid) * msPerTick;
+    used.own = ticks(QString::number(QCoreApplication::applicationPid())) * msPerTick;
+    return used;
+}
+
+struct RunFigures {
+    int messages = 0;
+    double seconds = 0;
+    int written = 0;
+    QString lastBox;
+    double seconds100 = 0;
+    qint64 own100 = 0, tree100 = 0;  // kB after 100 messages
+    qint64 ownPeak = 0, treePeak = 0;
+    CpuMs cpu;  // used during the run
+};
+
+// Keeps every page a print view of `preview` loads as PAGES/pageNNNN.html, in the order loaded.
+class PageKeeper : public QObject {
+public:
+    PageKeeper(Form3 &preview, QString pagesDir) : m_pagesDir(std::move(pagesDir))
+    {
+        // The views beyond the first are made when the run starts; each is hooked up at the
+        // first turn of the event loop after it was made, before any load can have ended.
+        preview.Picture1->installEventFilter(this);
+        watch(preview.WebBrowser2);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildAdded) {
+            QPointer<QObject> child = static_cast<QChildEvent *>(event)->child();
+            QTimer::singleShot(0, this, [this, child] {
+                if (auto *view = qobject_cast<platform::BrowserView *>(child.data()))
+                    watch(view);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void watch(platform::BrowserView *view)
+    {
+        QObject::connect(view->page(), &QWebEnginePage::loadFinished, this, [this, view](bool) {
+            QFile::copy(view->url().path(),
+                        QStringLiteral("%1/page%2.html").arg(m_pagesDir).arg(++m_kept, 4, 10, QLatin1Char('0')));
+        });
+    }
+    QString m_pagesDir;
+    int m_kept = 0;
+};
+
+RunFigures printAll(Form3 &preview, platform::ScriptedDialogs &dialogs, const QString &outDir, const QString &pagesDir)
+{
+    QDir().mkpath(outDir);
+    std::unique_ptr<PageKeeper> keeper;
+    if (!pagesDir.isEmpty())
+        keeper = std::make_unique<PageKeeper>(preview, pagesDir);
+    RunFigures figures;
+    figures.messages = preview.lastEntry();
+    int sampled = 0;
+    QElapsedTimer clock;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const int k = preview.currentEntry();
+        if (k >= sampled + 10) {
+            sampled = k;
+            figures.treePeak = qMax(figures.treePeak, treeRssKb());
+        }
+        if (k > 100 && figures.own100 == 0) {
+            figures.seconds100 = clock.elapsed() / 1000.0;
+            figures.own100 = ownPeakKb();
+            figures.tree100 = figures.treePeak;
+        }
+    });
+    sampler.start(5);
+    dialogs.clear();
+    dialogs.answers.enqueue(platform::BoxAnswer::Yes);
+    whenOpen<Form5>([&](Form5 *options) {
+        options->PushButton9->click();  // "Use Default" pattern
+        options->Text2->setText(outDir);
+        options->PushButton1->click();
+    });
+    const CpuMs before = cpuMs();
+    clock.start();
+    preview.PushButton2->click();
+    figures.seconds = clock.elapsed() / 1000.0;
+    const CpuMs after = cpuMs();
+    figures.cpu = {after.own - before.own, after.tree - before.tree};
+    sampler.stop();
+    figures.treePeak = qMax(figures.treePeak, treeRssKb());
+    figures.ownPeak = ownPeakKb();
+    figures.written = int(QDir(outDir).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
+    const QStringList boxes = dialogs.messageTexts();
+    figures.lastBox = boxes.isEmpty() ? QString() : boxes.last();
+    return figures;
+}
+
+void report(const char *name, const QString &views, const RunFigures &run)
+{
+    std::printf("%s: %d messages in %.2f s, %.1f msg/s (%s), %d PDF files written, last box: %s\n", name,
+                run.messages, run.seconds, run.messages / run.seconds, qPrintable(views), run.written,
+                qPrintable(run.lastBox));
+    if (run.own100 > 0)
+        std::printf("  after 100 messages: %.1f msg/s; peak memory: program %.0f MB, with web engine helpers %.0f MB\n",
+                    100 / run.seconds100, run.own100 / 1024.0, run.tree100 / 1024.0);
+    std::printf("  after %d messages: peak memory: program %.0f MB, with web engine helpers %.0f MB\n", run.messages,
+                run.ownPeak / 1024.0, run.treePeak / 1024.0);
+    std::printf("  processor time a message: program %.1f ms, with web engine helpers %.1f ms\n",
+                double(run.cpu.own) / run.messages, double(run.cpu.tree) / run.messages);
+    std::fflush(stdout);
 }
 
 Form3 *openPreviewOfEveryMessage(Form1 &form, const TestServer &server)
@@ -128,51 +271,29 @@ int main(int argc, char **argv)
     }
     const int n = preview->lastEntry();
 
-    int pagesKept = 0;
-    QObject::connect(preview->WebBrowser2->page(), &QWebEnginePage::loadFinished, preview, [&](bool) {
-        if (!pagesDir.isEmpty())
-            QFile::copy(preview->htmlFilePath(), QStringLiteral("%1/page%2.html").arg(pagesDir).arg(++pagesKept, 4, 10, QLatin1Char('0')));
-    });
-    qint64 peakTree = 0, tree100 = 0, own100 = 0;
-    double seconds100 = 0;
-    int sampled = 0;
-    QElapsedTimer clock;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] {
-        const int k = preview->currentEntry();
-        if (k >= sampled + 10) {
-            sampled = k;
-            peakTree = qMax(peakTree, treeRssKb());
-        }
-        if (k > 100 && own100 == 0) {
-            seconds100 = clock.elapsed() / 1000.0;
-            own100 = ownPeakKb();
-            tree100 = peakTree;
-        }
-    });
-    sampler.start(5);
-
-    dialogs.clear();
-    dialogs.answers.enqueue(platform::BoxAnswer::Yes);
-    whenOpen<Form5>([&](Form5 *options) {
-        options->PushButton9->click();  // "Use Default" pattern
-        options->Text2->setText(outDir);
-        options->PushButton1->click();
-    });
-    clock.start();
-    preview->PushButton2->click();
-    const double seconds = clock.elapsed() / 1000.0;
-    sampler.stop();
-    peakTree = qMax(peakTree, treeRssKb());
-    const int written = int(QDir(outDir).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
-    const QStringList boxes = dialogs.messageTexts();
-    std::printf("quorvale: %d messages in %.2f s, %.1f msg/s, %d PDF files written, last box: %s\n", n, seconds,
-                n / seconds, written, qPrintable(boxes.isEmpty() ? QString() : boxes.last()));
-    if (own100 > 0)
-        std::printf("  after 100 messages: %.1f msg/s; peak memory: program %.0f MB, with web engine helpers %.0f MB\n",
-                    100 / seconds100, own100 / 1024.0, tree100 / 1024.0);
-    std::printf("  after %d messages: peak memory: program %.0f MB, with web engine helpers %.0f MB\n", n,
-                ownPeakKb() / 1024.0, peakTree / 1024.0);
+    // BENCH_PRINT_VIEWS: the views of the views runs instead of the program's own choice.
+    const QString viewsSetting = qEnvironmentVariable("BENCH_PRINT_VIEWS");
+    const auto run = [&](bool oneView, const char *name, int pass) {
+        saveSetting(QStringLiteral("PrintAheadViews"), oneView ? QStringLiteral("1") : viewsSetting);
+        const int count = Form3::printAheadViewCount();
+        const QString views = QStringLiteral("%1 view%2").arg(count).arg(count == 1 ? "" : "s");
+        const RunFigures figures = printAll(*preview, dialogs, QStringLiteral("%1/%2-%3").arg(outDir, name).arg(pass),
+                                            pass == 1 && !oneView ? pagesDir : QString());
+        report(qPrintable(QStringLiteral("%1 (pass %2)").arg(name).arg(pass)), views, figures);
+        return figures;
+    };
+    // The machine's load drifts while the runs go on: views, one view, one view, views, and the
+    // rates over both passes.
+    const RunFigures views1 = run(false, "views", 1);
+    const RunFigures one1 = run(true, "one-view", 1);
+    const RunFigures one2 = run(true, "one-view", 2);
+    const RunFigures views2 = run(false, "views", 2);
+    const double viewsSeconds = views1.seconds + views2.seconds, oneSeconds = one1.seconds + one2.seconds;
+    std::printf("quorvale: views %.1f msg/s, one view %.1f msg/s over both passes; views vs one view: %.2f times as fast\n",
+                2 * n / viewsSeconds, 2 * n / oneSeconds, oneSeconds / viewsSeconds);
     std::fflush(stdout);
-    return written == n && !boxes.isEmpty() && boxes.last() == QStringLiteral("Done.") ? 0 : 1;
+    const auto whole = [n](const RunFigures &figures) {
+        return figures.written == n && figures.lastBox == QStringLiteral("Done.");
+    };
+    return whole(views1) && whole(one1) && whole(one2) && whole(views2) ? 0 : 1;
 }

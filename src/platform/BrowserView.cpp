@@ -4,7 +4,6 @@
 #include "platform/MessagePageScheme.h"
 #include "platform/PdfPageCount.h"
 #include "platform/PrinterSystem.h"
-#include "platform/PrivateTempFolder.h"
 #include "platform/Wait.h"
 #include "platform/WidthFitPrint.h"
 
@@ -14,7 +13,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTemporaryFile>
 #include <QWebEngineLoadingInfo>
 #include <stdexcept>
 
@@ -108,6 +106,12 @@ void BrowserView::Stop()
     // A page being turned into a PDF is not stopped in the engine (which does not survive its
     // page being deleted meanwhile): the print is marked abandoned and still counts as running
     // until the engine hands back the PDF, which is then dropped: no file, no job.
+    if (m_printing && m_rendered) {
+        m_rendered = false;
+        m_renderedPdf.clear();
+        endPrint(false, StoppedText);
+        return;
+    }
     if (m_printing) {
         m_printAbandoned = true;
         return;
@@ -157,7 +161,6 @@ void BrowserView::printJob(PrintJob job, Option option)
     m_printError.clear();
     m_printCancelled = false;
     m_printSkipped = false;
-    m_printAbandoned = false;
     if (job.title.isEmpty())
         job.title = jobTitle();
     if (!job.layout.isValid())
@@ -166,12 +169,59 @@ void BrowserView::printJob(PrintJob job, Option option)
         m_printCancelled = true;
         return;
     }
+    const quint64 number = m_printNumber + 1;
+    startPrint(job.layout, [this, number, job](const QByteArray &pdf) {
+        if (acceptPdf(pdf, number))
+            handOver(pdf, job);
+    });
+}
+
+void BrowserView::renderPdf(const QPageLayout &layout)
+{
+    if (m_printing)
+        throw std::runtime_error("The browser view is still printing the last page.");
+    if (m_readyState != Complete || m_busy)
+        throw std::runtime_error("The page is not loaded yet; it cannot be printed.");
+    m_printCancelled = false;
+    const quint64 number = m_printNumber + 1;
+    startPrint(layout.isValid() ? layout : runPageLayout(), [this, number](const QByteArray &pdf) {
+        if (!acceptPdf(pdf, number))
+            return;
+        m_renderedPdf = pdf;
+        m_rendered = true;
+    });
+}
+
+void BrowserView::printRendered(PrintJob job)
+{
+    if (!hasRenderedPdf())
+        throw std::runtime_error("The browser view holds no PDF to print.");
+    const QByteArray pdf = m_renderedPdf;
+    m_renderedPdf.clear();
+    m_rendered = false;
+    if (m_page->url() != m_target) {
+        endPrint(false, QStringLiteral("The page replaced itself before it was printed; nothing was sent."));
+        return;
+    }
+    if (job.title.isEmpty())
+        job.title = jobTitle();
+    handOver(pdf, job);
+}
+
+// Starts turning the page into a PDF; `done` gets it unless the view is gone by then.
+void BrowserView::startPrint(const QPageLayout &layout, std::function<void(const QByteArray &)> done)
+{
+    m_printError.clear();
+    m_printSkipped = false;
+    m_printAbandoned = false;
+    m_rendered = false;
+    m_renderedPdf.clear();
     m_printing = true;
-    const quint64 number = ++m_printNumber;
+    ++m_printNumber;
     const std::weak_ptr<const char> alive = m_alive;
-    printToPdfFittingWidth(m_page, width(), job.layout, [this, alive, number, job](const QByteArray &pdf) {
+    printToPdfFittingWidth(m_page, width(), layout, [alive, done = std::move(done)](const QByteArray &pdf) {
         if (!alive.expired())
-            finishPrint(pdf, number, job);
+            done(pdf);
     });
 }
 
@@ -201,24 +251,31 @@ bool BrowserView::askPrintTarget(PrintJob *job)
     return true;
 }
 
-void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintJob &job)
+// True when `pdf` is the page of the print in progress and fit to hand over; otherwise the print
+// has ended, or a newer one runs.
+bool BrowserView::acceptPdf(const QByteArray &pdf, quint64 printNumber)
 {
     if (printNumber != m_printNumber || !m_printing)
-        return;
+        return false;
     if (m_printAbandoned) {
         endPrint(false, StoppedText);
-        return;
+        return false;
     }
     if (pdf.isEmpty()) {
         endPrint(false, QStringLiteral("The page could not be turned into a PDF."));
-        return;
+        return false;
     }
     // The renderer lets a page replace itself with about:blank without asking (a refresh); what
     // was printed then is not the page that was loaded.
     if (m_page->url() != m_target) {
         endPrint(false, QStringLiteral("The page replaced itself while it was being printed; nothing was sent."));
-        return;
+        return false;
     }
+    return true;
+}
+
+void BrowserView::handOver(const QByteArray &pdf, const PrintJob &job)
+{
     if (job.printer.isEmpty() && job.targetFile.isEmpty()) {
         endPrint(false, QStringLiteral("No printer was picked; nothing was printed."));
         return;
@@ -232,17 +289,11 @@ void BrowserView::finishPrint(const QByteArray &pdf, quint64 printNumber, const 
     if (m_pageGate && !passesPageGate(pdf))
         return;
     QString error;
-    QTemporaryFile file(privateTempFolder() + QStringLiteral("/print-XXXXXX.pdf"));
-    if (!file.open() || file.write(pdf) != pdf.size() || !file.flush()) {
-        endPrint(false, QStringLiteral("Cannot write the page's PDF: %1").arg(file.errorString()));
-        return;
-    }
-    file.close();
     // Stop() during the hand-over calls the job off: a job the print service holds already is
     // cancelled there.
     const std::weak_ptr<const char> alive = m_alive;
     const auto stopped = [this, alive] { return alive.expired() || m_printAbandoned; };
-    const bool ok = printerSystem().printPdfUnlessCancelled(job, file.fileName(), stopped, &error);
+    const bool ok = printerSystem().printPdfData(job, pdf, stopped, &error);
     if (alive.expired())
         return;
     if (m_printAbandoned)

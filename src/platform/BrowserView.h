@@ -16,6 +16,10 @@
 // printers are not in the print service's list; for one of them the dialog serves for the page
 // layout and the job stays on that printer.
 //
+// Print All turns pages into PDFs in several views side by side, yet hands them to the printer
+// in order: renderPdf makes the PDF and keeps it, printRendered later hands it over. The print
+// counts as running (isPrinting()) from renderPdf until the hand-over has ended.
+//
 // Every page file of the program has the same path and so the same address, yet each Navigate
 // is its own load with its own ticket (carried in the address's query): the busy flag, the
 // ready state and "the page shown" always belong to the latest Navigate, never to an older
@@ -71,9 +75,17 @@ public:
     void ExecWB(int command, int option);
     // Prints the loaded page as `job` (Print, 6); raises an error when no page is loaded.
     void printJob(PrintJob job, Option option);
+    // Turns the loaded page into a PDF with `layout` and keeps it for printRendered (raises an
+    // error when no page is loaded). hasRenderedPdf() once it is kept; a page that could not be
+    // turned into one ends the print with lastPrintError().
+    void renderPdf(const QPageLayout &layout);
+    bool hasRenderedPdf() const { return m_printing && m_rendered; }
+    // Hands the kept PDF over as `job`, as printJob does once its PDF is made.
+    void printRendered(PrintJob job);
     int QueryStatusWB(int command) const;
     // Stops a load in progress and abandons a print that has not reached the printer yet (it
-    // still counts as printing until the engine is done with the page; nothing is sent).
+    // still counts as printing until the engine is done with the page; nothing is sent). A kept
+    // PDF is dropped at once.
     void Stop();
 
     bool isPrinting() const { return m_printing; }
@@ -100,7 +112,9 @@ signals:
 private:
     void onLoadingChanged(const class QWebEngineLoadingInfo &info);
     bool askPrintTarget(PrintJob *job);
-    void finishPrint(const QByteArray &pdf, quint64 printNumber, const PrintJob &job);
+    void startPrint(const QPageLayout &layout, std::function<void(const QByteArray &)> done);
+    bool acceptPdf(const QByteArray &pdf, quint64 printNumber);
+    void handOver(const QByteArray &pdf, const PrintJob &job);
     bool passesPageGate(const QByteArray &pdf);
     void endPrint(bool ok, const QString &error);
     void showPrintPreview();
@@ -118,6 +132,8 @@ private:
     bool m_printing = false;
     quint64 m_printNumber = 0;
     bool m_printAbandoned = false;
+    bool m_rendered = false;  // the PDF of renderPdf is kept in m_renderedPdf
+    QByteArray m_renderedPdf;
     QString m_printError;
     bool m_printCancelled = false;
     bool m_printSkipped = false;

@@ -3,7 +3,6 @@
 #include "platform/InvisibleCharacters.h"
 #include "platform/PrinterSystem.h"
 
-#include <QFile>
 #include <cups/cups.h>
 
 namespace platform {
@@ -122,13 +121,10 @@ QString saveCupsDefault(http_t *http, const QString &name)
     return QString();
 }
 
-QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QString &pdfPath,
+QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QByteArray &pdf,
                       const QString &title, std::atomic<int> *progress, const std::atomic<bool> &calledOff,
                       int *jobId)
 {
-    QFile pdf(pdfPath);
-    if (!pdf.open(QIODevice::ReadOnly))
-        return QStringLiteral("Cannot read %1: %2").arg(pdfPath, pdf.errorString());
     cups_option_t *options = nullptr;
     int optionCount = 0;
     for (const auto &option : destination.jobOptions)
@@ -149,10 +145,11 @@ QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QS
         return cancelJob();
     bool sent = cupsStartDocument(http, queue.constData(), job, jobTitle.constData(), CUPS_FORMAT_PDF, 1)
                 == HTTP_STATUS_CONTINUE;
-    while (sent && !calledOff && !pdf.atEnd()) {
-        const QByteArray chunk = pdf.read(64 * 1024);
-        sent = !chunk.isEmpty()
-               && cupsWriteRequestData(http, chunk.constData(), size_t(chunk.size())) == HTTP_STATUS_CONTINUE;
+    // In pieces, so that a cancel is seen between them and the wait sees progress.
+    constexpr qsizetype piece = 64 * 1024;
+    for (qsizetype at = 0; sent && !calledOff && at < pdf.size(); at += piece) {
+        const qsizetype length = qMin(piece, pdf.size() - at);
+        sent = cupsWriteRequestData(http, pdf.constData() + at, size_t(length)) == HTTP_STATUS_CONTINUE;
         ++*progress;
     }
     // The document must be finished even after a failed write, or the connection stays busy.

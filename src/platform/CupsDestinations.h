@@ -41,11 +41,11 @@ CupsDestinationList readCupsDestinations(http_t *http);
 // done, otherwise the reason.
 QString saveCupsDefault(http_t *http, const QString &name);
 
-// One job of the PDF at pdfPath on `destination`, with its options. Empty when the server
+// One job of the PDF `pdf` on `destination`, with its options. Empty when the server
 // accepted it, otherwise the reason (the half-sent job is cancelled). `calledOff` set by
 // another thread stops the sending and cancels the job, as soon as it exists; *jobId is the
 // job's number once the server gave one.
-QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QString &pdfPath,
+QString submitCupsPdf(http_t *http, const CupsDestination &destination, const QByteArray &pdf,
                       const QString &title, std::atomic<int> *progress, const std::atomic<bool> &calledOff,
                       int *jobId);
 

@@ -45,7 +45,7 @@ QString CupsPrinterSystem::lpoptionsPath()
     return QDir::homePath() + QStringLiteral("/.cups/lpoptions");
 }
 
-const VirtualPrinter *CupsPrinterSystem::virtualPrinter(const QString &name) const
+const CupsPrinterSystem::OwnPrinter *CupsPrinterSystem::virtualPrinter(const QString &name) const
 {
     for (const auto &printer : m_virtualPrinters) {
         if (printer.first == name)
@@ -56,13 +56,19 @@ const VirtualPrinter *CupsPrinterSystem::virtualPrinter(const QString &name) con
 
 void CupsPrinterSystem::addVirtualPrinter(const QString &name, VirtualPrinter print)
 {
+    addVirtualPrinter(name, std::move(print), nullptr);
+}
+
+void CupsPrinterSystem::addVirtualPrinter(const QString &name, VirtualPrinter print, VirtualDataPrinter printData)
+{
+    OwnPrinter own{std::move(print), std::move(printData)};
     for (auto &printer : m_virtualPrinters) {
         if (printer.first == name) {
-            printer.second = std::move(print);
+            printer.second = std::move(own);
             return;
         }
     }
-    m_virtualPrinters.append({name, std::move(print)});
+    m_virtualPrinters.append({name, std::move(own)});
 }
 
 CupsDestinationList CupsPrinterSystem::destinations(QString *error)
@@ -200,17 +206,44 @@ void cancelAcceptedJob(const Submission &submission, const PrintServerLimits &li
 bool CupsPrinterSystem::printPdfUnlessCancelled(const PrintJob &job, const QString &pdfPath,
                                                 const PrintCancelCheck &cancelRequested, QString *error)
 {
-    const auto cancelled = [&cancelRequested] { return cancelRequested && cancelRequested(); };
-    if (cancelled()) {
+    if (cancelRequested && cancelRequested()) {
         setError(error, printCancelledText());
         return false;
     }
-    if (const VirtualPrinter *print = virtualPrinter(job.printer))
-        return (*print)(pdfPath, job, error);
+    if (const OwnPrinter *own = virtualPrinter(job.printer))
+        return own->fromFile(pdfPath, job, error);
+    QFile file(pdfPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("Cannot read %1: %2").arg(pdfPath, file.errorString()));
+        return false;
+    }
+    return submitToPrintService(job, file.readAll(), cancelRequested, error);
+}
+
+bool CupsPrinterSystem::printPdfData(const PrintJob &job, const QByteArray &pdf, const PrintCancelCheck &cancelRequested,
+                                     QString *error)
+{
+    if (cancelRequested && cancelRequested()) {
+        setError(error, printCancelledText());
+        return false;
+    }
+    if (const OwnPrinter *own = virtualPrinter(job.printer)) {
+        if (own->fromMemory)
+            return own->fromMemory(pdf, job, error);
+        const VirtualPrinter fromFile = own->fromFile;
+        return printThroughFile(pdf, [&](const QString &path) { return fromFile(path, job, error); }, error);
+    }
+    return submitToPrintService(job, pdf, cancelRequested, error);
+}
+
+bool CupsPrinterSystem::submitToPrintService(const PrintJob &job, const QByteArray &pdf,
+                                             const PrintCancelCheck &cancelRequested, QString *error)
+{
+    const auto cancelled = [&cancelRequested] { return cancelRequested && cancelRequested(); };
     auto outcome = std::make_shared<Submission>();
     PrintServerCancel cancel;
     cancel.requested = cancelled;
-    const auto work = [outcome, calledOff = cancel.calledOff, name = job.printer, pdfPath,
+    const auto work = [outcome, calledOff = cancel.calledOff, name = job.printer, pdf,
                        title = job.title](http_t *http, std::atomic<int> *progress) {
         const CupsDestinationList list = readCupsDestinations(http);
         const CupsDestination *destination = list.find(name);
@@ -220,7 +253,7 @@ bool CupsPrinterSystem::printPdfUnlessCancelled(const PrintJob &job, const QStri
             outcome->failure = QStringLiteral("There is no printer named \"%1\".").arg(name);
         } else {
             outcome->queue = destination->queue.toUtf8();
-            outcome->failure = submitCupsPdf(http, *destination, pdfPath, title, progress, *calledOff, &outcome->jobId);
+            outcome->failure = submitCupsPdf(http, *destination, pdf, title, progress, *calledOff, &outcome->jobId);
         }
     };
     QString failure;

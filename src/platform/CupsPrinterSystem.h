@@ -34,7 +34,12 @@ public:
     // Calls a job off in the print service as soon as it exists there, until it is accepted.
     bool printPdfUnlessCancelled(const PrintJob &job, const QString &pdfPath, const PrintCancelCheck &cancelRequested,
                                  QString *error = nullptr) override;
+    // The same from memory: the bytes go to the print service as the job's document, or to the
+    // program's own printer, without a file between.
+    bool printPdfData(const PrintJob &job, const QByteArray &pdf, const PrintCancelCheck &cancelRequested,
+                      QString *error = nullptr) override;
     void addVirtualPrinter(const QString &name, VirtualPrinter print) override;
+    void addVirtualPrinter(const QString &name, VirtualPrinter print, VirtualDataPrinter printData) override;
 
     // Keeps both files that make the default (lpoptions and the program's own) as they are now;
     // restoreDefaults() gives each back as it was (present or absent) unless it was changed
@@ -50,11 +55,18 @@ public:
     static QString lpoptionsPath();
 
 private:
-    const VirtualPrinter *virtualPrinter(const QString &name) const;
+    // One of the program's own printers: from a file, and from memory when it can.
+    struct OwnPrinter {
+        VirtualPrinter fromFile;
+        VirtualDataPrinter fromMemory;
+    };
+    const OwnPrinter *virtualPrinter(const QString &name) const;
+    bool submitToPrintService(const PrintJob &job, const QByteArray &pdf, const PrintCancelCheck &cancelled,
+                              QString *error);
     CupsDestinationList destinations(QString *error);
     bool setOwnDefault(const QString &name, QString *error);
 
-    QList<QPair<QString, VirtualPrinter>> m_virtualPrinters;
+    QList<QPair<QString, OwnPrinter>> m_virtualPrinters;
     PrintServerLimits m_limits;
     SavedFiles m_savedFiles;
     // The print service printer this program made the default, while lpoptions still says so:

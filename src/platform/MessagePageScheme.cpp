@@ -18,7 +18,10 @@ void registerMessagePageScheme()
         return;
     registered = true;
     QWebEngineUrlScheme scheme(kMessagePageScheme);
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    // One host for every page: the engine tells sites apart by scheme and host, and a load of
+    // another site costs the view a fresh renderer process. Under a scheme without hosts each
+    // address (each load, see BrowserView::Navigate) was a site of its own.
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     // Not a local scheme: pages served this way are refused file:// reads by the engine itself.
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme);
     QWebEngineUrlScheme::registerScheme(scheme);
@@ -28,6 +31,7 @@ QUrl messagePageUrl(const QString &path)
 {
     QUrl url;
     url.setScheme(QString::fromLatin1(kMessagePageScheme));
+    url.setHost(QStringLiteral("page"));
     url.setPath(QFileInfo(path).absoluteFilePath());
     return url;
 }

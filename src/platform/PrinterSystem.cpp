@@ -1,5 +1,9 @@
 #include "platform/PrinterSystem.h"
 
+#include "platform/PrivateTempFolder.h"
+
+#include <QTemporaryFile>
+
 namespace platform {
 
 QString printCancelledText()
@@ -16,6 +20,30 @@ bool PrinterSystem::printPdfUnlessCancelled(const PrintJob &job, const QString &
         return false;
     }
     return printPdf(job, pdfPath, error);
+}
+
+bool printThroughFile(const QByteArray &pdf, const std::function<bool(const QString &path)> &print, QString *error)
+{
+    QTemporaryFile file(privateTempFolder() + QStringLiteral("/print-XXXXXX.pdf"));
+    if (!file.open() || file.write(pdf) != pdf.size() || !file.flush()) {
+        if (error)
+            *error = QStringLiteral("Cannot write the page's PDF: %1").arg(file.errorString());
+        return false;
+    }
+    file.close();
+    return print(file.fileName());
+}
+
+bool PrinterSystem::printPdfData(const PrintJob &job, const QByteArray &pdf, const PrintCancelCheck &cancelRequested,
+                                 QString *error)
+{
+    return printThroughFile(
+        pdf, [&](const QString &path) { return printPdfUnlessCancelled(job, path, cancelRequested, error); }, error);
+}
+
+void PrinterSystem::addVirtualPrinter(const QString &name, VirtualPrinter print, VirtualDataPrinter /*printData*/)
+{
+    addVirtualPrinter(name, std::move(print));
 }
 
 void PrinterSystem::rememberDefaults()

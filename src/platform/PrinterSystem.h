@@ -25,6 +25,8 @@ struct PrintJob {
 
 // Prints one finished PDF; false and a reason when it could not.
 using VirtualPrinter = std::function<bool(const QString &pdfPath, const PrintJob &job, QString *error)>;
+// The same for a PDF held in memory.
+using VirtualDataPrinter = std::function<bool(const QByteArray &pdf, const PrintJob &job, QString *error)>;
 // Asked on the window's thread while a job is being handed to a printer: true once the user
 // called the job off.
 using PrintCancelCheck = std::function<bool()>;
@@ -55,9 +57,17 @@ public:
     // started, and the answer is false. This default only looks before it starts.
     virtual bool printPdfUnlessCancelled(const PrintJob &job, const QString &pdfPath,
                                          const PrintCancelCheck &cancelRequested, QString *error = nullptr);
+    // printPdfUnlessCancelled for a PDF held in memory: the bytes go to the printer as they are.
+    // This default, for printer systems that print files only, hands them over in a private
+    // temporary file.
+    virtual bool printPdfData(const PrintJob &job, const QByteArray &pdf, const PrintCancelCheck &cancelRequested,
+                              QString *error = nullptr);
 
     // Adds one of the program's own printers; one of the same name is replaced.
     virtual void addVirtualPrinter(const QString &name, VirtualPrinter print) = 0;
+    // The same with a way to print from memory too, which printPdfData then uses. This default
+    // keeps the file way only.
+    virtual void addVirtualPrinter(const QString &name, VirtualPrinter print, VirtualDataPrinter printData);
 
     // Notes the user's default printer as it is now, to be put back by restoreDefaults().
     virtual void rememberDefaults();
@@ -73,6 +83,10 @@ private:
 
 // The reason a job called off by the user gives.
 QString printCancelledText();
+
+// Calls print(path) with `pdf` in a private temporary file that is removed afterwards, for a
+// printer that takes files only.
+bool printThroughFile(const QByteArray &pdf, const std::function<bool(const QString &path)> &print, QString *error);
 
 // The printer system in force: the print service's unless a test installed another.
 PrinterSystem &printerSystem();

@@ -1,9 +1,10 @@
-// Rendering the message at the preview's current position into the page file.
+// Rendering a message into a page file: the shown one (the message at the preview's current
+// position) or one of Print All's hidden views' own.
 //
-// The page file and a copy of the logo live in the run's private temporary folder (never
-// straight in a shared one), keep the names "tmp.tmp" and "gmail_logo.gif", and the page is
-// UTF-8 with a byte-order mark, so it shows every character whatever charset the message
-// declared.
+// The page files and a copy of the logo live in the run's private temporary folder (never
+// straight in a shared one); the shown page keeps the name "tmp.tmp", the logo
+// "gmail_logo.gif", and a page is UTF-8 with a byte-order mark, so it shows every character
+// whatever charset the message declared.
 
 #include "print/Form3.h"
 
@@ -31,16 +32,24 @@ QString pageFolder()
 
 bool Form3::CreateHTMLFile()
 {
+    QString path;
+    const bool written = writePageFile(CurrentEntry, QStringLiteral("tmp.tmp"), &path);
+    HTMLFilePath = path;
+    return written;
+}
+
+bool Form3::writePageFile(int position, const QString &fileName, QString *written)
+{
     Procedure p(QStringLiteral("Form3"), QStringLiteral("CreateHTMLFile"));
     QString pageTemplate;
     MessageEntry entry;
     QString page;
     p(100, [&] { pageTemplate = ReadWholeFile(programFile(QStringLiteral("Base.tmp"))); });
-    p(102, [&] { entry = entryAt(CurrentEntry); });
+    p(102, [&] { entry = entryAt(position); });
     if (p.test(112, [&] { return PrintAsHTML; })) {
         if (p.test(114, [&] { return !entry.HTMLTextBody.isEmpty(); }))
             p(116, [&] {
-                const QString body = linkPagePictures(entry, entry.HTMLTextBody, pageFolder() + QStringLiteral("/tmp.tmp"));
+                const QString body = linkPagePictures(entry, entry.HTMLTextBody, pageFolder() + QLatin1Char('/') + fileName);
                 page = fillMessageTemplate(pageTemplate, entry, isolatedHtmlBody(body));
             });
         else
@@ -66,10 +75,10 @@ bool Form3::CreateHTMLFile()
     int fileNumber = 0;
     QString path;
     p(126, [&] { fileNumber = FreeFileNumber(); });
-    p(128, [&] { path = pageFolder() + QStringLiteral("/tmp.tmp"); });
+    p(128, [&] { path = pageFolder() + QLatin1Char('/') + fileName; });
     p(130, [&] { OpenTextFile(path, fileNumber, false); });
     p(132, [&] { WriteTextLine(QChar(0xFEFF) + page, fileNumber); });
     p(134, [&] { CloseTextFile(fileNumber); });
-    p(136, [&] { HTMLFilePath = path; });
+    p(136, [&] { *written = path; });
     return p.failures() == logoFailures;
 }

@@ -44,6 +44,10 @@ public:
     // Shows the page file in WebBrowser1 without waiting for it.
     void Navigate();
 
+    // How many hidden views Print All loads and prints messages in side by side: setting
+    // "PrintAheadViews" (1 to 4), else one more than the processor cores, at most 4.
+    static int printAheadViewCount();
+
     // Handlers, public so that a test can run them as a click would.
     void PushButton1_Click();
     void PushButton2_Click();
@@ -82,9 +86,24 @@ private:
     QString printShownPage(PrintRun &run);
     void cancelPrintAll();
     void runPrintAll(PrintRun &run);
+    // Print All's views, loading and rendering ahead of the message being printed (Form3PrintAhead.cpp).
+    struct PrintSlot;
+    void preparePrintViews(PrintRun &run);
+    bool fillPrintViews(PrintRun &run, int upTo);
+    PrintSlot *slotOf(PrintRun &run, int position);
+    void startLoading(PrintSlot &slot, int position);
+    void advancePrintViews(PrintRun &run);
+    void advanceSlot(PrintRun &run, PrintSlot &slot);
+    void dropPrintedAhead(PrintRun &run, int after);
+    platform::WaitOutcome waitForPrintViews(PrintRun &run, const std::function<bool()> &done,
+                                            platform::Deadline *limit);
     // What happened to one message of a run: empty when it printed, else why not (`skipped`
     // tells a page over the printer's page limit that was left out from a failure).
     QString printOneOfRun(PrintRun &run, int position, bool *skipped);
+    QString handOver(PrintRun &run, PrintSlot &slot, bool *skipped);
+    // Writes the page of the message at `position` as `fileName` in the private folder; the
+    // path in *written. False when the file does not hold that message now.
+    bool writePageFile(int position, const QString &fileName, QString *written);
     void endPrintAll(PrintRun &run);
     // The job for the printer picked in Combo1, in the run's page layout.
     platform::PrintJob pickedJob() const;
@@ -107,9 +126,10 @@ public:
     QPushButton *PushButton5 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QWidget *Picture1 = nullptr;
-    platform::BrowserView *WebBrowser2 = nullptr;
+    platform::BrowserView *WebBrowser2 = nullptr;  // the first of Print All's views
 
 private:
+    QVector<platform::BrowserView *> m_printViews;  // WebBrowser2 and the others Print All made
     QVector<MessageEntry> m_selectedEntries;  // as handed over; copied by the load step
     QVector<MessageEntry> PreviewEntries;     // positions 1 to LastEntry are [0] to [LastEntry - 1]
     QString m_userName;

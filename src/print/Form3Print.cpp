@@ -1,11 +1,11 @@
 // The preview window's "Print Selected" and "Print All".
 //
-// Print All renders each message into the page file, loads it into the hidden view WebBrowser2
-// and prints it there. The next message overwrites the same page file and reloads the same
-// view, so each job is waited for until the printer has really taken it (the PDF writer wrote
-// the file, or the print service accepted the job). Loading and printing each have a limit; a
-// message that fails is written to the error log and the run goes on, and the run's last box
-// says how many failed instead of "Done.".
+// Print All renders each message into a page file of one of its hidden views, loads it there and
+// turns it into a PDF, several messages side by side (Form3PrintAhead.cpp); the PDFs go to the
+// printer one at a time in list order, each waited for until the printer has really taken it
+// (the PDF writer wrote the file, or the print service accepted the job). Loading and printing
+// each have a limit; a message that fails is written to the error log and the run goes on, and
+// the run's last box says how many failed instead of "Done.".
 //
 // One run at a time: while Print Selected or Print All works, every control that could start
 // or step a run (or go back, which deletes the window) is disabled; the running action's own
@@ -17,7 +17,7 @@
 // "PrinterPageLimit", 50 pages unless set) is sent only when the user says so; the PDF writer
 // has no limit.
 
-#include "print/Form3.h"
+#include "print/Form3PrintRun.h"
 
 #include "core/AppError.h"
 #include "core/Conversions.h"
@@ -39,11 +39,6 @@ namespace {
 
 const QString CancelCaption = QStringLiteral("Cancel Print");
 
-QString seconds(int ms)
-{
-    return QString::number(ms / 1000.0, 'g', 3);
-}
-
 constexpr int DefaultPageLimit = 50;
 
 // The most pages a job for a paper printer may have without asking; 0 or less: no limit.
@@ -56,24 +51,7 @@ int printerPageLimit()
     }
 }
 
-const QString PageLeftText = QStringLiteral("The view no longer shows the message's page (it failed to load "
-                                            "or tried to leave it); nothing was printed.");
-
 }  // namespace
-
-struct Form3::PrintRun {
-    enum Kind { Selected, All };
-    PrintRun(Kind k, platform::PrintJob j) : kind(k), job(std::move(j)) {}
-    bool toWriter() const { return job.printer == pdfWriterName(); }
-    Kind kind;
-    platform::PrintJob job;  // where the run prints, whatever the default printer is meanwhile
-    bool cancelled = false;
-    bool printed = false;
-    int savedPosition = 0;
-    int failures = 0;
-    int skipped = 0;
-    bool skipEveryLongPage = false;  // "skip all such" was answered
-};
 
 platform::PrintJob Form3::pickedJob() const
 {
@@ -117,6 +95,8 @@ void Form3::endRun()
     m_run = nullptr;
     WebBrowser1->setPageCountGate(nullptr);
     WebBrowser2->setPageCountGate(nullptr);
+    for (platform::BrowserView *view : m_printViews)
+        view->setPageCountGate(nullptr);
     updateRunControls();
 }
 
@@ -230,7 +210,7 @@ QString Form3::printShownPage(PrintRun &run)
     }
     p(122, [&] { setCursor(Qt::WaitCursor); });
     if (!WebBrowser1->showsLoadedPage(shownPage))
-        return PageLeftText;
+        return pageLeftText();
     watchPageCount(WebBrowser1, run, CurrentEntry);
     // The PDF writer's file name was asked for in the options window; a print dialog would
     // offer a printer and a file that the job then could not honour.
@@ -250,7 +230,7 @@ QString Form3::printShownPage(PrintRun &run)
         return QString();
     if (waited == platform::WaitOutcome::TimedOut) {
         WebBrowser1->Stop();
-        return QStringLiteral("The print job did not finish within %1 seconds.").arg(seconds(PrintStepLimitMs));
+        return QStringLiteral("The print job did not finish within %1 seconds.").arg(stepSeconds(PrintStepLimitMs));
     }
     if (WebBrowser1->lastPrintSkipped()) {
         run.printed = false;  // the user chose to leave it
@@ -333,6 +313,7 @@ void Form3::PushButton2_Click()
 void Form3::runPrintAll(PrintRun &run)
 {
     const platform::LifeToken life = m_life.token();
+    preparePrintViews(run);
     for (int k = 1; k <= LastEntry && !run.cancelled; ++k) {
         bool skipped = false;
         const QString failure = printOneOfRun(run, k, &skipped);
@@ -347,6 +328,17 @@ void Form3::runPrintAll(PrintRun &run)
                                  .arg(entryAt(k).Subject, skipped ? QStringLiteral("skipped") : QStringLiteral("not printed"),
                                       failure));
     }
+    // A cancelled run leaves pages loaded or rendered ahead: they are dropped, and the run ends
+    // once the engine is done with them, so that the next run finds its views free.
+    dropPrintedAhead(run, 0);
+    platform::Deadline limit(PrintStepLimitMs);
+    waitForPrintViews(run, [&run] {
+        for (const PrintSlot &slot : run.viewSlots) {
+            if (slot.view->isPrinting())
+                return false;
+        }
+        return true;
+    }, &limit);
 }
 
 QString Form3::printOneOfRun(PrintRun &run, int k, bool *skipped)
@@ -357,51 +349,64 @@ QString Form3::printOneOfRun(PrintRun &run, int k, bool *skipped)
         ProgressBar1->setFormat(QStringLiteral("Printing %1 of %2").arg(k).arg(LastEntry));
     });
     p(134, [&] { CurrentEntry = k; });
-    bool written = false;
-    p(136, [&] { written = CreateHTMLFile(); });
-    if (!written)
-        return QStringLiteral("The message's page could not be written (the error box shown for it says why).");
-    p(138, [&] { WebBrowser2->Navigate(HTMLFilePath); });
-    const quint64 page = WebBrowser2->loadTicket();
-    const platform::WaitOutcome loaded = waitForPrintView([this] {
-        return WebBrowser2->ReadyState() == platform::BrowserView::Complete && !WebBrowser2->Busy();
-    });
-    if (loaded == platform::WaitOutcome::Gone)
-        return QStringLiteral("The preview window was closed.");
-    if (loaded == platform::WaitOutcome::TimedOut) {
-        WebBrowser2->Stop();
-        return QStringLiteral("The page did not finish loading within %1 seconds.").arg(seconds(PrintStepLimitMs));
+    const int ahead = int(run.viewSlots.size()) - 1;
+    fillPrintViews(run, k + ahead);
+    if (!slotOf(run, k)) {
+        // Every view is still winding down a page it was told to drop.
+        platform::Deadline limit(PrintStepLimitMs);
+        const platform::WaitOutcome given =
+            waitForPrintViews(run, [&] { return fillPrintViews(run, k) || slotOf(run, k); }, &limit);
+        if (given == platform::WaitOutcome::Gone)
+            return QStringLiteral("The preview window was closed.");
+        if (!slotOf(run, k))
+            return QStringLiteral("No view was free to load the page within %1 seconds.").arg(stepSeconds(PrintStepLimitMs));
     }
-    if (!WebBrowser2->lastLoadSucceeded())
-        return QStringLiteral("The page could not be loaded.");
+    PrintSlot &slot = *slotOf(run, k);
+    if (waitForPrintViews(run, [&slot] { return slot.stage == PrintSlot::Ready; }, nullptr) == platform::WaitOutcome::Gone)
+        return QStringLiteral("The preview window was closed.");
+    const QString failure = slot.failure.isEmpty() ? handOver(run, slot, skipped) : slot.failure;
+    if (!m_life.token().ownerAlive())
+        return failure;
+    if (slot.view->hasRenderedPdf())
+        slot.view->Stop();  // a PDF that was not handed over goes with its message
+    slot.stage = PrintSlot::Free;
+    slot.position = 0;
+    return failure;
+}
+
+QString Form3::handOver(PrintRun &run, PrintSlot &slot, bool *skipped)
+{
+    Procedure p(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
+    const int k = slot.position;
+    platform::BrowserView *view = slot.view;
     if (run.toWriter()) {
         QString failure;
         p(146, [&] { failure = nameJobFile(run, k); });
         if (!failure.isEmpty())
             return failure;
     }
-    // Loading and naming the file gave the event loop turns: print only the page loaded above.
-    if (!WebBrowser2->showsLoadedPage(page))
-        return PageLeftText;
-    watchPageCount(WebBrowser2, run, k);
+    // Waiting and naming the file gave the event loop turns: print only the page loaded for it.
+    if (!view->showsLoadedPage(slot.page))
+        return pageLeftText();
+    watchPageCount(view, run, k);
     bool sent = false;
     p(148, [&] {
-        WebBrowser2->printJob(run.job, platform::BrowserView::DontPromptUser);
+        view->printRendered(run.job);
         sent = true;
     });
     if (!sent)
         return QStringLiteral("The page could not be sent to the printer.");
     p(150, [&] { run.printed = !run.cancelled; });
-    const platform::WaitOutcome printed =
-        waitForPrintView([this] { return !WebBrowser2->isPrinting(); });
+    platform::Deadline limit(PrintStepLimitMs);
+    const platform::WaitOutcome printed = waitForPrintViews(run, [view] { return !view->isPrinting(); }, &limit);
     if (printed == platform::WaitOutcome::Gone)
         return QStringLiteral("The preview window was closed.");
     if (printed == platform::WaitOutcome::TimedOut) {
-        WebBrowser2->Stop();
-        return QStringLiteral("The print job did not finish within %1 seconds.").arg(seconds(PrintStepLimitMs));
+        view->Stop();
+        return QStringLiteral("The print job did not finish within %1 seconds.").arg(stepSeconds(PrintStepLimitMs));
     }
-    *skipped = WebBrowser2->lastPrintSkipped();
-    return WebBrowser2->lastPrintError();
+    *skipped = view->lastPrintSkipped();
+    return view->lastPrintError();
 }
 
 void Form3::endPrintAll(PrintRun &run)
@@ -444,9 +449,8 @@ void Form3::cancelPrintAll()
         m_run->printed = false;
         m_run->cancelled = true;
     });
-    // Only a view that is idle is stopped: the message being printed is still finished.
-    if (p.test(186, [&] { return WebBrowser2->QueryStatusWB(platform::BrowserView::Print) == 3; }))
-        p(186, [&] { WebBrowser2->Stop(); });
+    // The message being printed is still finished; the pages loaded or rendered after it are dropped.
+    p(186, [&] { dropPrintedAhead(*m_run, CurrentEntry); });
     // The button stays "Cancel Print", disabled, until the run has ended and puts back "Print All".
     updateRunControls();
 }

@@ -42,18 +42,14 @@ Trailer readTrailer(const QString &tail)
     return t;
 }
 
-}  // namespace
-
-bool setPdfTitle(const QString &pdfPath, const QString &title)
+// The update that sets the title of the PDF `content` (in Latin-1, one character per byte, so
+// that offsets in the text are offsets in the file); empty when `content` is not a PDF this can
+// update.
+QByteArray titleUpdate(const QString &content, const QString &title)
 {
-    QFile file(pdfPath);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    // Latin-1 keeps one character per byte, so offsets in the text are offsets in the file.
-    const QString content = QString::fromLatin1(file.readAll());
     const Trailer t = readTrailer(content.right(1024));
     if (t.size.isEmpty() || t.root.isEmpty() || t.startXref < 0)
-        return false;
+        return {};
     QByteArray entries;
     QByteArray object = t.info;
     if (!object.isEmpty()) {
@@ -62,7 +58,7 @@ bool setPdfTitle(const QString &pdfPath, const QString &title)
         const QRegularExpressionMatch m =
             QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption).match(content);
         if (!m.hasMatch())
-            return false;
+            return {};
         static const QRegularExpression oldTitle(QStringLiteral("/Title\\s*(\\([^)]*\\)|<[^>]*>)"));
         entries = m.captured(1).remove(oldTitle).toLatin1();
     }
@@ -82,10 +78,30 @@ bool setPdfTitle(const QString &pdfPath, const QString &title)
     update += "trailer\n<</Size " + size + "/Root " + t.root + " R/Info " + object + " R/Prev "
         + QByteArray::number(t.startXref) + ">>\nstartxref\n" + QByteArray::number(xrefOffset)
         + "\n%%EOF\n";
+    return update;
+}
+
+}  // namespace
+
+bool setPdfTitle(const QString &pdfPath, const QString &title)
+{
+    QFile file(pdfPath);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const QString content = QString::fromLatin1(file.readAll());
+    const QByteArray update = titleUpdate(content, title);
+    if (update.isEmpty())
+        return false;
     file.seek(file.size());
     if (file.write(update) != update.size() || !file.flush()) {
         file.resize(content.size());
         return false;
     }
     return true;
+}
+
+QByteArray pdfWithTitle(const QByteArray &pdf, const QString &title)
+{
+    const QByteArray update = titleUpdate(QString::fromLatin1(pdf), title);
+    return update.isEmpty() ? QByteArray() : pdf + update;
 }

@@ -8,3 +8,7 @@
 // original bytes stay as they are). False when the file is not a PDF this can update or
 // cannot be written; the PDF is then still whole.
 bool setPdfTitle(const QString &pdfPath, const QString &title);
+
+// `pdf` with its document title set the same way, by an update after the original bytes; empty
+// when `pdf` is not a PDF this can update.
+QByteArray pdfWithTitle(const QByteArray &pdf, const QString &title);

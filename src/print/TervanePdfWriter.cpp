@@ -115,23 +115,15 @@ QString askForTarget(const QString &title)
 
 }  // namespace
 
-PdfWriteResult writePdfWithoutOverwriting(const QString &sourcePdf, const QString &targetPath)
+PdfWriteResult writeNewPdf(const QByteArray &pdf, const QString &targetPath)
 {
     PdfWriteResult result;
-    QFile source(sourcePdf);
-    if (!source.open(QIODevice::ReadOnly)) {
-        result.error = failure(targetPath, QStringLiteral("the printed document %1 cannot be read "
-                                                          "(%2).")
-                                               .arg(sourcePdf, source.errorString()));
-        return result;
-    }
-    const QByteArray bytes = source.readAll();
     for (int n = 1; n <= MostCopies; ++n) {
         const QString candidate = candidatePath(targetPath, n);
         if (taken(candidate))
             continue;
         bool nameTaken = false;
-        const std::optional<QString> reason = writeNewFile(candidate, bytes, &nameTaken);
+        const std::optional<QString> reason = writeNewFile(candidate, pdf, &nameTaken);
         if (!reason) {
             result.written = true;
             result.path = candidate;
@@ -147,30 +139,74 @@ PdfWriteResult writePdfWithoutOverwriting(const QString &sourcePdf, const QStrin
     return result;
 }
 
-bool printOnPdfWriter(const QString &pdfPath, const platform::PrintJob &job, QString *error)
+namespace {
+
+std::optional<QByteArray> readPrintedDocument(const QString &sourcePdf, const QString &targetPath, QString *error)
+{
+    QFile source(sourcePdf);
+    if (source.open(QIODevice::ReadOnly))
+        return source.readAll();
+    *error = failure(targetPath, QStringLiteral("the printed document %1 cannot be read "
+                                                "(%2).")
+                                     .arg(sourcePdf, source.errorString()));
+    return std::nullopt;
+}
+
+// The file a job goes to: its own, or one the user picks; empty with a reason when none.
+QString targetOf(const platform::PrintJob &job, QString *error)
 {
     const QString target = job.targetFile.isEmpty() ? askForTarget(job.title) : job.targetFile;
-    if (target.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("No file name was chosen for \"%1\"; no PDF was written.")
-                         .arg(job.title);
-        return false;
-    }
-    const PdfWriteResult result = writePdfWithoutOverwriting(pdfPath, target);
+    if (target.isEmpty() && error)
+        *error = QStringLiteral("No file name was chosen for \"%1\"; no PDF was written.").arg(job.title);
+    return target;
+}
+
+bool writeJob(const QByteArray &pdf, const platform::PrintJob &job, const QString &target, QString *error)
+{
+    // The engine leaves the document title empty; a reader's caption and search show the job's
+    // title (the message's subject). A PDF the title cannot be put in is written untitled.
+    QByteArray titled;
+    if (!job.title.isEmpty())
+        titled = pdfWithTitle(pdf, platform::oneShownLine(job.title));  // one line, in stored order
+    const PdfWriteResult result = writeNewPdf(titled.isEmpty() ? pdf : titled, target);
     if (!result.written) {
         if (error)
             *error = result.error;
         return false;
     }
     lastFolder() = folderOf(result.path);
-    // The engine leaves the document title empty; a reader's caption and search show the
-    // job's title (the message's subject). Only that caption is lost when this fails.
-    if (!job.title.isEmpty())
-        setPdfTitle(result.path, platform::oneShownLine(job.title));  // one line, in stored order
     return true;
+}
+
+}  // namespace
+
+PdfWriteResult writePdfWithoutOverwriting(const QString &sourcePdf, const QString &targetPath)
+{
+    PdfWriteResult result;
+    if (const std::optional<QByteArray> pdf = readPrintedDocument(sourcePdf, targetPath, &result.error))
+        return writeNewPdf(*pdf, targetPath);
+    return result;
+}
+
+bool printOnPdfWriter(const QString &pdfPath, const platform::PrintJob &job, QString *error)
+{
+    const QString target = targetOf(job, error);
+    if (target.isEmpty())
+        return false;
+    QString unreadable;
+    const std::optional<QByteArray> pdf = readPrintedDocument(pdfPath, target, &unreadable);
+    if (!pdf && error)
+        *error = unreadable;
+    return pdf && writeJob(*pdf, job, target, error);
+}
+
+bool printDataOnPdfWriter(const QByteArray &pdf, const platform::PrintJob &job, QString *error)
+{
+    const QString target = targetOf(job, error);
+    return !target.isEmpty() && writeJob(pdf, job, target, error);
 }
 
 void registerPdfWriter(platform::PrinterSystem &system)
 {
-    system.addVirtualPrinter(pdfWriterName(), printOnPdfWriter);
+    system.addVirtualPrinter(pdfWriterName(), printOnPdfWriter, printDataOnPdfWriter);
 }

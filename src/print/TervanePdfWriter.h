@@ -14,12 +14,16 @@ struct PdfWriteResult {
     QString error;  // why nothing was written
 };
 
-// Copies the PDF at `sourcePdf` to `targetPath`, or to the first free "target (n).pdf" beside
-// it. A half-written file is removed.
+// Writes `pdf` to `targetPath`, or to the first free "target (n).pdf" beside it, in one write.
+// A half-written file is removed.
+PdfWriteResult writeNewPdf(const QByteArray &pdf, const QString &targetPath);
+// writeNewPdf with the PDF at `sourcePdf`.
 PdfWriteResult writePdfWithoutOverwriting(const QString &sourcePdf, const QString &targetPath);
 
-// One job of the writer, in the form of the printer system's own printers.
+// One job of the writer, in the forms of the printer system's own printers: the job's title
+// goes into the PDF before its one write.
 bool printOnPdfWriter(const QString &pdfPath, const platform::PrintJob &job, QString *error);
+bool printDataOnPdfWriter(const QByteArray &pdf, const platform::PrintJob &job, QString *error);
 
 // Offers the writer among the system's printers; the program calls this once at start-up.
 void registerPdfWriter(platform::PrinterSystem &system = platform::printerSystem());

@@ -1,6 +1,7 @@
 // "Print Selected" and "Print All" of the preview window after a real download, on the PDF
 // writer (files read back with pdftotext and pdfinfo) and on a queue of the private CUPS: the
-// question, the PDF options window, cancelling, limits, failures and the end box.
+// question, the PDF options window, cancelling, limits, failures and the end box; and list order
+// and cancelling while later messages are rendered ahead in other views.
 
 #include "ModalWindows.h"
 #include "WindowTests.h"
@@ -119,8 +120,14 @@ private slots:
     void jobsGoToThePickedPrinterWhateverTheDefaultBecomes();
     void longPagesGoToAPrinterOnlyWhenTheUserSaysSo_data();
     void longPagesGoToAPrinterOnlyWhenTheUserSaysSo();
+    void aSlowMessageAmongFastOnesKeepsListOrder_data();
+    void aSlowMessageAmongFastOnesKeepsListOrder();
+    void cancelDropsThePagesRenderedAhead_data();
+    void cancelDropsThePagesRenderedAhead();
+    void theShownPageKeepsItsFileWhilePrintAllRuns();
 
 private:
+    QStringList printedTexts(const QString &printer, int jobsBefore);
     Form3 *openPreview(const QStringList &shapes, const QString &printer);
     QStringList checkedSubjects() const;
     TestServer::ExpectedMessage expected(const QString &shape) const;
@@ -150,6 +157,7 @@ void TestPrintAll::init()
     m_dialogs->answers.clear();
     saveSetting("Combo1", "");
     saveSetting("PrinterPageLimit", "");
+    saveSetting("PrintAheadViews", "");
     QDir(m_out.path()).removeRecursively();
     QDir().mkpath(m_out.path());
     m_form->show();
@@ -620,6 +628,135 @@ void TestPrintAll::longPagesGoToAPrinterOnlyWhenTheUserSaysSo()
         QCOMPARE(platform::pdfPageCount(m_printServer.document(job.id)), job.title.startsWith("Long") ? 6 : 1);
     }
     QCOMPARE(titles, printed);
+}
+
+namespace {
+
+// A first message of many pages, which takes far longer to become a PDF than the short ones
+// after it, all under one subject.
+QVector<MessageEntry> slowFirstMessages(int count)
+{
+    QVector<MessageEntry> entries;
+    const QString manyPages = QString("<div style=\"break-after:page\">sheet</div>").repeated(60);
+    for (int i = 1; i <= count; ++i)
+        entries.append({"M <m@example.com>", "M", "m@example.com", "Order", "", "",
+                        QStringLiteral("<p>Message %1</p>").arg(i) + (i == 1 ? manyPages : QString()), {}});
+    return entries;
+}
+
+QString bodyLine(const QString &text)
+{
+    return QRegularExpression("Message \\d+").match(text).captured();
+}
+
+}  // namespace
+
+// The text of every PDF the run made, in the order of the files' names or of the jobs.
+QStringList TestPrintAll::printedTexts(const QString &printer, int jobsBefore)
+{
+    QStringList texts;
+    if (printer == "Tervane PDF Writer") {
+        QStringList files = pdfFiles(m_out.path());  // "Order.pdf" sorts after "Order (n).pdf"
+        if (files.removeOne("Order.pdf"))
+            files.prepend("Order.pdf");
+        for (const QString &file : files)
+            texts << file + ": " + bodyLine(pdfText(m_out.filePath(file)));
+        return texts;
+    }
+    for (const TestPrintServer::Job &job : m_printServer.jobs().mid(jobsBefore)) {
+        QTemporaryFile file;
+        if (file.open() && file.write(m_printServer.document(job.id)) > 0 && file.flush())
+            texts << job.printer + ": " + bodyLine(pdfText(file.fileName()));
+    }
+    return texts;
+}
+
+void TestPrintAll::aSlowMessageAmongFastOnesKeepsListOrder_data()
+{
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<QStringList>("printed");  // what each file (by its name's order) or job holds
+    QTest::newRow("PDF writer") << "Tervane PDF Writer"
+                                << QStringList{"Order.pdf: Message 1", "Order (2).pdf: Message 2",
+                                               "Order (3).pdf: Message 3", "Order (4).pdf: Message 4"};
+    QTest::newRow("print queue") << "Quorvale_Alpha"
+                                 << QStringList{"Quorvale_Alpha: Message 1", "Quorvale_Alpha: Message 2",
+                                                "Quorvale_Alpha: Message 3", "Quorvale_Alpha: Message 4"};
+}
+
+void TestPrintAll::aSlowMessageAmongFastOnesKeepsListOrder()
+{
+    QFETCH(QString, printer);
+    QFETCH(QStringList, printed);
+    saveSetting("PrintAheadViews", "3");
+    saveSetting("PrinterPageLimit", "0");
+    Form3 preview(slowFirstMessages(4));
+    preview.Form_Load();
+    preview.show();
+    preview.Combo1->setCurrentText(printer);
+    const int jobsBefore = m_printServer.jobs().size();
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Subject>", m_out.path());
+    preview.PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts().last(), QStringLiteral("Done."));
+    QCOMPARE(printedTexts(printer, jobsBefore), printed);
+}
+
+void TestPrintAll::cancelDropsThePagesRenderedAhead_data()
+{
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<QStringList>("printed");
+    QTest::newRow("PDF writer") << "Tervane PDF Writer" << QStringList{"Order.pdf: Message 1"};
+    QTest::newRow("print queue") << "Quorvale_Alpha" << QStringList{"Quorvale_Alpha: Message 1"};
+}
+
+void TestPrintAll::cancelDropsThePagesRenderedAhead()
+{
+    QFETCH(QString, printer);
+    QFETCH(QStringList, printed);
+    saveSetting("PrintAheadViews", "3");
+    saveSetting("PrinterPageLimit", "0");
+    Form3 preview(slowFirstMessages(5));
+    preview.Form_Load();
+    preview.show();
+    preview.Combo1->setCurrentText(printer);
+    const int jobsBefore = m_printServer.jobs().size();
+    answer({platform::BoxAnswer::Yes, platform::BoxAnswer::Yes});
+    answerOptions("<Subject>", m_out.path());
+    // Cancel once a later message's PDF waits in its view while the first one is still being made.
+    bool cancelled = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &preview, [&] {
+        for (auto *view : preview.Picture1->findChildren<platform::BrowserView *>()) {
+            if (!cancelled && view != preview.WebBrowser2 && view->hasRenderedPdf()) {
+                cancelled = true;
+                preview.PushButton2->click();
+            }
+        }
+    });
+    watch.start(1);
+    preview.PushButton2->click();
+    QVERIFY(cancelled);
+    QCOMPARE(m_dialogs->messageTexts().size(), 2);  // the question twice: no "Done."
+    QCOMPARE(printedTexts(printer, jobsBefore), printed);
+    QCOMPARE(preview.PushButton2->text(), QStringLiteral("Print All"));
+}
+
+void TestPrintAll::theShownPageKeepsItsFileWhilePrintAllRuns()
+{
+    Form3 preview(slowFirstMessages(3));
+    preview.Form_Load();
+    preview.show();
+    preview.Combo1->setCurrentText("Tervane PDF Writer");
+    preview.PushButton5->click();
+    QTRY_VERIFY(preview.WebBrowser1->ReadyState() == platform::BrowserView::Complete && !preview.WebBrowser1->Busy());
+    const QString shown = fileText(preview.htmlFilePath());
+    QVERIFY(shown.contains("Message 2"));
+    answer({platform::BoxAnswer::Yes});
+    answerOptions("<Count>", m_out.path());
+    preview.PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts().last(), QStringLiteral("Done."));
+    QCOMPARE(pdfFiles(m_out.path()).size(), 3);
+    QCOMPARE(fileText(preview.htmlFilePath()), shown);
 }
 
 QTEST_MAIN(TestPrintAll)

@@ -82,6 +82,8 @@ private slots:
     void registeredUnderItsDeviceName();
     void titleShowsTheStoredTextOnOneLine_data();
     void titleShowsTheStoredTextOnOneLine();
+    void aJobFromMemoryIsWrittenTitledOnce_data();
+    void aJobFromMemoryIsWrittenTitledOnce();
 
 private:
     QString source(int size = 5000);
@@ -292,6 +294,52 @@ void TestPdfWriter::titleShowsTheStoredTextOnOneLine()
     QVERIFY(info.waitForFinished(30000));
     const QString shown = QString::fromUtf8(info.readAllStandardOutput());
     QVERIFY2(shown.contains(QStringLiteral("Title:           ") + title + QLatin1Char('\n')), qPrintable(shown));
+}
+
+void TestPdfWriter::aJobFromMemoryIsWrittenTitledOnce_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<bool>("isPdf");
+    QTest::addColumn<QString>("written");  // the file name the job gets; empty: none
+    QTest::newRow("free name") << "memory" << true << "Invoice.pdf";
+    QTest::newRow("taken name") << "memory-taken" << true << "Invoice (2).pdf";
+    QTest::newRow("not a PDF it can title") << "memory-untitled" << false << "Invoice.pdf";
+    QTest::newRow("full disk") << "full" << true << "";
+}
+
+void TestPdfWriter::aJobFromMemoryIsWrittenTitledOnce()
+{
+    QFETCH(QString, where);
+    QFETCH(bool, isPdf);
+    QFETCH(QString, written);
+    if (where == QLatin1String("full") && m_fullDisk.isEmpty())
+        QSKIP("making a small full file system needs root");
+    const QString folder = where == QLatin1String("full") ? m_fullDisk : m_dir.filePath(where);
+    QDir().mkpath(folder);
+    const QByteArray taken = "%PDF-1.4 someone else's\n";
+    if (where.endsWith(QLatin1String("taken"))) {
+        QFile other(folder + QStringLiteral("/Invoice.pdf"));
+        QVERIFY(other.open(QIODevice::WriteOnly) && other.write(taken) > 0);
+    }
+    QByteArray pdf = isPdf ? smallestPdf() : QByteArray("%PDF-1.4 cut short");
+    if (written.isEmpty())
+        pdf += QByteArray(64 * 1024, '\n');  // more than the full disk holds
+    QString error;
+    const bool ok = printDataOnPdfWriter(pdf, job(folder + QStringLiteral("/Invoice.pdf"), "Invoice 7"), &error);
+    QCOMPARE(ok, !written.isEmpty());
+    if (written.isEmpty()) {
+        QVERIFY2(error.contains(QStringLiteral("No space left")), qPrintable(error));
+        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+        return;
+    }
+    const QByteArray file = readAll(folder + QLatin1Char('/') + written);
+    QVERIFY(file.startsWith(pdf));  // the engine's bytes as they were, the title after them
+    if (where.endsWith(QLatin1String("taken")))
+        QCOMPARE(readAll(folder + QStringLiteral("/Invoice.pdf")), taken);
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {folder + QLatin1Char('/') + written});
+    QVERIFY(info.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("Invoice 7")), isPdf);
 }
 
 QTEST_GUILESS_MAIN(TestPdfWriter)
