@@ -54,7 +54,7 @@ QByteArray placeholderPicture()
 class PagePictureWriter {
 public:
     PagePictureWriter(const MessageEntry &entry, const QString &pagePath)
-        : m_entry(entry), m_folder(platform::pagePicturesFolder(pagePath))
+        : m_entry(entry), m_folder(platform::pagePicturesFolder(pagePath)), m_page(++pagesWritten())
     {
         QDir(m_folder).removeRecursively();
         m_ready = QDir().mkpath(m_folder);
@@ -97,7 +97,10 @@ private:
 
     QString store(const QByteArray &bytes)
     {
-        const QString name = QString::number(++m_stored);
+        // A view keeps its renderer from page to page, and the renderer keeps the pictures it
+        // loaded by address: a picture of this page must never have the address of one of an
+        // earlier page, or the earlier picture shows (and prints) in its place.
+        const QString name = QStringLiteral("%1-%2").arg(m_page).arg(++m_stored);
         if (!m_ready || !writeFile(m_folder + QLatin1Char('/') + name, bytes))
             return QString();  // a picture that could not be written shows as missing
         return pictureAddress(m_folder, name);
@@ -116,7 +119,14 @@ private:
     const MessageEntry &m_entry;
     QString m_folder;
     bool m_ready = false;
+    quint64 m_page;
     int m_stored = 0;
+
+    static quint64 &pagesWritten()
+    {
+        static quint64 count = 0;
+        return count;
+    }
     qint64 m_pixels = 0;
     QString m_placeholder;
 };

@@ -14,6 +14,7 @@
 #include "print/Form3.h"
 
 #include <QDir>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -66,6 +67,7 @@ private slots:
     void aPictureNamedOftenIsWrittenAndServedOnce();
     void picturesBeyondTheBoundShowAPlaceholder();
     void aPageShowsNoPictureOfTheOneBefore();
+    void theNextPageShowsItsOwnPictureNotTheOneRemembered();
 
 private:
     QStringList shownPictureSizes(Form3 &form);
@@ -141,6 +143,17 @@ void TestPagePictures::aPageShowsNoPictureOfTheOneBefore()
     // At most the broken-picture sign: neither the earlier page's picture nor a non-picture part.
     const QStringList shown = shownPictureSizes(*second);
     QVERIFY2(shown.size() <= 1 && !shown.contains("40x10"), qPrintable(shown.join(' ')));
+}
+
+void TestPagePictures::theNextPageShowsItsOwnPictureNotTheOneRemembered()
+{
+    // Both pages are written to the same file with a picture in the same place; the view keeps
+    // its renderer, and with it whatever it loaded for the page before.
+    const QByteArray html = "<img src=\"cid:p1@x\">";
+    auto form = show({entryOf(related("One", html, {noisyPng(40, 10)})), entryOf(related("Two", html, {noisyPng(30, 20)}))});
+    QCOMPARE(shownPictureSizes(*form), QStringList({"40x10"}));
+    form->PushButton5->click();  // the next message
+    QCOMPARE(shownPictureSizes(*form), QStringList({"30x20"}));
 }
 
 QTEST_MAIN(TestPagePictures)
