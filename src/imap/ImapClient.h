@@ -36,6 +36,7 @@ struct MailboxInfo {
 
 struct ImapPendingCommand;
 struct ImapSearchRequest;
+struct ImapFetchData;
 
 class ImapClient : public QObject {
     Q_OBJECT
@@ -181,6 +182,8 @@ private:
     bool sendUidFetchesAhead(const platform::LifeToken &life);
     void discardUidFetchesAhead();
     std::optional<FetchedMessage> messageWithUid(const ImapPendingCommand &command, qint64 uid);
+    // The message of fetched data, counted for the fetch-ahead window.
+    FetchedMessage countFetched(ImapFetchData &data);
     QList<qint64> m_uidAhead;
     qsizetype m_uidAheadNext = 0;
     QList<QPair<qint64, Command>> m_uidInFlight;

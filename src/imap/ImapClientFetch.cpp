@@ -144,19 +144,8 @@ std::optional<FetchedMessage> ImapClient::fetchMessage(int sequenceNumber)
 std::optional<FetchedMessage> ImapClient::messageFrom(const ImapPendingCommand &command, int number,
                                                    qsizetype *size)
 {
-    // A server may split one message's items over several FETCH responses.
-    ImapFetchData data;
-    for (const ImapResponse &response : command.untagged) {
-        const std::optional<ImapFetchData> part = parseFetchResponse(response);
-        if (!part || part->sequenceNumber != number)
-            continue;
-        if (part->hasBody) {
-            data.hasBody = true;
-            data.body = part->body;
-        }
-        if (part->internalDate.isValid())
-            data.internalDate = part->internalDate;
-    }
+    ImapFetchData data = ImapClientDetail::joinFetchParts(
+        command, [number](const ImapResponse &, const ImapFetchData &part) { return part.sequenceNumber == number; });
     if (!data.hasBody) {
         if (m_connection && m_connection->tracker.bye()) {
             setError(QStringLiteral("FETCH %1 failed: the server is closing the connection (BYE %2)")
@@ -167,6 +156,11 @@ std::optional<FetchedMessage> ImapClient::messageFrom(const ImapPendingCommand &
         return std::nullopt;
     }
     *size = data.body.size();
+    return countFetched(data);
+}
+
+FetchedMessage ImapClient::countFetched(ImapFetchData &data)
+{
     m_fetchedBytes += data.body.size();
     ++m_fetchedMessages;
     const QDateTime internalDate = data.internalDate.isValid() ? data.internalDate.toLocalTime() : QDateTime();

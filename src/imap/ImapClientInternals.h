@@ -15,6 +15,26 @@
 
 namespace ImapClientDetail {
 
+// A server may split one message's items over several FETCH responses: the body and the
+// internal date of the responses of `command` that `belongs` picks, joined.
+inline ImapFetchData joinFetchParts(const ImapPendingCommand &command,
+                                    const std::function<bool(const ImapResponse &, const ImapFetchData &)> &belongs)
+{
+    ImapFetchData data;
+    for (const ImapResponse &response : command.untagged) {
+        const std::optional<ImapFetchData> part = parseFetchResponse(response);
+        if (!part || !belongs(response, *part))
+            continue;
+        if (part->hasBody) {
+            data.hasBody = true;
+            data.body = part->body;
+        }
+        if (part->internalDate.isValid())
+            data.internalDate = part->internalDate;
+    }
+    return data;
+}
+
 // The longest single sleep of a wait, and how often a waiting call raises abortCheck. A wait
 // sleeps in the event loop, so the window stays live throughout; only the destructor's goodbye
 // sleeps on the socket alone, a slice at a time.

@@ -159,24 +159,11 @@ std::optional<FetchedMessage> ImapClient::fetchMessageByUid(qint64 uid)
 
 std::optional<FetchedMessage> ImapClient::messageWithUid(const ImapPendingCommand &command, qint64 uid)
 {
-    ImapFetchData data;
-    for (const ImapResponse &response : command.untagged) {
-        const std::optional<ImapFetchData> part = parseFetchResponse(response);
-        if (!part || fetchResponseUid(response) != uid)
-            continue;
-        if (part->hasBody) {
-            data.hasBody = true;
-            data.body = part->body;
-        }
-        if (part->internalDate.isValid())
-            data.internalDate = part->internalDate;
-    }
+    ImapFetchData data = ImapClientDetail::joinFetchParts(
+        command, [uid](const ImapResponse &response, const ImapFetchData &) { return fetchResponseUid(response) == uid; });
     if (!data.hasBody) {
         setError(QStringLiteral("UID FETCH %1 failed: the server sent no message (was it deleted?)").arg(uid));
         return std::nullopt;
     }
-    m_fetchedBytes += data.body.size();
-    ++m_fetchedMessages;
-    const QDateTime internalDate = data.internalDate.isValid() ? data.internalDate.toLocalTime() : QDateTime();
-    return FetchedMessage{std::move(data.body), internalDate};
+    return countFetched(data);
 }

@@ -149,22 +149,31 @@ qint32 clsImapSession::GetTotalMessage(const QString &FolderName)
     return 0;
 }
 
-void clsImapSession::StartMailExtraction(const QString &FolderName)
+// A download's start: a new connection with the folder opened read-only. False (with its box
+// shown) when either fails.
+bool clsImapSession::connectAndSelect(const QString &FolderName)
 {
-    const auto keepAlive = shared_from_this();
     m_fetchesInRange = 0;
     m_failedFetches = 0;
     if (!Connect()) {
         if (!AbortProcess)
             showMessage(QStringLiteral("Connection failed. Check username and password."));
-        return;
+        return false;
     }
     subscribe();
     m_lastResult = client().selectMailbox(FolderName);
     if (m_lastResult != 1) {
         reportFailure();
-        return;
+        return false;
     }
+    return true;
+}
+
+void clsImapSession::StartMailExtraction(const QString &FolderName)
+{
+    const auto keepAlive = shared_from_this();
+    if (!connectAndSelect(FolderName))
+        return;
     // 64 bits, so that a range ending at the largest 32-bit number ends instead of wrapping.
     const qint64 first = CurrentLocation;
     const qint64 last = MaxRecord;

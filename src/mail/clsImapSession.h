@@ -72,6 +72,7 @@ private:
     clsImapSession() = default;
     void subscribe();
     void reportFailure();
+    bool connectAndSelect(const QString &FolderName);
     bool endIfConnectionTaken();
     ImapClient &client();
     void reportMessage(const FetchedMessage &fetched, qint32 sequenceNumber);

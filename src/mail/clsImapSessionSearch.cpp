@@ -65,19 +65,8 @@ void clsImapSession::StartSearchExtraction(const QString &FolderName)
 {
     const auto keepAlive = shared_from_this();
     const QList<qint64> uids = m_foundUids;
-    m_fetchesInRange = 0;
-    m_failedFetches = 0;
-    if (!Connect()) {
-        if (!AbortProcess)
-            showMessage(QStringLiteral("Connection failed. Check username and password."));
+    if (!connectAndSelect(FolderName))
         return;
-    }
-    subscribe();
-    m_lastResult = client().selectMailbox(FolderName);
-    if (m_lastResult != 1) {
-        reportFailure();
-        return;
-    }
     // The UIDs name other messages, or none, once the folder has been renumbered since.
     if (client().uidValidity() != m_foundUidValidity) {
         const QString renewed = QStringLiteral("The folder \"%1\" was renumbered on the server after the search, so "
