@@ -69,9 +69,9 @@ private slots:
     void fetchesExactlyTheMessagesFound_data();
     void fetchesExactlyTheMessagesFound();
     void emptyResultKeepsTheList();
-    void refusedSearchShowsTheServersReason();
     void stopEndsTheDownloadOfWhatWasFound();
-    void folderRenumberedAfterTheSearchFetchesNothing();
+    void searchesThatFetchNothingSayWhy_data();
+    void searchesThatFetchNothingSayWhy();
 
 private:
     std::unique_ptr<Form1> connectedForm();
@@ -187,7 +187,6 @@ void TestMatchingGmail::fetchesExactlyTheMessagesFound()
     QCOMPARE(subjects, wanted);
     QCOMPARE(form->Label1->text(), QStringLiteral("Total Number Of Emails: %1").arg(found.size()));
     QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
-    QCOMPARE(form->PushButton2->text(), QStringLiteral("2a. Get All Emails"));
 }
 
 void TestMatchingGmail::emptyResultKeepsTheList()
@@ -202,17 +201,6 @@ void TestMatchingGmail::emptyResultKeepsTheList()
     QCOMPARE(uidCommandsSince(before), QList<QByteArray>{"UID SEARCH X-GM-RAW \"nothing\""});
     QCOMPARE(form->ListView1->topLevelItemCount(), kMessages);
     QVERIFY2(m_dialogs->messageTexts().isEmpty(), qPrintable(m_dialogs->messageTexts().join('|')));
-}
-
-void TestMatchingGmail::refusedSearchShowsTheServersReason()
-{
-    m_server.on("UID", gmailUidCommands("X-GM-RAW \"nothing\"", {}));
-    auto form = connectedForm();
-    searchFromTheWindow(*form, "a OR (b");
-    QCOMPARE(m_dialogs->messageTexts().size(), 1);
-    QVERIFY2(m_dialogs->messageTexts().first().contains("Could not parse command"),
-             qPrintable(m_dialogs->messageTexts().first()));
-    QCOMPARE(form->ListView1->topLevelItemCount(), 0);
 }
 
 void TestMatchingGmail::stopEndsTheDownloadOfWhatWasFound()
@@ -230,13 +218,24 @@ void TestMatchingGmail::stopEndsTheDownloadOfWhatWasFound()
     QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
 }
 
-void TestMatchingGmail::folderRenumberedAfterTheSearchFetchesNothing()
+void TestMatchingGmail::searchesThatFetchNothingSayWhy_data()
 {
-    // Every EXAMINE after the search sees a new UIDVALIDITY.
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("renumbered");  // the folder gets a new UIDVALIDITY after the search
+    QTest::addColumn<QString>("box");
+    QTest::newRow("refused by the server") << "a OR (b" << false << "Could not parse command";
+    QTest::newRow("folder renumbered after the search") << "all" << true << "renumbered";
+}
+
+void TestMatchingGmail::searchesThatFetchNothingSayWhy()
+{
+    QFETCH(QString, query);
+    QFETCH(bool, renumbered);
+    QFETCH(QString, box);
     std::atomic<bool> searched{false};
     m_server.on("EXAMINE", [&](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
         session.send("* " + QByteArray::number(kMessages) + " EXISTS\r\n* OK [UIDVALIDITY "
-                     + QByteArray(searched ? "8" : "7") + "] UIDs valid\r\n" + tag + " OK [READ-ONLY] done\r\n");
+                     + QByteArray(renumbered && searched ? "8" : "7") + "] UIDs valid\r\n" + tag + " OK [READ-ONLY] done\r\n");
     });
     const auto answer = gmailUidCommands("X-GM-RAW \"all\"", {1, 2});
     m_server.on("UID", [&](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &arguments) {
@@ -245,12 +244,12 @@ void TestMatchingGmail::folderRenumberedAfterTheSearchFetchesNothing()
     });
     auto form = connectedForm();
     const qsizetype before = m_server.commandsReceived().size();
-    searchFromTheWindow(*form, "all");
+    searchFromTheWindow(*form, query);
     m_server.on("EXAMINE", nullptr);
-    QCOMPARE(uidCommandsSince(before), QList<QByteArray>{"UID SEARCH X-GM-RAW \"all\""});
+    QCOMPARE(uidCommandsSince(before).size(), 1);  // the search alone
     QCOMPARE(form->ListView1->topLevelItemCount(), 0);
     QCOMPARE(m_dialogs->messageTexts().size(), 1);
-    QVERIFY2(m_dialogs->messageTexts().first().contains("renumbered"), qPrintable(m_dialogs->messageTexts().first()));
+    QVERIFY2(m_dialogs->messageTexts().first().contains(box), qPrintable(m_dialogs->messageTexts().first()));
 }
 
 QTEST_MAIN(TestMatchingGmail)

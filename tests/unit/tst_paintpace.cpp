@@ -36,7 +36,6 @@ void TestPaintPace::changesArePaintedTogetherAndNoneIsLost_data()
 {
     QTest::addColumn<int>("intervalMs");
     QTest::addColumn<bool>("endPaceAtOnce");
-    QTest::newRow("no pace: a paint at every turn") << 0 << false;
     QTest::newRow("held paint comes after the interval") << 300 << false;
     QTest::newRow("held paint comes when the pace ends") << 60 * 1000 << true;
 }
@@ -62,10 +61,8 @@ void TestPaintPace::changesArePaintedTogetherAndNoneIsLost()
         label->setText(QString::number(i));
         QCoreApplication::processEvents();
     }
-    // 20 changes in quick turns: painted at every turn, or at most once within the interval.
-    if (intervalMs == 0)
-        QVERIFY2(counter.paints >= 10, qPrintable(QString::number(counter.paints)));
-    else if (changing.elapsed() < intervalMs / 2)  // a busy machine may take longer
+    // 20 changes in quick turns: painted at most once within the interval.
+    if (changing.elapsed() < intervalMs / 2)  // a busy machine may take longer
         QVERIFY2(counter.paints <= 1, qPrintable(QString::number(counter.paints)));
     if (endPaceAtOnce) {
         pace.reset();
