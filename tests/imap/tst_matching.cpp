@@ -26,7 +26,6 @@ private slots:
     void cleanup();
     void findsWhatTheManifestSays_data();
     void findsWhatTheManifestSays();
-    void gmailOnlyOperatorsAreNamed();
 
 private:
     ImapSessionPtr connectedSession(const QString &user, const QString &password);
@@ -112,16 +111,6 @@ void TestMatching::findsWhatTheManifestSays()
     QCOMPARE(session->failedFetches(), 0);
     QCOMPARE(session->MaxRecord, subjects.size());
     QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->messageTexts().join('|')));
-}
-
-void TestMatching::gmailOnlyOperatorsAreNamed()
-{
-    const ImapSessionPtr session = connectedSession(m_server.user, m_server.password);
-    const MailSearchOutcome found = session->SearchMailbox(kMailbox, "from:bank has:attachment");
-    QCOMPARE(int(found.kind), int(MailSearchOutcome::Kind::Unsupported));
-    QVERIFY2(found.text.contains("\"has:\" is not supported"), qPrintable(found.text));
-    // The session stays usable for the next search.
-    QCOMPARE(session->SearchMailbox(kMailbox, "from:bank").count, 3);
 }
 
 QTEST_MAIN(TestMatching)

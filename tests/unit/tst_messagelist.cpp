@@ -515,7 +515,6 @@ void TestMessageList::queuedRowsJoinInOneInsertion_data()
 {
     QTest::addColumn<int>("intervalMs");
     QTest::addColumn<int>("insertions");  // for the four rows queued
-    QTest::newRow("no blocks: each row at once") << 0 << 4;
     QTest::newRow("block added by its timer") << 5 << 1;
     QTest::newRow("block added by hand") << 3600 * 1000 << 1;
 }
