@@ -146,7 +146,10 @@ qint64 ImapResponseReader::readLiteralFrom(QIODevice &device)
 {
     if (m_literalRemaining <= 0 || hasError())
         return 0;
-    const qint64 wanted = qMin(m_literalRemaining, device.bytesAvailable());
+    // In pieces of a few megabytes, so that a socket holding hundreds of them is read in
+    // steps the caller can interleave with its checks for Stop.
+    constexpr qint64 largestPiece = qint64(4) << 20;
+    const qint64 wanted = qMin(qMin(m_literalRemaining, device.bytesAvailable()), largestPiece);
     if (wanted <= 0)
         return 0;
     QByteArray &literal = m_current.literals.last();
