@@ -2,11 +2,30 @@
 // One downloaded message, decoded to Unicode: the record every window keeps, and the parser that
 // fills it.
 
+#include "core/SpooledBytes.h"
 #include "mime/InlinePicture.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QVector>
+#include <memory>
+
+// One mailbox of an address header; either part may be empty, never both.
+struct MailAddress {
+    QString name;
+    QString address;
+    bool operator==(const MailAddress &other) const { return name == other.name && address == other.address; }
+};
+
+// A part the sender attached as a file (not a picture the HTML body shows). Its bytes, transfer
+// encoding undone, wait on disk until a run saves or appends them.
+struct MailAttachment {
+    QString fileName;  // as the message names it, RFC 2231/2047 decoded; never empty
+    QByteArray type;   // the declared content type, lower case ("application/pdf")
+    qint64 size = 0;   // bytes after decoding
+    std::shared_ptr<const SpooledBytes> bytes;  // nullptr when they could not be kept
+};
 
 struct MessageEntry {
     QString From;         // the From header, RFC 2047 words decoded
@@ -25,6 +44,10 @@ struct MessageEntry {
     // times costs its own size, not ten thousand copies. A page turns the references into
     // addresses when it is built.
     QVector<InlinePicture> InlinePictures;
+    QVector<MailAddress> To;
+    QVector<MailAddress> Cc;
+    QString MessageId;  // the Message-ID header without its angle brackets, empty when absent
+    QVector<MailAttachment> Attachments;  // in the order the message holds them
 };
 
 // Parses a whole RFC 5322 message; ReceivedDate stays empty. Never throws; a message that cannot
