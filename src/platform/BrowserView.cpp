@@ -274,8 +274,14 @@ bool BrowserView::acceptPdf(const QByteArray &pdf, quint64 printNumber)
     return true;
 }
 
-void BrowserView::handOver(const QByteArray &pdf, const PrintJob &job)
+void BrowserView::handOver(const QByteArray &pagePdf, const PrintJob &job)
 {
+    QByteArray pdf = pagePdf;
+    QString prepareError;
+    if (job.prepare && !job.prepare(pdf, &prepareError)) {
+        endPrint(false, prepareError);
+        return;
+    }
     if (job.printer.isEmpty() && job.targetFile.isEmpty()) {
         endPrint(false, QStringLiteral("No printer was picked; nothing was printed."));
         return;

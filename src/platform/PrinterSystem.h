@@ -20,7 +20,13 @@ struct PrintJob {
     QString printer;
     QString targetFile;
     QString title;
+    QString author;  // kept by printers that write documents (the PDF writer); may be empty
     QPageLayout layout;
+    // Makes the page's PDF into the document that is printed (what the message carried
+    // appended, say); false with a reason calls the job off. Unset: the page's PDF as it is.
+    std::function<bool(QByteArray &pdf, QString *error)> prepare;
+    // Told, by a printer that writes files, the file it wrote and the bytes that went in.
+    std::function<void(const QString &path, const QByteArray &pdf)> written;
 };
 
 // Prints one finished PDF; false and a reason when it could not.

@@ -175,6 +175,8 @@ bool writeJob(const QByteArray &pdf, const platform::PrintJob &job, const QStrin
         return false;
     }
     lastFolder() = folderOf(result.path);
+    if (job.written)
+        job.written(result.path, titled.isEmpty() ? pdf : titled);
     return true;
 }
 
