@@ -9,6 +9,7 @@
 #include "core/WindowStartUp.h"
 #include "print/PdfFileName.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -23,13 +24,28 @@ QPushButton *button(const QString &caption, QWidget *parent, const char *name, c
     return b;
 }
 
+// The settings that remember the extras across runs, "1" for on.
+const QString SaveAttachmentsKey = QStringLiteral("SaveAttachments");
+const QString AppendPdfsKey = QStringLiteral("AppendPdfs");
+const QString CombinedPdfKey = QStringLiteral("CombinedPdf");
+
+bool storedFlag(const QString &key)
+{
+    return getSetting(key, QStringLiteral("0")).trimmed() == QLatin1String("1");
+}
+
+QString flagText(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
 }  // namespace
 
 Form5::Form5(PdfExportState &target, QWidget *parent) : QDialog(parent), m_target(target)
 {
     setObjectName(QStringLiteral("Form5"));
     setModal(true);
-    setFixedSize(twips(8040), twips(2310));
+    setFixedSize(twips(8040), twips(3615));
     createControls();
     connect(Text1, &QLineEdit::textChanged, this, &Form5::Text1_Change);
     connect(Text2, &QLineEdit::textChanged, this, &Form5::Text2_Change);
@@ -39,7 +55,7 @@ Form5::Form5(PdfExportState &target, QWidget *parent) : QDialog(parent), m_targe
     connect(PushButton7, &QPushButton::clicked, this, &Form5::PushButton7_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form5::PushButton9_Click);
     followHoverRule(this, {Frame1, Frame3, Text2, PushButton1, PushButton2, PushButton6, PushButton7,
-                           PushButton9});
+                           PushButton9, FrameExtras, CheckSaveAttachments, CheckAppendPdfs, CheckCombinedPdf});
     Text2->installEventFilter(this);  // selects its text when it takes the focus
 }
 
@@ -56,6 +72,15 @@ void Form5::createControls()
     PushButton6 = button(QStringLiteral("..."), Frame3, "PushButton6", twipsRect(6960, 300, 580, 345));
     PushButton1 = button(QStringLiteral("OK"), this, "PushButton1", twipsRect(120, 1815, 3840, 405));
     PushButton2 = button(QStringLiteral("Cancel"), this, "PushButton2", twipsRect(4080, 1815, 3840, 405));
+    // Below the buttons, so that every control a user knows stays where it was.
+    FrameExtras = place(new QGroupBox(QStringLiteral("With Each Print Run"), this), "FrameExtras",
+                        twipsRect(120, 2310, 7800, 1215));
+    CheckSaveAttachments = place(new QCheckBox(QStringLiteral("Save attachments beside each PDF"), FrameExtras),
+                                 "CheckSaveAttachments", twipsRect(240, 270, 7400, 285));
+    CheckAppendPdfs = place(new QCheckBox(QStringLiteral("Append attached PDFs to the message's PDF"), FrameExtras),
+                            "CheckAppendPdfs", twipsRect(240, 570, 7400, 285));
+    CheckCombinedPdf = place(new QCheckBox(QStringLiteral("Also make one PDF of the whole run"), FrameExtras),
+                             "CheckCombinedPdf", twipsRect(240, 870, 7400, 285));
 }
 
 void Form5::showEvent(QShowEvent *event)
@@ -76,6 +101,25 @@ void Form5::Form_Load()
         Text2->setText(stored.isEmpty() ? SpecialFolderPath(0) : stored);
     });
     p(110, [&] { Text1->setText(getSetting(QStringLiteral("Text1"), defaultPdfNamePattern())); });
+    p(112, [&] { loadExtras(); });
+}
+
+void Form5::loadExtras()
+{
+    CheckSaveAttachments->setChecked(storedFlag(SaveAttachmentsKey));
+    CheckAppendPdfs->setChecked(storedFlag(AppendPdfsKey));
+    CheckCombinedPdf->setChecked(storedFlag(CombinedPdfKey));
+}
+
+// Stored only when "OK" confirms them: a cancelled window must leave the last confirmed choice.
+void Form5::confirmExtras()
+{
+    m_target.SaveAttachments = CheckSaveAttachments->isChecked();
+    m_target.AppendPdfs = CheckAppendPdfs->isChecked();
+    m_target.CombinedPdf = CheckCombinedPdf->isChecked();
+    saveSetting(SaveAttachmentsKey, flagText(m_target.SaveAttachments));
+    saveSetting(AppendPdfsKey, flagText(m_target.AppendPdfs));
+    saveSetting(CombinedPdfKey, flagText(m_target.CombinedPdf));
 }
 
 void Form5::Text1_Change()
@@ -141,6 +185,7 @@ void Form5::PushButton1_Click()
     p(108, [&] {
         m_target.lPDFFilename = Text1->text();
         m_target.lPDFOutput = Text2->text();
+        confirmExtras();
         m_target.ExportCanceled = false;
     });
     p(110, [&] { accept(); });

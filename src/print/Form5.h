@@ -3,11 +3,14 @@
 // Modal over the preview window. "OK" writes the confirmed pattern and folder into the
 // PdfExportState it was given and clears ExportCanceled; "Cancel", Escape and closing the
 // window by its frame set ExportCanceled and leave the last confirmed pattern and folder alone.
+// The extras (attachments beside each PDF, attached PDFs appended, one PDF of the whole run)
+// are remembered in the settings when "OK" confirms them; a cancelled window stores nothing.
 
 #include "print/PdfExportState.h"
 
 #include <QDialog>
 
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -32,6 +35,10 @@ public:
     QPushButton *PushButton6 = nullptr;
     QPushButton *PushButton1 = nullptr;
     QPushButton *PushButton2 = nullptr;
+    QGroupBox *FrameExtras = nullptr;
+    QCheckBox *CheckSaveAttachments = nullptr;
+    QCheckBox *CheckAppendPdfs = nullptr;
+    QCheckBox *CheckCombinedPdf = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -43,6 +50,8 @@ private:
     void Form_Load();
     void Text1_Change();
     void Text2_Change();
+    void loadExtras();
+    void confirmExtras();
 
     PdfExportState &m_target;
     bool m_loaded = false;

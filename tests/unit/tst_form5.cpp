@@ -7,6 +7,7 @@
 #include "print/Form5.h"
 #include "WindowTests.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -31,6 +32,8 @@ private slots:
     void everyOtherWayOutCancels();
     void modalRunReturnsTheAnswer();
     void pointerFollowsTheHoverRule();
+    void extrasAreRememberedOnlyWhenConfirmed_data();
+    void extrasAreRememberedOnlyWhenConfirmed();
 
 private:
     std::unique_ptr<Form5> open();
@@ -201,6 +204,57 @@ void TestForm5::pointerFollowsTheHoverRule()
     QCOMPARE(pointerOver(form.get()), Qt::ArrowCursor);
     form->setCursor(Qt::WaitCursor);
     QCOMPARE(pointerOver(form->PushButton1), Qt::WaitCursor);
+}
+
+void TestForm5::extrasAreRememberedOnlyWhenConfirmed_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QList<bool>>("ticked");  // attachments, append PDFs, combined PDF
+    QTest::newRow("OK, one on") << true << QList<bool>{true, false, false};
+    QTest::newRow("OK, all on") << true << QList<bool>{true, true, true};
+    QTest::newRow("OK, last two") << true << QList<bool>{false, true, true};
+    QTest::newRow("Cancel") << false << QList<bool>{true, true, true};
+}
+
+void TestForm5::extrasAreRememberedOnlyWhenConfirmed()
+{
+    QFETCH(bool, confirm);
+    QFETCH(QList<bool>, ticked);
+    const auto boxes = [](Form5 *form) {
+        return QList<QCheckBox *>{form->findChild<QCheckBox *>("CheckSaveAttachments"),
+                                  form->findChild<QCheckBox *>("CheckAppendPdfs"),
+                                  form->findChild<QCheckBox *>("CheckCombinedPdf")};
+    };
+    const auto states = [&](Form5 *form) {
+        QList<bool> on;
+        for (QCheckBox *box : boxes(form))
+            on << (box && box->isChecked());
+        return on;
+    };
+    auto form = open();
+    for (QCheckBox *box : boxes(form.get()))
+        QVERIFY(box && !box->isChecked() && box->isVisible());  // off until the user turns them on
+    // Below every control of the window as it was: none of those moved.
+    QVERIFY(boxes(form.get())[0]->mapTo(form.get(), QPoint()).y() > form->PushButton1->geometry().bottom());
+    QVERIFY(form->rect().contains(boxes(form.get())[2]->mapTo(form.get(), boxes(form.get())[2]->rect().bottomRight())));
+    for (int i = 0; i < 3; ++i)
+        boxes(form.get())[i]->setChecked(ticked[i]);
+    form->Text2->setText(m_dir.path());
+    (confirm ? form->PushButton1 : form->PushButton2)->click();
+    const QList<bool> expected = confirm ? ticked : QList<bool>{false, false, false};
+    QCOMPARE((QList<bool>{m_state.SaveAttachments, m_state.AppendPdfs, m_state.CombinedPdf}), expected);
+
+    // A new window, as the next run opens it, shows what was last confirmed.
+    auto next = open();
+    QCOMPARE(states(next.get()), expected);
+    if (!confirm)
+        return;
+    // Cancelled now, the confirmed choice stays, in the run's state and in the next window.
+    for (QCheckBox *box : boxes(next.get()))
+        box->setChecked(!box->isChecked());
+    next->PushButton2->click();
+    QCOMPARE((QList<bool>{m_state.SaveAttachments, m_state.AppendPdfs, m_state.CombinedPdf}), expected);
+    QCOMPARE(states(open().get()), expected);
 }
 
 QTEST_MAIN(TestForm5)
