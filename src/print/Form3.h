@@ -105,6 +105,12 @@ private:
     // path in *written. False when the file does not hold that message now.
     bool writePageFile(int position, const QString &fileName, QString *written);
     void endPrintAll(PrintRun &run);
+    // What Print All on the PDF writer keeps beside the PDFs (Form3PrintRecords.cpp): the hooks
+    // of a message's job, then its attachments and its row in the folder's index.
+    void setWriterHooks(PrintRun &run);
+    void keepRunRecords(PrintRun &run, int position, const QString &failure);
+    void saveAttachmentsOf(PrintRun &run, int position, const QString &pdfPath);
+    void appendIndexRow(PrintRun &run, int position, const QString &file, int pages, const QString &result);
     // The job for the printer picked in Combo1, in the run's page layout.
     platform::PrintJob pickedJob() const;
     // Names the PDF file of the message at `position` in the run's job: empty when done, else why not.

@@ -316,9 +316,11 @@ void Form3::runPrintAll(PrintRun &run)
     preparePrintViews(run);
     for (int k = 1; k <= LastEntry && !run.cancelled; ++k) {
         bool skipped = false;
+        run.written.reset();
         const QString failure = printOneOfRun(run, k, &skipped);
         if (!life.ownerAlive())
             return;
+        keepRunRecords(run, k, failure);
         if (failure.isEmpty())
             continue;
         ++(skipped ? run.skipped : run.failures);
@@ -339,6 +341,7 @@ void Form3::runPrintAll(PrintRun &run)
         }
         return true;
     }, &limit);
+    // One PDF of the whole run (CombinedPdf) is made here, from run.writtenPaths.
 }
 
 QString Form3::printOneOfRun(PrintRun &run, int k, bool *skipped)
@@ -384,6 +387,7 @@ QString Form3::handOver(PrintRun &run, PrintSlot &slot, bool *skipped)
         p(146, [&] { failure = nameJobFile(run, k); });
         if (!failure.isEmpty())
             return failure;
+        setWriterHooks(run);
     }
     // Waiting and naming the file gave the event loop turns: print only the page loaded for it.
     if (!view->showsLoadedPage(slot.page))
@@ -420,7 +424,7 @@ void Form3::endPrintAll(PrintRun &run)
             ProgressBar1->setValue(0);
             ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
         });
-        if (run.failures == 0 && run.skipped == 0) {
+        if (run.failures == 0 && run.skipped == 0 && run.recordFailures == 0) {
             p(176, [&] { showMessage(QStringLiteral("Done.")); });
         } else {
             QStringList what;
@@ -431,6 +435,8 @@ void Form3::endPrintAll(PrintRun &run)
                             .arg(run.skipped)
                             .arg(LastEntry)
                             .arg(printerPageLimit());
+            if (run.recordFailures > 0)
+                what << QStringLiteral("%1 attachments or index rows could not be written.").arg(run.recordFailures);
             p(176, [&] {
                 showMessage(what.join(QLatin1Char(' ')) + QStringLiteral(" The reason for each is in the error log:\n")
                                 + errorLogPath(),

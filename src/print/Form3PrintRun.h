@@ -8,6 +8,7 @@
 #include "print/PdfWriterName.h"
 
 #include <QElapsedTimer>
+#include <memory>
 #include <vector>
 
 inline QString stepSeconds(int ms)
@@ -38,6 +39,12 @@ struct Form3::PrintSlot {
     QElapsedTimer stepClock;  // since the load or the rendering began
 };
 
+// What the PDF writer wrote for one message: it tells the job's `written` hook.
+struct WrittenPdf {
+    QString path;  // the file as written, "name (2).pdf" when the name was taken
+    QByteArray pdf;
+};
+
 struct Form3::PrintRun {
     enum Kind { Selected, All };
     PrintRun(Kind k, platform::PrintJob j) : kind(k), job(std::move(j)) {}
@@ -52,4 +59,10 @@ struct Form3::PrintRun {
     bool skipEveryLongPage = false;  // "skip all such" was answered
     std::vector<PrintSlot> viewSlots;    // Print All's views, WebBrowser2 first
     int nextToLoad = 1;              // the first message no view has been given yet
+    // Print All on the PDF writer: the file written for the message being handed over (null
+    // until its job is made), the files written so far in list order, and the attachments
+    // and index rows that could not be written.
+    std::shared_ptr<WrittenPdf> written;
+    QStringList writtenPaths;
+    int recordFailures = 0;
 };
