@@ -31,7 +31,6 @@ QByteArray readAll(const QString &path)
 MessageEntry message(const QString &subject, const QList<QPair<QString, QByteArray>> &attachments)
 {
     MessageEntry e;
-    e.From = "Ann <ann@example.com>";
     e.Subject = subject;
     e.ReceivedDateTime = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::LocalTime);
     e.To = {{"Bob", "bob@example.com"}};
@@ -47,7 +46,6 @@ class TestPrintAllRecords : public QObject {
     Q_OBJECT
 private slots:
     void indexAndAttachmentsFollowTheFilesWritten();
-
 private:
     QStringList printAll(Form3 *preview, bool saveAttachments);
     QTemporaryDir m_programDir, m_temp, m_out;
@@ -74,8 +72,7 @@ void TestPrintAllRecords::indexAndAttachmentsFollowTheFilesWritten()
     prepareWindowTests(m_programDir.path(), PageResources::With);
     registerPdfWriter();
     QFile earlier(m_out.filePath("Same - data.csv"));  // an earlier run's: it stays as it is
-    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
-    earlier.close();
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7 && earlier.flush());
     Form3 preview({message("Same", {{"data.csv", "one"}, {"data.csv", "two"}}),
                    message("???", {}),  // the pattern gives it no file name
                    message("Same", {{"../x/report\n.pdf", "%PDF"}}), message("=1+1", {{"lost.bin", QByteArray()}})});
@@ -102,22 +99,20 @@ void TestPrintAllRecords::indexAndAttachmentsFollowTheFilesWritten()
     const QByteArray index = readAll(m_out.filePath("index.csv"));
     QCOMPARE(index.count("\xEF\xBB\xBF"), 1);
     const QStringList lines = QString::fromUtf8(index.mid(3)).split("\r\n");
-    QCOMPARE(lines.size(), 10);  // the header, 2 x 4 rows, and nothing after the last CRLF
+    QCOMPARE(lines.size(), 10);  // the header, 2 x 4 rows (no cell holds a comma), and an empty rest
     const QStringList pdfs = {"Same.pdf", "", "Same (2).pdf", "=1+1.pdf", "Same (3).pdf", "", "Same (4).pdf",
                               "=1+1 (2).pdf"};
     for (int i = 0; i < 8; ++i) {
-        // The subjects hold no comma, quote or line break: every cell is plain.
         const QStringList cells = lines[i + 1].split(',');
         QCOMPARE(cells.size(), 10);
         QCOMPARE(cells.mid(0, 3), QStringList({QString::number(i % 4 + 1), (i % 4 == 3 ? "'" : "") + pdfs[i],
                                                "2026-03-04T05:06:07"}));
         QCOMPARE(cells[4], QStringLiteral("Bob <bob@example.com>"));
-        const QString pages = pdfs[i].isEmpty() ? "" : QString::number(platform::pdfPageCount(readAll(m_out.filePath(pdfs[i]))));
-        QVERIFY(pages != "-1" && pages != "0");
-        QCOMPARE(cells[7], pages);
+        const int pages = pdfs[i].isEmpty() ? -1 : platform::pdfPageCount(readAll(m_out.filePath(pdfs[i])));
+        QCOMPARE(cells[7], pages > 0 ? QString::number(pages) : QString());
+        QCOMPARE(pages > 0, !pdfs[i].isEmpty());
         QCOMPARE(cells[9], QString(pdfs[i].isEmpty() ? "The file name pattern gives no name for this message." : "printed"));
     }
-    QCOMPARE(lines[1].split(',')[8], QStringLiteral("data.csv; data.csv"));
     QCOMPARE(lines[4].split(',')[5], QStringLiteral("'=1+1"));
 }
 
