@@ -1,6 +1,7 @@
 // Print All on the PDF writer through the preview and options windows: index rows for exactly
 // the files written (a "(2)" name too) and for the message that failed, attachments beside their
-// PDF under safe names that never overwrite, and no "Done." when an attachment was lost.
+// PDF under safe names (no path, no control or direction characters, fitted to one file name)
+// that never overwrite, and no "Done." when an attachment was lost.
 
 #include "ModalWindows.h"
 #include "TestPrintServer.h"
@@ -15,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -73,9 +75,11 @@ void TestPrintAllRecords::indexAndAttachmentsFollowTheFilesWritten()
     registerPdfWriter();
     QFile earlier(m_out.filePath("Same - data.csv"));  // an earlier run's: it stays as it is
     QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7 && earlier.flush());
+    const QString longName = QString(300, QChar(0xe9)) + ".xlsx";  // two bytes of UTF-8 a letter
     Form3 preview({message("Same", {{"data.csv", "one"}, {"data.csv", "two"}}),
                    message("???", {}),  // the pattern gives it no file name
-                   message("Same", {{"../x/report\n.pdf", "%PDF"}}), message("=1+1", {{"lost.bin", QByteArray()}})});
+                   message("Same", {{"../x/report\n.pdf", "%PDF"}, {"x\u202Efdp.exe", "b"}, {"/..", "c"}, {longName, "d"}}),
+                   message("=1+1", {{"lost.bin", QByteArray()}})});
     preview.Form_Load();
     preview.show();
     preview.Combo1->setCurrentText("Tervane PDF Writer");
@@ -85,9 +89,12 @@ void TestPrintAllRecords::indexAndAttachmentsFollowTheFilesWritten()
     QVERIFY2(box.startsWith("1 of 4 messages could not be printed. 1 attachments or index rows could not be written."),
              qPrintable(box));
     QCOMPARE(QString::fromUtf8(readAll(errorLogPath())).count("lost.bin"), logged + 1);
-    const QStringList files = QDir(m_out.path()).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(files, QStringList({"=1+1.pdf", "Same (2) - x report.pdf", "Same (2).pdf", "Same - data (2).csv",
-                                 "Same - data (3).csv", "Same - data.csv", "Same.pdf", "index.csv"}));
+    QStringList files = QDir(m_out.path()).entryList(QDir::Files);
+    files.sort();
+    QCOMPARE(files, QStringList({"=1+1.pdf", "Same (2) - attachment", "Same (2) - x report.pdf", "Same (2) - xfdp.exe",
+                                 "Same (2) - " + QString(115, QChar(0xe9)) + ".xlsx", "Same (2).pdf",
+                                 "Same - data (2).csv", "Same - data (3).csv", "Same - data.csv", "Same.pdf", "index.csv"}));
+    QVERIFY(!QFileInfo(m_out.filePath("Same (2) - xfdp.exe")).permissions().testFlag(QFile::ExeOwner));
     QCOMPARE(readAll(m_out.filePath("Same - data.csv")) + readAll(m_out.filePath("Same - data (2).csv"))
                  + readAll(m_out.filePath("Same - data (3).csv")),
              QByteArray("earlieronetwo"));
