@@ -2,14 +2,16 @@
 
 #include "platform/PrivateTempFolder.h"
 #include "print/PdfFileName.h"
-#include "print/ReopeningFileSource.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-#include <qpdf/Pl_Discard.hh>
+#ifndef POINTERHOLDER_TRANSITION
+#define POINTERHOLDER_TRANSITION 4  // the current handle type, without the warning about the old one
+#endif
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -22,12 +24,13 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <map>
+#include <utility>
+#include <vector>
 #include <unistd.h>
 
 namespace {
 
-// Files open at once while the combined document is written.
-constexpr int OpenSpoolFiles = 16;
 constexpr int MostCopies = 99999;
 const QString PdfExtension = QStringLiteral(".pdf");
 
@@ -52,18 +55,6 @@ QString failure(const QString &path, const QString &reason)
     return QStringLiteral("The PDF file %1 could not be written: %2").arg(path, reason);
 }
 
-// Reads every object and stream of `pdf` once, throwing at the first that cannot be read: the
-// pages' streams are otherwise read only when the whole document is written, where one broken
-// message would cost every other.
-void readThrough(QPDF &pdf)
-{
-    Pl_Discard discard;
-    QPDFWriter trial(pdf);
-    trial.setDecodeLevel(qpdf_dl_none);
-    trial.setOutputPipeline(&discard);
-    trial.write();
-}
-
 QPDFObjectHandle textString(const QString &text)
 {
     return QPDFObjectHandle::newString(pdfTextString(text));
@@ -86,76 +77,224 @@ std::string pdfTextString(const QString &text)
     return bytes;
 }
 
-struct CombinedPdf::State {
-    // Declared first, so it outlives the sources the document's streams still refer to.
-    OpenFileBudget budget{OpenSpoolFiles};
-    QPDF document;
-    QPDFObjectHandle outlines;
-    QPDFObjectHandle lastItem;
-    QStringList spoolFiles;
-    int messages = 0;
+namespace {
 
-    State()
-    {
-        document.emptyPDF();
-        document.setSuppressWarnings(true);
-    }
+// Object numbers of the parts written at the end: the catalog and the root of the page tree.
+constexpr int CatalogObject = 1;
+constexpr int PagesObject = 2;
+constexpr int NullObject = 0;  // an object left out (the source's catalog): written as null
 
-    ~State()
-    {
-        for (const QString &path : spoolFiles)
-            QFile::remove(path);
-    }
+// One message's objects in the form they take in the combined file: its pages and everything
+// they refer to, renumbered after the objects written before.
+class MessageObjects {
+public:
+    MessageObjects(QPDF &source, int firstNumber) : source_(source), next_(firstNumber) {}
 
-    QString spool(const QByteArray &pdf, QString *error);
-    void addBookmark(const QString &title, QPDFObjectHandle page);
+    // The message's pages, numbered first so that the first is its bookmark's target.
+    QVector<int> addPages(const std::vector<QPDFPageObjectHelper> &pages);
+    // Writes every queued object; offsets relative to the start of `out`.
+    void writeAll(QByteArray &out, QVector<qint64> &offsets);
+    int nextNumber() const { return next_; }
+
+private:
+    int numberOf(QPDFObjectHandle object);
+    void writeValue(QPDFObjectHandle value, QByteArray &out);
+    void writeDictionary(QPDFObjectHandle dictionary, QByteArray &out, const char *skip = nullptr);
+    void writeObject(QPDFObjectHandle object, bool page, QByteArray &out);
+
+    QPDF &source_;
+    int next_;
+    std::map<QPDFObjGen, int> numbers_;
+    std::vector<std::pair<QPDFObjGen, bool>> queue_;  // (object, is a page) in number order
 };
 
-QString CombinedPdf::State::spool(const QByteArray &pdf, QString *error)
+QVector<int> MessageObjects::addPages(const std::vector<QPDFPageObjectHelper> &pages)
 {
+    QVector<int> numbers;
+    for (QPDFPageObjectHelper page : pages) {
+        QPDFObjectHandle object = page.getObjectHandle();
+        QPDFObjectHandle parent = object.getKey("/Parent");
+        if (parent.isIndirect())
+            numbers_.emplace(parent.getObjGen(), PagesObject);  // the source's tree becomes ours
+        numbers_.emplace(object.getObjGen(), next_);
+        queue_.emplace_back(object.getObjGen(), true);
+        numbers << next_++;
+    }
+    QPDFObjectHandle root = source_.getRoot();
+    if (root.isIndirect())
+        numbers_.emplace(root.getObjGen(), NullObject);
+    return numbers;
+}
+
+int MessageObjects::numberOf(QPDFObjectHandle object)
+{
+    const auto [place, added] = numbers_.emplace(object.getObjGen(), next_);
+    if (added) {
+        queue_.emplace_back(object.getObjGen(), false);
+        ++next_;
+    }
+    return place->second;
+}
+
+void MessageObjects::writeValue(QPDFObjectHandle value, QByteArray &out)
+{
+    if (value.isIndirect()) {
+        const int number = numberOf(value);
+        out += number == NullObject ? QByteArray("null") : QByteArray::number(number) + " 0 R";
+    } else if (value.isDictionary()) {
+        writeDictionary(value, out);
+    } else if (value.isArray()) {
+        out += '[';
+        for (QPDFObjectHandle item : value.getArrayAsVector()) {
+            out += ' ';
+            writeValue(item, out);
+        }
+        out += " ]";
+    } else {
+        out += QByteArray::fromStdString(value.unparse());
+    }
+}
+
+void MessageObjects::writeDictionary(QPDFObjectHandle dictionary, QByteArray &out, const char *skip)
+{
+    out += "<<";
+    for (const std::string &key : dictionary.getKeys()) {
+        if (skip && key == skip)
+            continue;
+        out += ' ' + QByteArray::fromStdString(QPDFObjectHandle::newName(key).unparse()) + ' ';
+        writeValue(dictionary.getKey(key), out);
+    }
+    out += " >>";
+}
+
+void MessageObjects::writeObject(QPDFObjectHandle object, bool page, QByteArray &out)
+{
+    if (page) {
+        out += "<< /Parent 2 0 R";
+        QByteArray rest;
+        writeDictionary(object, rest, "/Parent");
+        out += rest.mid(2);
+    } else if (object.isStream()) {
+        // Stored data as it is (still compressed), one stream in memory at a time.
+        const std::shared_ptr<Buffer> data = object.getRawStreamData();
+        QPDFObjectHandle dictionary = object.getDict().shallowCopy();
+        dictionary.replaceKey("/Length", QPDFObjectHandle::newInteger(qint64(data->getSize())));
+        writeDictionary(dictionary, out);
+        out += "\nstream\n";
+        out.append(reinterpret_cast<const char *>(data->getBuffer()), qsizetype(data->getSize()));
+        out += "\nendstream";
+    } else {
+        writeValue(object.isIndirect() ? object.shallowCopy() : object, out);
+    }
+}
+
+void MessageObjects::writeAll(QByteArray &out, QVector<qint64> &offsets)
+{
+    for (size_t i = 0; i < queue_.size(); ++i) {  // the queue grows as references are met
+        const auto [id, page] = queue_[i];
+        const int number = numbers_.at(id);
+        offsets << out.size();
+        out += QByteArray::number(number) + " 0 obj\n";
+        writeObject(source_.getObjectByObjGen(id), page, out);
+        out += "\nendobj\n";
+    }
+}
+
+}  // namespace
+
+struct CombinedPdf::State {
+    struct Bookmark {
+        QString title;
+        int page;
+    };
+
+    QTemporaryFile body;  // the objects written so far, in the private temporary folder
+    QVector<qint64> offsets{0, 0};  // of objects 1, 2 …; the first two are written last
+    QVector<int> pages;
+    QVector<Bookmark> bookmarks;
+    bool finished = false;
+
+    bool open(QString *error);
+    bool append(const QByteArray &bytes, QString *error);
+    qint64 writeObject(const QByteArray &content);
+    QByteArray ending(const QString &title);
+};
+
+bool CombinedPdf::State::open(QString *error)
+{
+    if (body.isOpen())
+        return true;
     const QString folder = platform::privateTempFolder();
     if (folder.isEmpty()) {
         *error = QStringLiteral("no private temporary folder could be made.");
-        return {};
+        return false;
     }
-    QTemporaryFile file(folder + QStringLiteral("/combined-XXXXXX.pdf"));
-    file.setAutoRemove(false);
-    if (!file.open()) {
-        *error = file.errorString();
-        return {};
+    body.setFileTemplate(folder + QStringLiteral("/combined-XXXXXX.pdf"));
+    if (!body.open()) {
+        *error = body.errorString();
+        return false;
     }
-    if (file.write(pdf) != pdf.size() || !file.flush()) {
-        *error = file.errorString();
-        file.remove();
-        return {};
-    }
-    spoolFiles.append(file.fileName());
-    return file.fileName();
+    return append("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n", error);
 }
 
-void CombinedPdf::State::addBookmark(const QString &title, QPDFObjectHandle page)
+bool CombinedPdf::State::append(const QByteArray &bytes, QString *error)
 {
-    if (!outlines.isInitialized()) {
-        outlines = document.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines /Count 0 >>"));
-        document.getRoot().replaceKey("/Outlines", outlines);
-        document.getRoot().replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
+    if (body.write(bytes) == bytes.size())
+        return true;
+    *error = body.errorString();
+    return false;
+}
+
+// The page tree, the bookmarks, the catalog, the document information, the cross-reference
+// table and the trailer: everything after the messages' objects.
+QByteArray CombinedPdf::State::ending(const QString &title)
+{
+    QByteArray out;
+    const qint64 start = body.pos();
+    auto object = [&](int number, const QByteArray &content) {
+        offsets[number - 1] = start + out.size();
+        out += QByteArray::number(number) + " 0 obj\n" + content + "\nendobj\n";
+    };
+    auto reserve = [&] {
+        offsets << 0;
+        return int(offsets.size());
+    };
+    QByteArray kids;
+    for (int page : std::as_const(pages))
+        kids += ' ' + QByteArray::number(page) + " 0 R";
+    object(PagesObject, "<< /Type /Pages /Count " + QByteArray::number(pages.size()) + " /Kids [" + kids + " ] >>");
+
+    const int outlines = reserve();
+    QVector<int> items;
+    for (int i = 0; i < bookmarks.size(); ++i)
+        items << reserve();
+    for (int i = 0; i < bookmarks.size(); ++i) {
+        QByteArray item = "<< /Title " + QByteArray::fromStdString(textString(bookmarks.at(i).title).unparse())
+            + " /Parent " + QByteArray::number(outlines) + " 0 R /Dest [ "
+            + QByteArray::number(bookmarks.at(i).page) + " 0 R /Fit ]";
+        if (i > 0)
+            item += " /Prev " + QByteArray::number(items.at(i - 1)) + " 0 R";
+        if (i + 1 < items.size())
+            item += " /Next " + QByteArray::number(items.at(i + 1)) + " 0 R";
+        object(items.at(i), item + " >>");
     }
-    QPDFObjectHandle item = document.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    item.replaceKey("/Title", textString(title));
-    item.replaceKey("/Parent", outlines);
-    QPDFObjectHandle destination = QPDFObjectHandle::newArray();
-    destination.appendItem(page);
-    destination.appendItem(QPDFObjectHandle::newName("/Fit"));
-    item.replaceKey("/Dest", destination);
-    if (!lastItem.isInitialized()) {
-        outlines.replaceKey("/First", item);
-    } else {
-        lastItem.replaceKey("/Next", item);
-        item.replaceKey("/Prev", lastItem);
-    }
-    outlines.replaceKey("/Last", item);
-    outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(messages + 1));
-    lastItem = item;
+    QByteArray outlineRoot = "<< /Type /Outlines /Count " + QByteArray::number(items.size());
+    if (!items.isEmpty())
+        outlineRoot += " /First " + QByteArray::number(items.first()) + " 0 R /Last "
+            + QByteArray::number(items.last()) + " 0 R";
+    object(outlines, outlineRoot + " >>");
+    object(CatalogObject, "<< /Type /Catalog /Pages 2 0 R /Outlines " + QByteArray::number(outlines)
+                              + " 0 R /PageMode /UseOutlines >>");
+    const int info = reserve();
+    object(info, "<< /Title " + QByteArray::fromStdString(textString(title).unparse()) + " >>");
+
+    const qint64 xref = start + out.size();
+    out += "xref\n0 " + QByteArray::number(offsets.size() + 1) + "\n0000000000 65535 f \n";
+    for (qint64 offset : std::as_const(offsets))
+        out += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    out += "trailer\n<< /Size " + QByteArray::number(offsets.size() + 1) + " /Root 1 0 R /Info "
+        + QByteArray::number(info) + " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    return out;
 }
 
 CombinedPdf::CombinedPdf() : state_(std::make_unique<State>()) {}
@@ -164,50 +303,52 @@ CombinedPdf::~CombinedPdf() = default;
 
 int CombinedPdf::messages() const
 {
-    return state_->messages;
+    return int(state_->bookmarks.size());
 }
 
 bool CombinedPdf::add(const QByteArray &pdf, const QString &bookmark, QString *error)
 {
     QString reason;
-    const QString spooled = state_->spool(pdf, &reason);
-    if (spooled.isEmpty()) {
+    if (!state_->open(&reason)) {
         if (error)
-            *error = QStringLiteral("The message's PDF could not be kept for the combined file: %1").arg(reason);
+            *error = QStringLiteral("The combined PDF could not be started: %1").arg(reason);
         return false;
     }
-    QPDF &document = state_->document;
-    const size_t before = document.getAllPages().size();
+    // The message's objects are put together in memory and go to the file only when all of
+    // them could be read: a broken message leaves nothing behind.
+    QByteArray out;
+    QVector<qint64> offsets;
+    QVector<int> pageNumbers;
     try {
-        // Only the source's file must stay: the QPDF that read it can go once its pages are in.
-        auto source = std::make_shared<ReopeningFileSource>(QFile::encodeName(spooled).toStdString(),
-                                                            &state_->budget);
         QPDF message;
         message.setSuppressWarnings(true);
-        message.processInputSource(source, "");
+        message.processMemoryFile("message", pdf.constData(), size_t(pdf.size()), "");
+        message.pushInheritedAttributesToPage();
         const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(message).getAllPages();
         if (pages.empty())
             throw std::runtime_error("it has no pages");
-        readThrough(message);
-        QPDFPageDocumentHelper target(document);
-        for (const QPDFPageObjectHelper &page : pages)
-            target.addPage(page, false);
-        state_->addBookmark(bookmark, document.getAllPages().at(before));
-        ++state_->messages;
-        source->close();
-        return true;
+        MessageObjects objects(message, int(state_->offsets.size()) + 1);
+        pageNumbers = objects.addPages(pages);
+        objects.writeAll(out, offsets);
     } catch (const std::exception &e) {
-        while (document.getAllPages().size() > before)
-            document.removePage(document.getAllPages().back());
-        state_->budget.closeAll();
-        state_->spoolFiles.removeLast();
-        QFile::remove(spooled);
         if (error)
             *error = QStringLiteral("The message's PDF could not be read: %1").arg(QString::fromUtf8(e.what()));
         return false;
     }
+    const qint64 start = state_->body.pos();
+    if (!state_->append(out, &reason)) {
+        state_->body.resize(start);
+        state_->body.seek(start);
+        if (error)
+            *error = QStringLiteral("The combined PDF could not be written: %1").arg(reason);
+        return false;
+    }
+    for (qint64 offset : std::as_const(offsets))
+        state_->offsets << start + offset;
+    state_->pages << pageNumbers;
+    state_->bookmarks.append({bookmark, pageNumbers.first()});
+    return true;
 }
-
 namespace {
 
 // A new, empty file beside `target` to write into before it gets its name; empty with the
@@ -263,41 +404,51 @@ QString claimName(const QString &part, const QString &target, QString *reason)
     return {};
 }
 
+// Copies the finished document into the new file `part`.
+bool copyInto(QFile &body, const QString &part, QString *reason)
+{
+    QFile target(part);
+    if (!target.open(QIODevice::WriteOnly) || !body.seek(0)) {
+        *reason = target.errorString();
+        return false;
+    }
+    constexpr qint64 Chunk = 1 << 20;
+    while (!body.atEnd()) {
+        const QByteArray chunk = body.read(Chunk);
+        if (chunk.isEmpty() || target.write(chunk) != chunk.size()) {
+            *reason = chunk.isEmpty() ? body.errorString() : target.errorString();
+            return false;
+        }
+    }
+    if (!target.flush() || ::fsync(target.handle()) != 0) {
+        *reason = target.errorString();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool CombinedPdf::finish(const QString &targetPath, const QString &title, QString *writtenPath, QString *error)
 {
     QString reason;
-    const QString part = newPartFile(targetPath, &reason);
-    if (part.isEmpty()) {
-        if (error)
-            *error = failure(targetPath, reason);
-        return false;
-    }
-    QPDF &document = state_->document;
-    try {
-        QPDFObjectHandle trailer = document.getTrailer();
-        QPDFObjectHandle info = trailer.getKey("/Info");
-        if (!info.isDictionary()) {
-            info = document.makeIndirectObject(QPDFObjectHandle::newDictionary());
-            trailer.replaceKey("/Info", info);
+    if (state_->bookmarks.isEmpty() || state_->finished) {
+        reason = state_->finished ? QStringLiteral("it was written already.")
+                                  : QStringLiteral("no message's PDF was added to it.");
+    } else {
+        const qint64 end = state_->body.pos();
+        state_->finished = state_->append(state_->ending(title), &reason) && state_->body.flush();
+        if (!state_->finished) {
+            state_->body.resize(end);
+            state_->body.seek(end);
         }
-        info.replaceKey("/Title", textString(title));
-        const QByteArray local = QFile::encodeName(part);
-        QPDFWriter writer(document, local.constData());
-        writer.setDecodeLevel(qpdf_dl_none);  // stream data goes across as it was stored
-        writer.write();
-    } catch (const std::exception &e) {
-        QFile::remove(part);
-        state_->budget.closeAll();
-        if (error)
-            *error = failure(targetPath, QString::fromUtf8(e.what()));
-        return false;
     }
-    state_->budget.closeAll();
-    const QString written = claimName(part, targetPath, &reason);
+    const QString part = state_->finished ? newPartFile(targetPath, &reason) : QString();
+    const bool copied = !part.isEmpty() && copyInto(state_->body, part, &reason);
+    const QString written = copied ? claimName(part, targetPath, &reason) : QString();
     if (written.isEmpty()) {
-        QFile::remove(part);
+        if (!part.isEmpty())
+            QFile::remove(part);
         if (error)
             *error = failure(targetPath, reason);
         return false;

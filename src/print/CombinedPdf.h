@@ -1,9 +1,9 @@
 #pragma once
 // One PDF for a whole run: each message's PDF is added as it is printed, its pages after those
-// before it, with a bookmark to its first page. Nothing stays in memory but the documents'
-// structure: each message's PDF is spooled to a file in the private temporary folder, and its
-// pages' content is read from there only when the combined file is written. Few files are open
-// at any time, however many messages were added. The spooled files go when the object does.
+// before it, with a bookmark to its first page. Each message's pages and what they use go
+// straight to a file in the private temporary folder, renumbered; what stays in memory is a
+// few numbers per object and each message's bookmark, so a run of thousands of messages takes
+// no more memory than one of ten, and holds one file open. The file goes when the object does.
 
 #include <QString>
 #include <QStringList>

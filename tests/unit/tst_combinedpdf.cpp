@@ -24,10 +24,14 @@ struct Bookmark {
     int page;  // 0-based
 };
 
+// The document's outline; none when qpdf has to repair the file to read it.
 QList<Bookmark> bookmarks(const QString &path)
 {
     QPDF pdf;
+    pdf.setSuppressWarnings(true);
     pdf.processFile(QFile::encodeName(path).constData());
+    if (pdf.anyWarnings())
+        return {};
     QPDFOutlineDocumentHelper outlines(pdf);
     QPDFPageDocumentHelper pages(pdf);
     const std::vector<QPDFPageObjectHelper> all = pages.getAllPages();
