@@ -1,54 +1,21 @@
 #include "print/CombinedPdf.h"
 
 #include "platform/PrivateTempFolder.h"
-#include "print/PdfFileName.h"
+#include "print/FreePdfName.h"
+#include "print/RenumberedObjects.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryFile>
 
-#ifndef POINTERHOLDER_TRANSITION
-#define POINTERHOLDER_TRANSITION 4  // the current handle type, without the warning about the old one
-#endif
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <stdexcept>
-#include <cstdio>
-#include <cstring>
 #include <exception>
-#include <map>
-#include <utility>
-#include <vector>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace {
-
-constexpr int MostCopies = 99999;
-const QString PdfExtension = QStringLiteral(".pdf");
-
-// `target` itself, then "stem (n).pdf", cut to fit one file name.
-QString numberedPath(const QString &target, int n)
-{
-    const QFileInfo info(target);
-    QString stem = info.fileName();
-    QString extension;
-    if (stem.endsWith(PdfExtension, Qt::CaseInsensitive)) {
-        extension = stem.right(PdfExtension.size());
-        stem.chop(PdfExtension.size());
-    }
-    const QString suffix = (n > 1 ? QStringLiteral(" (%1)").arg(n) : QString()) + extension;
-    const QString name = cutToUtf8Bytes(stem, FileNameByteLimit - int(suffix.toUtf8().size())) + suffix;
-    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? name : target.left(slash + 1) + name;
-}
 
 QString failure(const QString &path, const QString &reason)
 {
@@ -76,131 +43,6 @@ std::string pdfTextString(const QString &text)
     }
     return bytes;
 }
-
-namespace {
-
-// Object numbers of the parts written at the end: the catalog and the root of the page tree.
-constexpr int CatalogObject = 1;
-constexpr int PagesObject = 2;
-constexpr int NullObject = 0;  // an object left out (the source's catalog): written as null
-
-// One message's objects in the form they take in the combined file: its pages and everything
-// they refer to, renumbered after the objects written before.
-class MessageObjects {
-public:
-    MessageObjects(QPDF &source, int firstNumber) : source_(source), next_(firstNumber) {}
-
-    // The message's pages, numbered first so that the first is its bookmark's target.
-    QVector<int> addPages(const std::vector<QPDFPageObjectHelper> &pages);
-    // Writes every queued object; offsets relative to the start of `out`.
-    void writeAll(QByteArray &out, QVector<qint64> &offsets);
-    int nextNumber() const { return next_; }
-
-private:
-    int numberOf(QPDFObjectHandle object);
-    void writeValue(QPDFObjectHandle value, QByteArray &out);
-    void writeDictionary(QPDFObjectHandle dictionary, QByteArray &out, const char *skip = nullptr);
-    void writeObject(QPDFObjectHandle object, bool page, QByteArray &out);
-
-    QPDF &source_;
-    int next_;
-    std::map<QPDFObjGen, int> numbers_;
-    std::vector<std::pair<QPDFObjGen, bool>> queue_;  // (object, is a page) in number order
-};
-
-QVector<int> MessageObjects::addPages(const std::vector<QPDFPageObjectHelper> &pages)
-{
-    QVector<int> numbers;
-    for (QPDFPageObjectHelper page : pages) {
-        QPDFObjectHandle object = page.getObjectHandle();
-        QPDFObjectHandle parent = object.getKey("/Parent");
-        if (parent.isIndirect())
-            numbers_.emplace(parent.getObjGen(), PagesObject);  // the source's tree becomes ours
-        numbers_.emplace(object.getObjGen(), next_);
-        queue_.emplace_back(object.getObjGen(), true);
-        numbers << next_++;
-    }
-    QPDFObjectHandle root = source_.getRoot();
-    if (root.isIndirect())
-        numbers_.emplace(root.getObjGen(), NullObject);
-    return numbers;
-}
-
-int MessageObjects::numberOf(QPDFObjectHandle object)
-{
-    const auto [place, added] = numbers_.emplace(object.getObjGen(), next_);
-    if (added) {
-        queue_.emplace_back(object.getObjGen(), false);
-        ++next_;
-    }
-    return place->second;
-}
-
-void MessageObjects::writeValue(QPDFObjectHandle value, QByteArray &out)
-{
-    if (value.isIndirect()) {
-        const int number = numberOf(value);
-        out += number == NullObject ? QByteArray("null") : QByteArray::number(number) + " 0 R";
-    } else if (value.isDictionary()) {
-        writeDictionary(value, out);
-    } else if (value.isArray()) {
-        out += '[';
-        for (QPDFObjectHandle item : value.getArrayAsVector()) {
-            out += ' ';
-            writeValue(item, out);
-        }
-        out += " ]";
-    } else {
-        out += QByteArray::fromStdString(value.unparse());
-    }
-}
-
-void MessageObjects::writeDictionary(QPDFObjectHandle dictionary, QByteArray &out, const char *skip)
-{
-    out += "<<";
-    for (const std::string &key : dictionary.getKeys()) {
-        if (skip && key == skip)
-            continue;
-        out += ' ' + QByteArray::fromStdString(QPDFObjectHandle::newName(key).unparse()) + ' ';
-        writeValue(dictionary.getKey(key), out);
-    }
-    out += " >>";
-}
-
-void MessageObjects::writeObject(QPDFObjectHandle object, bool page, QByteArray &out)
-{
-    if (page) {
-        out += "<< /Parent 2 0 R";
-        QByteArray rest;
-        writeDictionary(object, rest, "/Parent");
-        out += rest.mid(2);
-    } else if (object.isStream()) {
-        // Stored data as it is (still compressed), one stream in memory at a time.
-        const std::shared_ptr<Buffer> data = object.getRawStreamData();
-        QPDFObjectHandle dictionary = object.getDict().shallowCopy();
-        dictionary.replaceKey("/Length", QPDFObjectHandle::newInteger(qint64(data->getSize())));
-        writeDictionary(dictionary, out);
-        out += "\nstream\n";
-        out.append(reinterpret_cast<const char *>(data->getBuffer()), qsizetype(data->getSize()));
-        out += "\nendstream";
-    } else {
-        writeValue(object.isIndirect() ? object.shallowCopy() : object, out);
-    }
-}
-
-void MessageObjects::writeAll(QByteArray &out, QVector<qint64> &offsets)
-{
-    for (size_t i = 0; i < queue_.size(); ++i) {  // the queue grows as references are met
-        const auto [id, page] = queue_[i];
-        const int number = numbers_.at(id);
-        offsets << out.size();
-        out += QByteArray::number(number) + " 0 obj\n";
-        writeObject(source_.getObjectByObjGen(id), page, out);
-        out += "\nendobj\n";
-    }
-}
-
-}  // namespace
 
 struct CombinedPdf::State {
     struct Bookmark {
@@ -327,7 +169,7 @@ bool CombinedPdf::add(const QByteArray &pdf, const QString &bookmark, QString *e
         const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(message).getAllPages();
         if (pages.empty())
             throw std::runtime_error("it has no pages");
-        MessageObjects objects(message, int(state_->offsets.size()) + 1);
+        RenumberedObjects objects(message, int(state_->offsets.size()) + 1);
         pageNumbers = objects.addPages(pages);
         objects.writeAll(out, offsets);
     } catch (const std::exception &e) {
@@ -350,59 +192,6 @@ bool CombinedPdf::add(const QByteArray &pdf, const QString &bookmark, QString *e
     return true;
 }
 namespace {
-
-// A new, empty file beside `target` to write into before it gets its name; empty with the
-// reason when none could be made.
-QString newPartFile(const QString &target, QString *reason)
-{
-    const QFileInfo info(target);
-    for (int n = 0; n < 1000; ++n) {
-        const QString path = info.absolutePath() + QStringLiteral("/.combined-%1-%2.part").arg(getpid()).arg(n);
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return path;
-        }
-        if (errno != EEXIST) {
-            *reason = errno == ENOENT ? QStringLiteral("the folder %1 does not exist.").arg(info.absolutePath())
-                                      : QString::fromLocal8Bit(strerror(errno));
-            return {};
-        }
-    }
-    *reason = QStringLiteral("no temporary file could be made beside it.");
-    return {};
-}
-
-// Gives the written file at `part` the first free name for `target`: a hard link never
-// replaces an existing file, so a name taken meanwhile by someone else is simply skipped.
-QString claimName(const QString &part, const QString &target, QString *reason)
-{
-    const QByteArray from = QFile::encodeName(part);
-    for (int n = 1; n <= MostCopies; ++n) {
-        const QString candidate = numberedPath(target, n);
-        const QByteArray to = QFile::encodeName(candidate);
-        if (::link(from.constData(), to.constData()) == 0) {
-            ::unlink(from.constData());
-            return candidate;
-        }
-        if (errno == EEXIST)
-            continue;
-        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
-            *reason = QString::fromLocal8Bit(strerror(errno));
-            return {};
-        }
-        // A file system without hard links: look, then rename.
-        const QFileInfo info(candidate);
-        if (info.exists() || info.isSymLink())
-            continue;
-        if (::rename(from.constData(), to.constData()) == 0)
-            return candidate;
-        *reason = QString::fromLocal8Bit(strerror(errno));
-        return {};
-    }
-    *reason = QStringLiteral("%1 files of that name exist already.").arg(MostCopies);
-    return {};
-}
 
 // Copies the finished document into the new file `part`.
 bool copyInto(QFile &body, const QString &part, QString *reason)
@@ -445,7 +234,7 @@ bool CombinedPdf::finish(const QString &targetPath, const QString &title, QStrin
     }
     const QString part = state_->finished ? newPartFile(targetPath, &reason) : QString();
     const bool copied = !part.isEmpty() && copyInto(state_->body, part, &reason);
-    const QString written = copied ? claimName(part, targetPath, &reason) : QString();
+    const QString written = copied ? claimFreePdfName(part, targetPath, &reason) : QString();
     if (written.isEmpty()) {
         if (!part.isEmpty())
             QFile::remove(part);

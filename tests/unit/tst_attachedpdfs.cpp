@@ -22,26 +22,8 @@ QStringList texts(const QString &name, int pages)
     return list;
 }
 
-QByteArray written(QPDF &pdf, bool locked)
-{
-    QPDFWriter writer(pdf);
-    writer.setOutputMemory();
-    if (locked)
-        writer.setR6EncryptionParameters("secret", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
-    writer.write();
-    std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
-    return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()), qsizetype(buffer->getSize()));
-}
-
-QByteArray lockedWithPassword(const QByteArray &pdf)
-{
-    QPDF source;
-    source.processMemoryFile("source", pdf.constData(), size_t(pdf.size()));
-    return written(source, true);
-}
-
-// `pages` pages sharing the content of the one page of `pdf`: a file small to store, long to print.
-QByteArray withPages(const QByteArray &pdf, int pages)
+// `pdf` as qpdf writes it: its first page repeated to `pages` pages, locked with a password or not.
+QByteArray rewritten(const QByteArray &pdf, int pages, bool locked)
 {
     QPDF source;
     source.processMemoryFile("source", pdf.constData(), size_t(pdf.size()));
@@ -49,7 +31,13 @@ QByteArray withPages(const QByteArray &pdf, int pages)
     QPDFObjectHandle first = helper.getAllPages().front().getObjectHandle();
     for (int i = 1; i < pages; ++i)
         helper.addPage(QPDFPageObjectHelper(source.makeIndirectObject(first.shallowCopy())), false);
-    return written(source, false);
+    QPDFWriter writer(source);
+    writer.setOutputMemory();
+    if (locked)
+        writer.setR6EncryptionParameters("secret", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
+    writer.write();
+    std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()), qsizetype(buffer->getSize()));
 }
 
 QByteArray damaged(const QByteArray &pdf)
@@ -103,10 +91,10 @@ void TestAttachedPdfs::leavesOutUnreadableAttachments_data()
     QTest::addColumn<QByteArray>("bad");
     const QByteArray good = pdfWithPages({QStringLiteral("bad one")});
     QTest::newRow("damaged") << damaged(good);
-    QTest::newRow("locked with a password") << lockedWithPassword(good);
+    QTest::newRow("locked with a password") << rewritten(good, 1, true);
     QTest::newRow("not a PDF") << QByteArray("Dear Sir, please find the invoice attached.\n");
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("too many pages") << withPages(good, MostAttachedPdfPages + 1);
+    QTest::newRow("too many pages") << rewritten(good, MostAttachedPdfPages + 1, false);
 }
 
 void TestAttachedPdfs::leavesOutUnreadableAttachments()
@@ -126,7 +114,7 @@ void TestAttachedPdfs::unreadableMessageIsAnError_data()
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("not a PDF") << QByteArray("<html>not a pdf</html>");
-    QTest::newRow("locked with a password") << lockedWithPassword(pdfWithPages({QStringLiteral("m")}));
+    QTest::newRow("locked with a password") << rewritten(pdfWithPages({QStringLiteral("m")}), 1, true);
 }
 
 void TestAttachedPdfs::unreadableMessageIsAnError()
