@@ -58,7 +58,6 @@ struct CombinedPdf::State {
 
     bool open(QString *error);
     bool append(const QByteArray &bytes, QString *error);
-    qint64 writeObject(const QByteArray &content);
     QByteArray ending(const QString &title);
 };
 
@@ -151,6 +150,11 @@ int CombinedPdf::messages() const
 bool CombinedPdf::add(const QByteArray &pdf, const QString &bookmark, QString *error)
 {
     QString reason;
+    if (state_->finished) {
+        if (error)
+            *error = QStringLiteral("The combined PDF was written already; no message can be added to it.");
+        return false;
+    }
     if (!state_->open(&reason)) {
         if (error)
             *error = QStringLiteral("The combined PDF could not be started: %1").arg(reason);
