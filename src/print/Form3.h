@@ -105,11 +105,15 @@ private:
     // path in *written. False when the file does not hold that message now.
     bool writePageFile(int position, const QString &fileName, QString *written);
     void endPrintAll(PrintRun &run);
-    // What Print All on the PDF writer keeps beside the PDFs (Form3PrintRecords.cpp): the hooks
-    // of a message's job, then its attachments and its row in the folder's index.
-    void setWriterHooks(PrintRun &run);
+    // What Print All keeps with what it prints (Form3PrintRecords.cpp): the hooks of a message's
+    // job, then its attachments, its row in the folder's index and its pages in the run's PDF.
+    void beginRunRecords(PrintRun &run);
+    void setRunHooks(PrintRun &run, int position);
     void keepRunRecords(PrintRun &run, int position, const QString &failure);
     void saveAttachmentsOf(PrintRun &run, int position, const QString &pdfPath);
+    void noteUnprintedAttachments(PrintRun &run, int position);
+    void addToCombinedPdf(PrintRun &run, int position);
+    void finishRunRecords(PrintRun &run);
     void appendIndexRow(PrintRun &run, int position, const QString &file, int pages, const QString &result);
     // The job for the printer picked in Combo1, in the run's page layout.
     platform::PrintJob pickedJob() const;

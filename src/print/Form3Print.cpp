@@ -314,6 +314,7 @@ void Form3::runPrintAll(PrintRun &run)
 {
     const platform::LifeToken life = m_life.token();
     preparePrintViews(run);
+    beginRunRecords(run);
     for (int k = 1; k <= LastEntry && !run.cancelled; ++k) {
         bool skipped = false;
         run.written.reset();
@@ -341,7 +342,7 @@ void Form3::runPrintAll(PrintRun &run)
         }
         return true;
     }, &limit);
-    // One PDF of the whole run (CombinedPdf) is made here, from run.writtenPaths.
+    finishRunRecords(run);
 }
 
 QString Form3::printOneOfRun(PrintRun &run, int k, bool *skipped)
@@ -387,8 +388,8 @@ QString Form3::handOver(PrintRun &run, PrintSlot &slot, bool *skipped)
         p(146, [&] { failure = nameJobFile(run, k); });
         if (!failure.isEmpty())
             return failure;
-        setWriterHooks(run);
     }
+    setRunHooks(run, k);
     // Waiting and naming the file gave the event loop turns: print only the page loaded for it.
     if (!view->showsLoadedPage(slot.page))
         return pageLeftText();

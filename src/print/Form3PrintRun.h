@@ -4,6 +4,7 @@
 // run) and Form3PrintAhead.cpp (the views).
 
 #include "platform/PrinterSystem.h"
+#include "print/CombinedPdf.h"
 #include "print/Form3.h"
 #include "print/PdfWriterName.h"
 
@@ -43,6 +44,9 @@ struct Form3::PrintSlot {
 struct WrittenPdf {
     QString path;  // the file as written, "name (2).pdf" when the name was taken
     QByteArray pdf;
+    // Attached PDFs that could not be appended (indexes into the message's attachments), with
+    // the reason: they are saved beside the PDF as they came.
+    QVector<int> notAppended;
 };
 
 struct Form3::PrintRun {
@@ -59,10 +63,10 @@ struct Form3::PrintRun {
     bool skipEveryLongPage = false;  // "skip all such" was answered
     std::vector<PrintSlot> viewSlots;    // Print All's views, WebBrowser2 first
     int nextToLoad = 1;              // the first message no view has been given yet
-    // Print All on the PDF writer: the file written for the message being handed over (null
-    // until its job is made), the files written so far in list order, and the attachments
-    // and index rows that could not be written.
+    // Print All: the file written for the message being handed over (null until its job is
+    // made), and the attachments, index rows and combined pages that could not be written.
     std::shared_ptr<WrittenPdf> written;
-    QStringList writtenPaths;
+    bool appendPdfs = false;                 // attached PDFs go after their message's pages
+    std::unique_ptr<::CombinedPdf> combined;  // the run's one PDF, when asked for
     int recordFailures = 0;
 };

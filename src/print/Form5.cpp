@@ -41,6 +41,11 @@ QString flagText(bool on)
 
 }  // namespace
 
+bool rememberedAppendPdfs()
+{
+    return storedFlag(AppendPdfsKey);
+}
+
 Form5::Form5(PdfExportState &target, QWidget *parent) : QDialog(parent), m_target(target)
 {
     setObjectName(QStringLiteral("Form5"));

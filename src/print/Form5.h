@@ -15,6 +15,9 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
+// The last confirmed "append attached PDFs": paper printers follow it too, without the window.
+bool rememberedAppendPdfs();
+
 class Form5 : public QDialog {
     Q_OBJECT
 public:
