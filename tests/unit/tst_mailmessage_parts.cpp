@@ -1,200 +1,100 @@
-// Recipients, Message-ID and attachments of a parsed message.
+// Recipients, Message-ID and attached files of a parsed message.
 #include "mime/MailMessage.h"
 
 #include <QtTest>
 
-// Messages are written with "\n" for readability and sent as the CRLF text IMAP delivers.
-static QByteArray message(const QByteArray &lfText)
+static MessageEntry parsed(const QByteArray &headers, const QByteArray &body)
 {
-    QByteArray out = lfText;
-    out.replace("\n", "\r\n");
-    return out;
+    QByteArray raw = "From: f@example.com\nSubject: s\n" + headers + "\n" + body;
+    return parseMailMessage(raw.replace("\n", "\r\n"), QDateTime::currentDateTime());
 }
-
-static QStringList shown(const QVector<MailAddress> &list)
-{
-    QStringList out;
-    for (const MailAddress &a : list)
-        out << a.name + '|' + a.address;
-    return out;
-}
-
-// "name|type|size" for each attachment.
-static QStringList described(const QVector<MailAttachment> &list)
-{
-    QStringList out;
-    for (const MailAttachment &a : list)
-        out << a.fileName + '|' + QString::fromLatin1(a.type) + '|' + QString::number(a.size);
-    return out;
-}
-
-static const QDateTime kInternalDate(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC);
-static const QByteArray kPng = QByteArray::fromBase64(
-    "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAAAAAA6fptVAAAACklEQVR4nGNgAAAAAgABSK+kcQAAAABJRU5ErkJggg==");
 
 class TestMailMessageParts : public QObject {
     Q_OBJECT
-
 private slots:
-    void recipients_data();
-    void recipients();
-    void attachments_data();
-    void attachments();
-    void attachmentBytesReadBack();
-};
-
-void TestMailMessageParts::recipients_data()
-{
-    QTest::addColumn<QByteArray>("headers");
-    QTest::addColumn<QStringList>("to");
-    QTest::addColumn<QStringList>("cc");
-    QTest::addColumn<QString>("messageId");
-
-    QTest::newRow("names and bare addresses")
-        << QByteArray("To: Ann <ann@example.com>, bob@example.org\nCc: \"Doe, Carl\" <carl@example.net>\n"
-                      "Message-ID: <abc.123@example.com>\n")
-        << QStringList{"Ann|ann@example.com", "|bob@example.org"} << QStringList{"Doe, Carl|carl@example.net"}
-        << "abc.123@example.com";
-    QTest::newRow("group flattened, empty group gone")
-        << QByteArray("To: Team: a@example.com, Bea <b@example.com>;, undisclosed-recipients:;\n")
-        << QStringList{"|a@example.com", "Bea|b@example.com"} << QStringList{} << "";
-    QTest::newRow("encoded names, folded list")
-        << QByteArray("To: =?UTF-8?Q?J=C3=B6rg?= <j@example.de>,\n =?utf-8?B?5bGx55Sw?= <y@example.jp>\n"
-                      "Message-ID:\n  <folded@example.com>  \n")
-        << QStringList{QStringLiteral("J\u00f6rg|j@example.de"), QStringLiteral("\u5c71\u7530|y@example.jp")}
-        << QStringList{} << "folded@example.com";
-    QTest::newRow("no To, no Cc, no Message-ID") << QByteArray() << QStringList{} << QStringList{} << "";
-    QTest::newRow("Message-ID without brackets") << QByteArray("Message-ID:  plain@example.com \n")
-                                                 << QStringList{} << QStringList{} << "plain@example.com";
-}
-
-void TestMailMessageParts::recipients()
-{
-    QFETCH(QByteArray, headers);
-    QFETCH(QStringList, to);
-    QFETCH(QStringList, cc);
-    QFETCH(QString, messageId);
-    const MessageEntry m =
-        parseMailMessage(message("From: f@example.com\n" + headers + "Subject: s\n\nbody\n"), kInternalDate);
-    QCOMPARE(shown(m.To), to);
-    QCOMPARE(shown(m.Cc), cc);
-    QCOMPARE(m.MessageId, messageId);
-    QCOMPARE(m.From, QStringLiteral("f@example.com"));
-}
-
-void TestMailMessageParts::attachments_data()
-{
-    QTest::addColumn<QByteArray>("body");  // after "Content-Type: multipart/mixed; boundary=m"
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<QString>("plain");
-
-    const QByteArray text = "--m\nContent-Type: text/plain\n\nhello\n";
-    const QByteArray png = kPng.toBase64();
-    QTest::newRow("none") << text + "--m--\n" << QStringList{} << "hello";
-    QTest::newRow("by disposition, type lower case")
-        << text + "--m\nContent-Type: Application/PDF\nContent-Disposition: attachment; filename=\"r.pdf\"\n\n%PDF-1.4\n--m--\n"
-        << QStringList{"r.pdf|application/pdf|8"} << "hello";
-    QTest::newRow("file name without disposition")
-        << text + "--m\nContent-Type: application/zip; name=\"z.zip\"\nContent-Transfer-Encoding: base64\n\nUEsDBA==\n--m--\n"
-        << QStringList{"z.zip|application/zip|4"} << "hello";
-    QTest::newRow("inline text with a name is no attachment")
-        << text + "--m\nContent-Type: text/plain\nContent-Disposition: inline; filename=\"note.txt\"\n\nmore\n--m--\n"
-        << QStringList{} << "hello";
-    QTest::newRow("text marked attachment is one, never the body")
-        << "--m\nContent-Type: text/plain\nContent-Disposition: attachment; filename=\"a.txt\"\n\nfile\n" + text + "--m--\n"
-        << QStringList{"a.txt|text/plain|4"} << "hello";
-    QTest::newRow("RFC 2231 and RFC 2047 names")
-        << text + "--m\nContent-Type: application/pdf\nContent-Disposition: attachment;\n"
-                  " filename*=UTF-8''R%C3%A9sum%C3%A9.pdf\n\nx\n"
-                  "--m\nContent-Type: application/pdf; name=\"=?UTF-8?Q?J=C3=B6rg.pdf?=\"\n\ny\n--m--\n"
-        << QStringList{QStringLiteral("R\u00e9sum\u00e9.pdf|application/pdf|1"),
-                       QStringLiteral("J\u00f6rg.pdf|application/pdf|1")} << "hello";
-    QTest::newRow("path stripped")
-        << text + "--m\nContent-Type: application/octet-stream\nContent-Disposition: attachment; "
-                  "filename=\"../../etc/passwd\"\n\nx\n--m\nContent-Type: application/octet-stream\n"
-                  "Content-Disposition: attachment; filename=\"C:\\\\Users\\\\x\\\\evil.exe\"\n\ny\n--m--\n"
-        << QStringList{"passwd|application/octet-stream|1", "evil.exe|application/octet-stream|1"} << "hello";
-    QTest::newRow("no name: numbered, extension from type")
-        << text + "--m\nContent-Type: application/pdf\nContent-Disposition: attachment\n\nx\n"
-                  "--m\nContent-Type: application/x-unknown\nContent-Disposition: attachment; filename=\"/\"\n\ny\n--m--\n"
-        << QStringList{"attachment-1.pdf|application/pdf|1", "attachment-2|application/x-unknown|1"} << "hello";
-    QTest::newRow("cid picture stays inline, unreferenced named picture is attached")
-        << "--m\nContent-Type: multipart/related; boundary=r\n\n--r\nContent-Type: text/html\n\n"
-           "<img src=\"cid:p@x\">\n--r\nContent-Type: image/png; name=\"shown.png\"\nContent-ID: <p@x>\n"
-           "Content-Transfer-Encoding: base64\n\n" + png + "\n--r--\n"
-           "--m\nContent-Type: image/png; name=\"other.png\"\nContent-Transfer-Encoding: base64\n\n" + png + "\n--m--\n"
-        << QStringList{"other.png|image/png|" + QString::number(kPng.size())} << "";
-    QTest::newRow("nested multipart, message order")
-        << QByteArray("--m\nContent-Type: multipart/alternative; boundary=a\n\n--a\nContent-Type: text/plain\n\nhello\n"
-           "--a\nContent-Type: text/html\n\n<p>hello</p>\n--a--\n"
-           "--m\nContent-Type: multipart/mixed; boundary=n\n\n--n\nContent-Type: application/pdf; name=one.pdf\n\n1\n"
-           "--n\nContent-Type: application/pdf; name=two.pdf\n\n22\n--n--\n"
-           "--m\nContent-Type: application/pdf; name=three.pdf\n\n333\n--m--\n")
-        << QStringList{"one.pdf|application/pdf|1", "two.pdf|application/pdf|2", "three.pdf|application/pdf|3"}
-        << "hello";
-    QTest::newRow("attached message named by its subject, its files inside it")
-        << text + "--m\nContent-Type: message/rfc822\nContent-Disposition: attachment\n\n"
-                  "From: x@example.com\nSubject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe?=\nContent-Type: multipart/mixed; boundary=i\n\n"
-                  "--i\nContent-Type: text/plain\n\ninner\n--i\nContent-Type: application/pdf; name=in.pdf\n\n1\n--i--\n--m--\n"
-        << QStringList{QStringLiteral("Gr\u00fc\u00dfe.eml|message/rfc822|")} << "hello";
-    QTest::newRow("attached message with a file name")
-        << text + "--m\nContent-Type: message/rfc822; name=\"fwd.eml\"\n\nFrom: x@example.com\nSubject: s\n\ninner\n--m--\n"
-        << QStringList{"fwd.eml|message/rfc822|"} << "hello";
-    QTest::newRow("inline forward is read, not attached")
-        << text + "--m\nContent-Type: message/rfc822\n\nFrom: x@example.com\nSubject: s\nContent-Type: multipart/mixed; boundary=i\n\n"
-                  "--i\nContent-Type: text/plain\n\ninner\n--i\nContent-Type: application/pdf; name=in.pdf\n\n1\n--i--\n--m--\n"
-        << QStringList{"in.pdf|application/pdf|1"} << "hello";
-}
-
-void TestMailMessageParts::attachments()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(QStringList, expected);
-    QFETCH(QString, plain);
-    const MessageEntry m = parseMailMessage(
-        message("From: f@example.com\nSubject: s\nContent-Type: multipart/mixed; boundary=m\n\n" + body), kInternalDate);
-    QStringList got = described(m.Attachments);
-    // An attached message's size depends on how it is written out; it need only be there.
-    for (int i = 0; i < got.size() && i < expected.size(); ++i)
-        if (expected[i].endsWith(QLatin1String("message/rfc822|")) && got[i].startsWith(expected[i])
-            && m.Attachments[i].size > 0)
-            got[i] = expected[i];
-    QCOMPARE(got, expected);
-    QCOMPARE(m.PlainTextBody.trimmed(), plain);
-    for (const MailAttachment &a : m.Attachments) {
-        QVERIFY(a.bytes);
-        QCOMPARE(a.bytes->size(), a.size);
-    }
-}
-
-void TestMailMessageParts::attachmentBytesReadBack()
-{
-    QByteArray original(300000, Qt::Uninitialized);
-    for (int i = 0; i < original.size(); ++i)
-        original[i] = char((i * 7919) >> 3);
-    QByteArray encoded = original.toBase64();
-    for (qsizetype at = 76; at < encoded.size(); at += 78)
-        encoded.insert(at, "\r\n");
-    const QByteArray raw = message("From: f@example.com\nSubject: s\nContent-Type: multipart/mixed; boundary=m\n\n"
-                                   "--m\nContent-Type: text/plain\n\nhi\n--m\nContent-Type: application/octet-stream\n"
-                                   "Content-Disposition: attachment; filename=data.bin\n"
-                                   "Content-Transfer-Encoding: base64\n\n")
-                           + encoded + message("\n--m--\n");
-    QString path;
+    void recipients_data()
     {
-        const MessageEntry m = parseMailMessage(raw, kInternalDate);
-        QCOMPARE(m.Attachments.size(), 1);
-        QCOMPARE(m.Attachments[0].size, qint64(original.size()));
-        QVERIFY(m.Attachments[0].bytes);
-        bool ok = false;
-        QCOMPARE(m.Attachments[0].bytes->read(&ok), original);
-        QVERIFY(ok);
-        path = m.Attachments[0].bytes->path();
-        QVERIFY(QFile::exists(path));
+        QTest::addColumn<QByteArray>("headers");
+        QTest::addColumn<QString>("shown");  // "to name|address;..." + " / cc ..." + " / message id"
+        QTest::newRow("names, bare address, quoted comma") << QByteArray(
+            "To: Ann <ann@example.com>, bob@example.org\nCc: \"Doe, Carl\" <c@example.net>\nMessage-ID: <a.1@example.com>\n")
+            << "Ann|ann@example.com;|bob@example.org / Doe, Carl|c@example.net / a.1@example.com";
+        QTest::newRow("groups flattened, encoded and folded") << QByteArray(
+            "To: Team: a@example.com, =?UTF-8?Q?J=C3=B6rg?= <j@example.de>;, nobody:;\nCc: x@example.com,\n"
+            " =?utf-8?B?5bGx55Sw?= <y@example.jp>\nMessage-ID:\n  <folded@example.com> \n")
+            << QStringLiteral("|a@example.com;J\u00f6rg|j@example.de / |x@example.com;\u5c71\u7530|y@example.jp / folded@example.com");
+        QTest::newRow("none") << QByteArray() << " /  / ";
     }
-    // The bytes go with the last record that holds them.
-    QVERIFY(!QFile::exists(path));
-}
+    void recipients()
+    {
+        QFETCH(QByteArray, headers);
+        QFETCH(QString, shown);
+        const MessageEntry m = parsed(headers, "body\n");
+        auto list = [](const QVector<MailAddress> &l) {
+            QStringList out;
+            for (const MailAddress &a : l)
+                out << a.name + '|' + a.address;
+            return out.join(';');
+        };
+        QCOMPARE(list(m.To) + " / " + list(m.Cc) + " / " + m.MessageId, shown);
+    }
+    void attachments_data()
+    {
+        QTest::addColumn<QByteArray>("parts");  // of a multipart/mixed with boundary "m", after a text part
+        QTest::addColumn<QString>("shown");     // "name|type|bytes read back;..."
+        auto part = [](const QByteArray &headers, const QByteArray &body) { return "--m\n" + headers + "\n\n" + body + "\n"; };
+        const QByteArray png = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAAAAAA6fptVAAAACklEQVR4nGNgAAAAAgABSK+kcQAAAABJRU5ErkJggg==");
+        QTest::newRow("none") << QByteArray() << "";
+        QTest::newRow("by disposition, by name alone, type lower case")
+            << part("Content-Type: Application/PDF\nContent-Disposition: attachment; filename=\"r.pdf\"", "%PDF-1")
+                   + part("Content-Type: application/zip; name=z.zip\nContent-Transfer-Encoding: base64", "UEsD\nBA==")
+            << QStringLiteral("r.pdf|application/pdf|%PDF-1;z.zip|application/zip|PK\x03\x04");
+        QTest::newRow("inline named text is none, text marked attachment is one")
+            << part("Content-Type: text/plain\nContent-Disposition: inline; filename=n.txt", "x")
+                   + part("Content-Type: text/html\nContent-Disposition: attachment; filename=a.html", "<p>")
+            << "a.html|text/html|<p>";
+        QTest::newRow("RFC 2231 and 2047 names, paths cut, no name numbered")
+            << part("Content-Type: application/pdf\nContent-Disposition: attachment; filename*=UTF-8''R%C3%A9sum%C3%A9.pdf", "1")
+                   + part("Content-Type: application/pdf; name=\"=?UTF-8?Q?..=2F..=2FJ=C3=B6rg.pdf?=\"", "2")
+                   + part("Content-Type: image/gif\nContent-Disposition: attachment; filename=\"C:\\\\x\\\\e.gif\"", "3")
+                   + part("Content-Type: application/pdf\nContent-Disposition: attachment; filename=\"dir/\"", "4")
+                   + part("Content-Type: application/x-what\nContent-Disposition: attachment", "5")
+            << QStringLiteral("R\u00e9sum\u00e9.pdf|application/pdf|1;J\u00f6rg.pdf|application/pdf|2;e.gif|image/gif|3;"
+                              "attachment-4.pdf|application/pdf|4;attachment-5|application/x-what|5");
+        QTest::newRow("cid picture stays inline; nested parts in message order")
+            << part("Content-Type: multipart/related; boundary=r", "--r\nContent-Type: text/html\n\n<img src=\"cid:p@x\">\n--r\n"
+                    "Content-Type: image/png; name=shown.png\nContent-ID: <p@x>\nContent-Transfer-Encoding: base64\n\n"
+                    + png.toBase64() + "\n--r\n"
+                    "Content-Type: application/pdf; name=in.pdf\n\n1\n--r--")
+                   + part("Content-Type: image/png; name=other.png\nContent-Transfer-Encoding: base64", "aW1hZ2U=")
+            << "in.pdf|application/pdf|1;other.png|image/png|image";
+        const QByteArray inner = "From: x@example.com\nSubject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe?=\nContent-Type: multipart/mixed; "
+                                 "boundary=i\n\n--i\n\ninner\n--i\nContent-Type: application/pdf; name=i.pdf\n\n1\n--i--";
+        QTest::newRow("attached message is one file named by subject; inline one is read through")
+            << part("Content-Type: message/rfc822\nContent-Disposition: attachment", inner)
+                   + part("Content-Type: message/rfc822", inner)
+            << QStringLiteral("Gr\u00fc\u00dfe.eml|message/rfc822|eml: inner;i.pdf|application/pdf|1");
+    }
+    void attachments()
+    {
+        QFETCH(QByteArray, parts);
+        QFETCH(QString, shown);
+        const MessageEntry m = parsed("Content-Type: multipart/mixed; boundary=m\n",
+                                      "--m\nContent-Type: text/plain\n\nhello\n" + parts + "--m--\n");
+        QStringList got;
+        for (const MailAttachment &a : m.Attachments) {
+            QVERIFY(a.bytes && a.bytes->size() == a.size);
+            // An attached message is kept whole: it reads back as the message it was.
+            const QByteArray bytes = a.bytes->read();
+            QCOMPARE(bytes.size(), a.size);
+            const QString content = a.type == "message/rfc822"
+                ? "eml: " + parseMailMessage(bytes, {}).PlainTextBody.trimmed() : QString::fromLatin1(bytes);
+            got << a.fileName + '|' + QString::fromLatin1(a.type) + '|' + content;
+        }
+        QCOMPARE(got.join(';'), shown);
+        QCOMPARE(m.PlainTextBody, QStringLiteral("hello"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMailMessageParts)
 #include "tst_mailmessage_parts.moc"
