@@ -15,10 +15,9 @@ static QString shownInfo(const QByteArray &pdf)
     QProcess run;
     run.start(QStringLiteral("pdfinfo"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), file.fileName()});
     run.waitForFinished(30000);
-    const QString info = QString::fromUtf8(run.readAllStandardOutput());
     static const QRegularExpression field(QStringLiteral("^(Title|Author): +(.*)$"), QRegularExpression::MultilineOption);
     QStringList shown;
-    for (auto it = field.globalMatch(info); it.hasNext();)
+    for (auto it = field.globalMatch(QString::fromUtf8(run.readAllStandardOutput())); it.hasNext();)
         shown << it.next().captured(0).simplified();
     return shown.join('|');
 }
