@@ -1,6 +1,7 @@
 #include "mime/MimeLibrary.h"
 #include "mime/MailMessage.h"
 
+#include "mime/MimeAttachments.h"
 #include "mime/MimeBodies.h"
 #include "mime/MimeInlineImages.h"
 #include "mime/MimeHeaderText.h"
@@ -48,6 +49,39 @@ QString mailboxAddress(InternetAddressMailbox *mailbox)
     return fromGChar(internet_address_mailbox_get_addr(mailbox)).trimmed();
 }
 
+// The mailboxes of an address header, groups flattened, those with neither name nor address
+// left out; nothing when the header is absent or names no mailbox.
+QVector<MailAddress> headerMailboxes(const QByteArray &raw)
+{
+    const QByteArray unfolded = unfoldHeader(raw);
+    GObjectPtr<InternetAddressList> list(
+        internet_address_list_parse(mimeParserOptions(), unfolded.constData()));
+    std::vector<InternetAddressMailbox *> mailboxes;
+    collectMailboxes(list.get(), mailboxes);
+    QVector<MailAddress> out;
+    for (InternetAddressMailbox *mailbox : mailboxes) {
+        MailAddress address{mailboxName(mailbox), mailboxAddress(mailbox)};
+        if (!address.address.isEmpty() || !address.name.isEmpty())
+            out.append(std::move(address));
+    }
+    return out;
+}
+
+QVector<MailAddress> addressHeader(GMimeObject *message, const char *name)
+{
+    const std::optional<QByteArray> raw = rawHeader(message, name);
+    return raw ? headerMailboxes(*raw) : QVector<MailAddress>();
+}
+
+QString shownMailbox(const MailAddress &mailbox)
+{
+    if (mailbox.name.isEmpty())
+        return mailbox.address;
+    if (mailbox.address.isEmpty())
+        return mailbox.name;
+    return mailbox.name + QStringLiteral(" <") + mailbox.address + QLatin1Char('>');
+}
+
 // "Name <address>" for each mailbox, the address alone when there is no name, joined by ", ".
 // When GMime finds no mailbox at all, the header's own text stands in, with no name or address.
 void readSender(GMimeObject *message, MessageEntry &out)
@@ -55,30 +89,29 @@ void readSender(GMimeObject *message, MessageEntry &out)
     const std::optional<QByteArray> raw = rawHeader(message, "From");
     if (!raw)
         return;
-    const QByteArray unfolded = unfoldHeader(*raw);
-    GObjectPtr<InternetAddressList> list(
-        internet_address_list_parse(mimeParserOptions(), unfolded.constData()));
-    std::vector<InternetAddressMailbox *> mailboxes;
-    collectMailboxes(list.get(), mailboxes);
-
+    const QVector<MailAddress> mailboxes = headerMailboxes(*raw);
     QStringList shown;
-    for (InternetAddressMailbox *mailbox : mailboxes) {
-        const QString name = mailboxName(mailbox);
-        const QString address = mailboxAddress(mailbox);
-        if (address.isEmpty() && name.isEmpty())
-            continue;
-        if (shown.isEmpty()) {
-            out.FromName = name;
-            out.FromAddress = address;
-        }
-        if (name.isEmpty())
-            shown << address;
-        else if (address.isEmpty())
-            shown << name;
-        else
-            shown << name + QStringLiteral(" <") + address + QLatin1Char('>');
+    for (const MailAddress &mailbox : mailboxes)
+        shown << shownMailbox(mailbox);
+    if (!mailboxes.isEmpty()) {
+        out.FromName = mailboxes.first().name;
+        out.FromAddress = mailboxes.first().address;
     }
     out.From = shown.isEmpty() ? decodeHeaderText(*raw) : shown.join(QStringLiteral(", "));
+}
+
+// The id between the angle brackets; the whole trimmed text when it has none.
+QString messageId(GMimeObject *message)
+{
+    const std::optional<QByteArray> raw = rawHeader(message, "Message-ID");
+    if (!raw)
+        return QString();
+    QString id = QString::fromUtf8(unfoldHeader(*raw)).trimmed();
+    const qsizetype open = id.indexOf(QLatin1Char('<'));
+    const qsizetype close = id.indexOf(QLatin1Char('>'), open + 1);
+    if (open >= 0 && close > open)
+        id = id.mid(open + 1, close - open - 1);
+    return id.trimmed();
 }
 
 std::optional<QDateTime> headerDate(GMimeObject *message)
@@ -108,6 +141,9 @@ void readMessage(const QByteArray &raw, MessageEntry &out)
     GMimeObject *object = GMIME_OBJECT(message.get());
 
     readSender(object, out);
+    out.To = addressHeader(object, "To");
+    out.Cc = addressHeader(object, "Cc");
+    out.MessageId = messageId(object);
     if (const auto subject = rawHeader(object, "Subject"))
         out.Subject = decodeHeaderText(*subject);
     if (const auto date = headerDate(object))
@@ -118,6 +154,7 @@ void readMessage(const QByteArray &raw, MessageEntry &out)
     out.PlainTextBody = bodies.plain.value_or(QString());
     out.HTMLTextBody = bodies.html.value_or(QString());
     out.InlinePictures = referencedPictures(root, out.HTMLTextBody);
+    out.Attachments = findAttachments(root, bodies, out.InlinePictures);
 }
 
 } // namespace

@@ -57,10 +57,13 @@ void takeIfText(GMimePart *part, MimeTextBodies &found)
     GMimeContentType *type = g_mime_object_get_content_type(GMIME_OBJECT(part));
     // A part without a Content-Type header is text/plain (GMime fills that in as well).
     const bool isPlain = !type || g_mime_content_type_is_type(type, "text", "plain");
-    if (isPlain && !found.plain)
+    if (isPlain && !found.plain) {
         found.plain = partText(part, false);
-    else if (type && g_mime_content_type_is_type(type, "text", "html") && !found.html)
+        found.plainPart = part;
+    } else if (type && g_mime_content_type_is_type(type, "text", "html") && !found.html) {
         found.html = partText(part, true);
+        found.htmlPart = part;
+    }
 }
 
 void walk(GMimeObject *object, MimeTextBodies &found, int depth)

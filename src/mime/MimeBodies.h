@@ -11,6 +11,10 @@
 struct MimeTextBodies {
     std::optional<QString> plain;
     std::optional<QString> html;
+    // The parts the texts came from (owned by the message), so that nothing else counts them
+    // as attachments.
+    GMimePart *plainPart = nullptr;
+    GMimePart *htmlPart = nullptr;
 };
 
 // Walks the MIME tree under root depth-first in document order. Parts with

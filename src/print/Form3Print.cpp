@@ -71,6 +71,7 @@ QString Form3::nameJobFile(PrintRun &run, int position)
     request.userName = m_userName;
     QString whyNone;
     run.job.targetFile = CreatePDF_File(request, entry, &whyNone);
+    run.job.author = entry.From;
     return whyNone;
 }
 

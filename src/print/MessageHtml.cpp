@@ -3,6 +3,64 @@
 #include "print/BodyHtmlCleaner.h"
 
 #include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+QString shownAddress(const MailAddress &mailbox)
+{
+    if (mailbox.name.isEmpty())
+        return mailbox.address;
+    if (mailbox.address.isEmpty())
+        return mailbox.name;
+    return mailbox.name + QStringLiteral(" <") + mailbox.address + QLatin1Char('>');
+}
+
+// A header row of the template's field table, or nothing for an empty value, so that a message
+// without recipients or files shows no empty line. The value breaks between list items like
+// running text, so a long list wraps instead of leaving the page.
+QString fieldRow(const QString &label, const QStringList &items)
+{
+    if (items.isEmpty())
+        return QString();
+    return QStringLiteral("<tr><td class=\"qv-label\">") + label
+           + QStringLiteral("</td><td class=\"qv-list\" style=\"overflow-wrap: anywhere;\">")
+           + items.join(QStringLiteral(", ")).toHtmlEscaped() + QStringLiteral("</td></tr>");
+}
+
+QString addressRow(const QString &label, const QVector<MailAddress> &mailboxes)
+{
+    QStringList items;
+    for (const MailAddress &mailbox : mailboxes)
+        items << shownAddress(mailbox);
+    return fieldRow(label, items);
+}
+
+QString attachmentRow(const QVector<MailAttachment> &attachments)
+{
+    QStringList items;
+    for (const MailAttachment &attachment : attachments)
+        items << attachment.fileName + QStringLiteral(" (") + shownSize(attachment.size) + QLatin1Char(')');
+    return fieldRow(QStringLiteral("Attachments:"), items);
+}
+
+}  // namespace
+
+QString shownSize(qint64 bytes)
+{
+    if (bytes < 1024)
+        return QString::number(std::max<qint64>(bytes, 0)) + (bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
+    // Each unit until the number, rounded as shown, would reach 1024 of it.
+    const qint64 kilobytes = qRound64(double(bytes) / 1024.0);
+    if (kilobytes < 1024)
+        return QString::number(kilobytes) + QStringLiteral(" KB");
+    const double megabytes = double(bytes) / (1024.0 * 1024.0);
+    if (megabytes < 1023.95)
+        return QString::number(megabytes, 'f', 1) + QStringLiteral(" MB");
+    return QString::number(megabytes / 1024.0, 'f', 1) + QStringLiteral(" GB");
+}
 
 QString plainTextAsHtml(const QString &text)
 {
@@ -33,7 +91,7 @@ QString isolatedHtmlBody(const QString &html)
 QString fillMessageTemplate(const QString &pageTemplate, const MessageEntry &entry, const QString &body)
 {
     static const QRegularExpression marker(
-        QStringLiteral("%(From|Name|Address|Subject|Date|Message)%"));
+        QStringLiteral("%(From|Name|Address|Subject|Date|To|Cc|Attachments|Message)%"));
     QString out;
     out.reserve(pageTemplate.size() + body.size() + 256);
     qsizetype copiedTo = 0;
@@ -51,6 +109,12 @@ QString fillMessageTemplate(const QString &pageTemplate, const MessageEntry &ent
             out += entry.Subject.toHtmlEscaped();
         else if (name == QLatin1String("Date"))
             out += entry.ReceivedDate.toHtmlEscaped();
+        else if (name == QLatin1String("To"))
+            out += addressRow(QStringLiteral("To:"), entry.To);
+        else if (name == QLatin1String("Cc"))
+            out += addressRow(QStringLiteral("Cc:"), entry.Cc);
+        else if (name == QLatin1String("Attachments"))
+            out += attachmentRow(entry.Attachments);
         else
             out += body;
         copiedTo = match.capturedEnd();

@@ -1,8 +1,9 @@
 #pragma once
 // Filling the message page template: plain functions, no files and no widgets.
 //
-// The template carries six markers: %From%, %Name%, %Address%, %Subject%, %Date% and
-// %Message%. All are replaced in one pass over the template, so a marker that appears inside
+// The template carries nine markers: %From%, %Name%, %Address%, %Subject%, %Date%, %To%, %Cc%,
+// %Attachments% and %Message%. %To%, %Cc% and %Attachments% stand for a whole row of the header
+// table (label and value), or for nothing when the message has no such entries. All are replaced in one pass over the template, so a marker that appears inside
 // a message's own text stays as written. Header fields and a plain-text body are HTML-escaped
 // (a From such as "Ann <ann@example.com>" keeps its address); the body goes in as given, made
 // into markup by one of the two functions below.
@@ -10,6 +11,10 @@
 #include "mail/MessageEntry.h"
 
 #include <QString>
+
+// A size as a reader takes it in: "512 bytes", "12 KB", "1.4 MB" (units of 1024, the same in
+// every locale).
+QString shownSize(qint64 bytes);
 
 // A plain-text body as HTML: escaped, line breaks kept, long lines wrapped.
 QString plainTextAsHtml(const QString &text);

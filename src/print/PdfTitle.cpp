@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QVector>
 
 namespace {
 
@@ -42,10 +43,26 @@ Trailer readTrailer(const QString &tail)
     return t;
 }
 
-// The update that sets the title of the PDF `content` (in Latin-1, one character per byte, so
-// that offsets in the text are offsets in the file); empty when `content` is not a PDF this can
-// update.
-QByteArray titleUpdate(const QString &content, const QString &title)
+// The document information entries to set, each replacing one the PDF has.
+struct InfoEntry {
+    const char *key;  // "Title"
+    QString value;
+};
+
+// The entries of the old information dictionary without those about to be set anew.
+QByteArray keptEntries(QString entries, const QVector<InfoEntry> &set)
+{
+    for (const InfoEntry &entry : set) {
+        const QRegularExpression old(QStringLiteral("/%1\\s*(\\([^)]*\\)|<[^>]*>)").arg(QLatin1String(entry.key)));
+        entries.remove(old);
+    }
+    return entries.toLatin1();
+}
+
+// The update that sets the information entries of the PDF `content` (in Latin-1, one character
+// per byte, so that offsets in the text are offsets in the file); empty when `content` is not a
+// PDF this can update.
+QByteArray infoUpdate(const QString &content, const QVector<InfoEntry> &set)
 {
     const Trailer t = readTrailer(content.right(1024));
     if (t.size.isEmpty() || t.root.isEmpty() || t.startXref < 0)
@@ -59,8 +76,7 @@ QByteArray titleUpdate(const QString &content, const QString &title)
             QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption).match(content);
         if (!m.hasMatch())
             return {};
-        static const QRegularExpression oldTitle(QStringLiteral("/Title\\s*(\\([^)]*\\)|<[^>]*>)"));
-        entries = m.captured(1).remove(oldTitle).toLatin1();
+        entries = keptEntries(m.captured(1), set);
     }
     QByteArray size = t.size;
     if (object.isEmpty()) {
@@ -69,7 +85,10 @@ QByteArray titleUpdate(const QString &content, const QString &title)
     }
     QByteArray update = content.endsWith(QLatin1Char('\n')) ? QByteArray() : QByteArray("\n");
     const qint64 objectOffset = content.size() + update.size();
-    update += object + " obj\n<<" + entries + "/Title " + pdfTextString(title) + ">>\nendobj\n";
+    update += object + " obj\n<<" + entries;
+    for (const InfoEntry &entry : set)
+        update += '/' + QByteArray(entry.key) + ' ' + pdfTextString(entry.value);
+    update += ">>\nendobj\n";
     const qint64 xrefOffset = content.size() + update.size();
     const QList<QByteArray> number = object.split(' ');
     update += "xref\n" + number.at(0) + " 1\n"
@@ -89,7 +108,7 @@ bool setPdfTitle(const QString &pdfPath, const QString &title)
     if (!file.open(QIODevice::ReadWrite))
         return false;
     const QString content = QString::fromLatin1(file.readAll());
-    const QByteArray update = titleUpdate(content, title);
+    const QByteArray update = infoUpdate(content, {{"Title", title}});
     if (update.isEmpty())
         return false;
     file.seek(file.size());
@@ -102,6 +121,18 @@ bool setPdfTitle(const QString &pdfPath, const QString &title)
 
 QByteArray pdfWithTitle(const QByteArray &pdf, const QString &title)
 {
-    const QByteArray update = titleUpdate(QString::fromLatin1(pdf), title);
+    return pdfWithInfo(pdf, title, QString());
+}
+
+QByteArray pdfWithInfo(const QByteArray &pdf, const QString &title, const QString &author)
+{
+    QVector<InfoEntry> set;
+    if (!title.isEmpty())
+        set.append({"Title", title});
+    if (!author.isEmpty())
+        set.append({"Author", author});
+    if (set.isEmpty())
+        return QByteArray();
+    const QByteArray update = infoUpdate(QString::fromLatin1(pdf), set);
     return update.isEmpty() ? QByteArray() : pdf + update;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The web engine's PDFs carry no title; a reader's window and file lists show the title, so
-// each message's PDF gets its subject there.
+// The web engine's PDFs carry no title or author; a reader's window and file lists show them, so
+// each message's PDF gets its subject and its sender there.
 
 #include <QString>
 
@@ -12,3 +12,7 @@ bool setPdfTitle(const QString &pdfPath, const QString &title);
 // `pdf` with its document title set the same way, by an update after the original bytes; empty
 // when `pdf` is not a PDF this can update.
 QByteArray pdfWithTitle(const QByteArray &pdf, const QString &title);
+
+// `pdf` with its document title and author set by one such update; an empty text leaves that
+// entry as it was. Empty when `pdf` is not a PDF this can update, or when both texts are empty.
+QByteArray pdfWithInfo(const QByteArray &pdf, const QString &title, const QString &author);

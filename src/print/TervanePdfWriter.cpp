@@ -163,11 +163,11 @@ QString targetOf(const platform::PrintJob &job, QString *error)
 
 bool writeJob(const QByteArray &pdf, const platform::PrintJob &job, const QString &target, QString *error)
 {
-    // The engine leaves the document title empty; a reader's caption and search show the job's
-    // title (the message's subject). A PDF the title cannot be put in is written untitled.
-    QByteArray titled;
-    if (!job.title.isEmpty())
-        titled = pdfWithTitle(pdf, platform::oneShownLine(job.title));  // one line, in stored order
+    // The engine leaves the document title and author empty; a reader's caption and search show
+    // the job's title (the message's subject) and author (its sender). A PDF they cannot be put in
+    // is written without them. Each is one line, in stored order.
+    const QByteArray titled = pdfWithInfo(pdf, platform::oneShownLine(job.title),
+                                          platform::oneShownLine(job.author));
     const PdfWriteResult result = writeNewPdf(titled.isEmpty() ? pdf : titled, target);
     if (!result.written) {
         if (error)

@@ -1,0 +1,94 @@
+// Recipients, Message-ID and attached files of a parsed message.
+#include "mime/MailMessage.h"
+
+#include <QtTest>
+
+static MessageEntry parsed(const QByteArray &headers, const QByteArray &body)
+{
+    QByteArray raw = "From: f@example.com\nSubject: s\n" + headers + "\n" + body;
+    return parseMailMessage(raw.replace("\n", "\r\n"), QDateTime::currentDateTime());
+}
+
+class TestMailMessageParts : public QObject {
+    Q_OBJECT
+private slots:
+    void recipients_data()
+    {
+        QTest::addColumn<QByteArray>("headers");
+        QTest::addColumn<QString>("shown");  // "to name|address;..." + " / cc ..." + " / message id"
+        QTest::newRow("groups flattened, names quoted, encoded and folded") << QByteArray(
+            "To: Team: a@example.com, =?UTF-8?Q?J=C3=B6rg?= <j@example.de>;, nobody:;\nCc: \"Doe, C\" <c@x.net>,\n"
+            " =?utf-8?B?5bGx55Sw?= <y@example.jp>\nMessage-ID:\n  <folded@example.com> \n")
+            << QStringLiteral("|a@example.com;J\u00f6rg|j@example.de / Doe, C|c@x.net;\u5c71\u7530|y@example.jp / folded@example.com");
+        QTest::newRow("none") << QByteArray() << " /  / ";
+    }
+    void recipients()
+    {
+        QFETCH(QByteArray, headers); QFETCH(QString, shown);
+        const MessageEntry m = parsed(headers, "body\n");
+        QStringList got;
+        for (const auto *list : {&m.To, &m.Cc}) {
+            got << QString();
+            for (const MailAddress &a : *list)
+                got.last() += (got.last().isEmpty() ? "" : ";") + a.name + '|' + a.address;
+        }
+        QCOMPARE(got.join(" / ") + " / " + m.MessageId, shown);
+    }
+    void attachments_data()
+    {
+        QTest::addColumn<QByteArray>("parts");  // of a multipart/mixed with boundary "m", after a text part
+        QTest::addColumn<QString>("shown");     // "name|type|bytes read back;..."
+        auto part = [](const QByteArray &headers, const QByteArray &body) { return "--m\n" + headers + "\n\n" + body + "\n"; };
+        const QByteArray png = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAAAAAA6fptVAAAACklEQVR4nGNgAAAAAgABSK+kcQAAAABJRU5ErkJggg==");
+        QTest::newRow("none") << QByteArray() << "";
+        QTest::newRow("by disposition, by name alone, type lower case")
+            << part("Content-Type: Application/PDF\nContent-Disposition: attachment; filename=\"r.pdf\"", "%PDF-1")
+                   + part("Content-Type: application/zip; name=z.zip\nContent-Transfer-Encoding: base64", "UEsD\nBA==")
+            << QStringLiteral("r.pdf|application/pdf|%PDF-1;z.zip|application/zip|PK\x03\x04");
+        QTest::newRow("inline named text is none, text marked attachment is one")
+            << part("Content-Type: text/plain\nContent-Disposition: inline; filename=n.txt", "x")
+                   + part("Content-Type: text/html\nContent-Disposition: attachment; filename=a.html", "<p>")
+            << "a.html|text/html|<p>";
+        QTest::newRow("RFC 2231 and 2047 names, paths cut, no name numbered")
+            << part("Content-Type: application/pdf\nContent-Disposition: attachment; filename*=UTF-8''R%C3%A9sum%C3%A9.pdf", "1")
+                   + part("Content-Type: application/pdf; name=\"=?UTF-8?Q?..=2F..=2FJ=C3=B6rg.pdf?=\"", "2")
+                   + part("Content-Type: image/gif\nContent-Disposition: attachment; filename=\"C:\\\\x\\\\e.gif\"", "3")
+                   + part("Content-Type: application/pdf\nContent-Disposition: attachment; filename=\"dir/\"", "4")
+                   + part("Content-Type: application/x-what\nContent-Disposition: attachment", "5")
+            << QStringLiteral("R\u00e9sum\u00e9.pdf|application/pdf|1;J\u00f6rg.pdf|application/pdf|2;e.gif|image/gif|3;"
+                              "attachment-4.pdf|application/pdf|4;attachment-5|application/x-what|5");
+        QTest::newRow("cid picture stays inline; nested parts in message order")
+            << part("Content-Type: multipart/related; boundary=r", "--r\nContent-Type: text/html\n\n<img src=\"cid:p@x\">\n--r\n"
+                    "Content-Type: image/png; name=shown.png\nContent-ID: <p@x>\nContent-Transfer-Encoding: base64\n\n"
+                    + png.toBase64() + "\n--r\n"
+                    "Content-Type: application/pdf; name=in.pdf\n\n1\n--r--")
+                   + part("Content-Type: image/png; name=other.png\nContent-Transfer-Encoding: base64", "aW1hZ2U=")
+            << "in.pdf|application/pdf|1;other.png|image/png|image";
+        const QByteArray inner = "From: x@example.com\nSubject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe?=\nContent-Type: multipart/mixed; "
+                                 "boundary=i\n\n--i\n\ninner\n--i\nContent-Type: application/pdf; name=i.pdf\n\n1\n--i--";
+        QTest::newRow("attached message is one file named by subject; inline one is read through")
+            << part("Content-Type: message/rfc822\nContent-Disposition: attachment", inner)
+                   + part("Content-Type: message/rfc822", inner)
+            << QStringLiteral("Gr\u00fc\u00dfe.eml|message/rfc822|eml: inner;i.pdf|application/pdf|1");
+    }
+    void attachments()
+    {
+        QFETCH(QByteArray, parts); QFETCH(QString, shown);
+        const MessageEntry m = parsed("Content-Type: multipart/mixed; boundary=m\n",
+                                      "--m\nContent-Type: text/plain\n\nhello\n" + parts + "--m--\n");
+        QStringList got;
+        for (const MailAttachment &a : m.Attachments) {
+            QVERIFY(a.bytes);
+            const QByteArray bytes = a.bytes->read();  // an attached message reads back as the message it was
+            QCOMPARE(bytes.size(), a.size);
+            const QString content = a.type == "message/rfc822"
+                ? "eml: " + parseMailMessage(bytes, {}).PlainTextBody.trimmed() : QString::fromLatin1(bytes);
+            got << a.fileName + '|' + QString::fromLatin1(a.type) + '|' + content;
+        }
+        QCOMPARE(got.join(';'), shown);
+        QCOMPARE(m.PlainTextBody, QStringLiteral("hello"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMailMessageParts)
+#include "tst_mailmessage_parts.moc"
