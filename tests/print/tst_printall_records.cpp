@@ -1,9 +1,12 @@
 // Print All on the PDF writer through the preview and options windows: index rows for exactly
 // the files written (a "(2)" name too) and for the message that failed, attachments beside their
 // PDF under safe names (no path, no control or direction characters, fitted to one file name)
-// that never overwrite, and no "Done." when an attachment was lost.
+// that never overwrite, and no "Done." when an attachment was lost; attached PDFs after their
+// message's pages, on the writer and on a paper queue, and the run's one PDF of every message
+// written.
 
 #include "ModalWindows.h"
+#include "TestPdfs.h"
 #include "TestPrintServer.h"
 #include "WindowTests.h"
 #include "core/ErrorLog.h"
@@ -48,19 +51,26 @@ class TestPrintAllRecords : public QObject {
     Q_OBJECT
 private slots:
     void indexAndAttachmentsFollowTheFilesWritten();
+    void attachedPdfsFollowTheirMessageAndTheRunMakesOnePdf();
 private:
-    QStringList printAll(Form3 *preview, bool saveAttachments);
+    QStringList printAll(Form3 *preview, bool saveAttachments, bool appendAndCombine = false);
     QTemporaryDir m_programDir, m_temp, m_out;
 };
 
-QStringList TestPrintAllRecords::printAll(Form3 *preview, bool saveAttachments)
+QStringList TestPrintAllRecords::printAll(Form3 *preview, bool saveAttachments, bool appendAndCombine)
 {
     platform::ScriptedDialogs dialogs;
     dialogs.answers.enqueue(platform::BoxAnswer::Yes);
-    whenOpen<Form5>([folder = m_out.path(), saveAttachments](Form5 *options) {
+    if (preview->Combo1->currentText() != "Tervane PDF Writer") {
+        preview->PushButton2->click();
+        return dialogs.messageTexts();
+    }
+    whenOpen<Form5>([folder = m_out.path(), saveAttachments, appendAndCombine](Form5 *options) {
         options->Text1->setText("<Subject>");
         options->Text2->setText(folder);
         options->findChild<QCheckBox *>("CheckSaveAttachments")->setChecked(saveAttachments);
+        options->findChild<QCheckBox *>("CheckAppendPdfs")->setChecked(appendAndCombine);
+        options->findChild<QCheckBox *>("CheckCombinedPdf")->setChecked(appendAndCombine);
         options->PushButton1->click();
     });
     preview->PushButton2->click();
@@ -121,6 +131,49 @@ void TestPrintAllRecords::indexAndAttachmentsFollowTheFilesWritten()
         QCOMPARE(cells[9], QString(pdfs[i].isEmpty() ? "The file name pattern gives no name for this message." : "printed"));
     }
     QCOMPARE(lines[4].split(',')[5], QStringLiteral("'=1+1"));
+}
+
+// One attached PDF of two pages goes after its message's pages, one that cannot be read is saved
+// beside (writer) or named in the log (paper); the run's one PDF holds the messages written.
+void TestPrintAllRecords::attachedPdfsFollowTheirMessageAndTheRunMakesOnePdf()
+{
+    QDir(m_out.path()).removeRecursively();
+    QVERIFY(QDir().mkpath(m_out.path()));
+    const TestPrintServer server = TestPrintServer::fromFixture();
+    MessageEntry invoice = message("Invoice", {});
+    invoice.Attachments = {{"bill.pdf", "application/pdf", 0, SpooledBytes::store(pdfWithPages({"Bill one", "Bill two"}))},
+                           {"broken.pdf", "application/octet-stream", 9, SpooledBytes::store("%PDF-1.4 x")},
+                           {"notes.txt", "text/plain", 5, SpooledBytes::store("notes")}};
+    Form3 preview({invoice, message("???", {}), message("Plain", {})});
+    preview.Form_Load();
+    preview.show();
+    preview.Combo1->setCurrentText("Tervane PDF Writer");
+    const QString log = QString::fromUtf8(readAll(errorLogPath()));
+
+    const QString box = printAll(&preview, false, true).last();
+    QVERIFY2(box.startsWith("1 of 3 messages could not be printed. The reason"), qPrintable(box));
+    const QStringList invoicePages = pdfPageTexts(readAll(m_out.filePath("Invoice.pdf")));
+    QVERIFY2(invoicePages.size() >= 3, qPrintable(invoicePages.join('|')));
+    QCOMPARE(invoicePages.mid(invoicePages.size() - 2), QStringList({"Bill one", "Bill two"}));
+    QVERIFY(QFile::exists(m_out.filePath("Invoice - broken.pdf")));
+    QVERIFY(!QFile::exists(m_out.filePath("Invoice - notes.txt")));
+    const QStringList combined = QDir(m_out.path()).entryList({"Print All *.pdf"});
+    QCOMPARE(combined.size(), 1);
+    const int plainPages = platform::pdfPageCount(readAll(m_out.filePath("Plain.pdf")));
+    QCOMPARE(pdfInfoField(m_out.filePath(combined[0]), "Pages").toInt(), invoicePages.size() + plainPages);
+    QVERIFY(pdfInfoField(m_out.filePath(combined[0]), "Title").startsWith("Print All of "));
+
+    // A paper queue follows the confirmed choice: the bill's pages go in the message's job.
+    preview.Combo1->setCurrentText(TestPrintServer::queues()[0]);
+    const int jobsBefore = server.jobs().size();
+    const QString paperBox = printAll(&preview, false).last();
+    QVERIFY2(paperBox.contains("1 attachments or index rows could not be written."), qPrintable(paperBox));
+    QTRY_COMPARE_WITH_TIMEOUT(server.jobs().size(), jobsBefore + 3, 20000);  // "???" needs no file name there
+    const QStringList paperPages = pdfPageTexts(server.document(server.jobs()[jobsBefore].id));
+    QCOMPARE(paperPages.size(), invoicePages.size());
+    QCOMPARE(paperPages.last(), QStringLiteral("Bill two"));
+    const QString newLog = QString::fromUtf8(readAll(errorLogPath())).mid(log.size());
+    QCOMPARE(newLog.count("\"broken.pdf\" of message 1 (\"Invoice\") could not be read"), 2);
 }
 
 QTEST_MAIN(TestPrintAllRecords)
