@@ -31,6 +31,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -282,6 +283,19 @@ int main(int argc, char **argv)
         report(qPrintable(QStringLiteral("%1 (pass %2)").arg(name).arg(pass)), views, figures);
         return figures;
     };
+    // BENCH_RECORDS: one run with the run's index and its one combined PDF, for its memory.
+    if (!qEnvironmentVariableIsEmpty("BENCH_RECORDS")) {
+        saveSetting(QStringLiteral("CombinedPdf"), QStringLiteral("1"));
+        const RunFigures records = run(false, "records", 1);
+        const QString folder = QStringLiteral("%1/records-1").arg(outDir);
+        const QStringList combined = QDir(folder).entryList({QStringLiteral("Print All *.pdf")});
+        QFile index(folder + QStringLiteral("/index.csv"));
+        const qint64 rows = index.open(QIODevice::ReadOnly) ? index.readAll().count("\r\n") - 1 : -1;
+        const qint64 combinedKb = combined.isEmpty() ? 0 : QFileInfo(folder + QLatin1Char('/') + combined[0]).size() / 1024;
+        std::printf("records: %lld index rows, combined PDF %s of %lld KB\n", rows,
+                    combined.isEmpty() ? "missing" : "written", combinedKb);
+        return records.written == n + 1 && rows == n && records.lastBox == QStringLiteral("Done.") ? 0 : 1;
+    }
     // The machine's load drifts while the runs go on: views, one view, one view, views, and the
     // rates over both passes.
     const RunFigures views1 = run(false, "views", 1);
