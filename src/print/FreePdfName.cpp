@@ -1,6 +1,6 @@
 #include "print/FreePdfName.h"
 
-#include "print/PdfFileName.h"
+#include "print/NewFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,29 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
-
-namespace {
-
-constexpr int MostCopies = 99999;
-const QString PdfExtension = QStringLiteral(".pdf");
-
-// `target` itself, then "stem (n).pdf", cut to fit one file name.
-QString numberedPath(const QString &target, int n)
-{
-    const QFileInfo info(target);
-    QString stem = info.fileName();
-    QString extension;
-    if (stem.endsWith(PdfExtension, Qt::CaseInsensitive)) {
-        extension = stem.right(PdfExtension.size());
-        stem.chop(PdfExtension.size());
-    }
-    const QString suffix = (n > 1 ? QStringLiteral(" (%1)").arg(n) : QString()) + extension;
-    const QString name = cutToUtf8Bytes(stem, FileNameByteLimit - int(suffix.toUtf8().size())) + suffix;
-    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? name : target.left(slash + 1) + name;
-}
-
-}  // namespace
 
 // A new, empty file beside `target` to write into before it gets its name; empty with the
 // reason when none could be made.
@@ -60,7 +37,7 @@ QString claimFreePdfName(const QString &part, const QString &target, QString *re
 {
     const QByteArray from = QFile::encodeName(part);
     for (int n = 1; n <= MostCopies; ++n) {
-        const QString candidate = numberedPath(target, n);
+        const QString candidate = numberedPdfPath(target, n);
         const QByteArray to = QFile::encodeName(candidate);
         if (::link(from.constData(), to.constData()) == 0) {
             ::unlink(from.constData());
@@ -73,8 +50,7 @@ QString claimFreePdfName(const QString &part, const QString &target, QString *re
             return {};
         }
         // A file system without hard links: look, then rename.
-        const QFileInfo info(candidate);
-        if (info.exists() || info.isSymLink())
+        if (nameTaken(candidate))
             continue;
         if (::rename(from.constData(), to.constData()) == 0)
             return candidate;

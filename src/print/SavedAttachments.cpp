@@ -1,5 +1,6 @@
 #include "print/SavedAttachments.h"
 
+#include "print/NewFiles.h"
 #include "print/PdfFileName.h"
 
 #include <QFile>
@@ -14,7 +15,6 @@
 namespace {
 
 const QString PdfExtension = QStringLiteral(".pdf");
-constexpr int MostCopies = 99999;
 // Longer endings are more likely part of the name ("notes.final-version-2") than its type.
 constexpr int LongestExtension = 10;
 
@@ -41,55 +41,6 @@ QString folderPrefix(const QString &pdfPath)
     return slash < 0 ? QString() : pdfPath.left(slash + 1);
 }
 
-// `path` with " (n)" before its extension, the name cut to fit one file name.
-QString numberedPath(const QString &path, int n)
-{
-    if (n <= 1)
-        return path;
-    const QString name = QFileInfo(path).fileName();
-    const QString extension = extensionOf(name);
-    const QString suffix = QStringLiteral(" (%1)").arg(n) + extension;
-    const QString stem = name.left(name.size() - extension.size());
-    return folderPrefix(path) + cutToUtf8Bytes(stem, FileNameByteLimit - int(suffix.toUtf8().size())) + suffix;
-}
-
-bool taken(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();  // a dangling link still holds the name
-}
-
-// Writes `bytes` to `path`, which must not exist yet, with the permissions PDFs get; the reason
-// when it could not. A half-written file is removed.
-std::optional<QString> writeNewFile(const QString &path, const QByteArray &bytes, bool *nameTaken)
-{
-    *nameTaken = false;
-    const QByteArray local = QFile::encodeName(path);
-    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int error = errno;
-        *nameTaken = error == EEXIST;  // another writer got there between our look and the open
-        return QString::fromLocal8Bit(strerror(error));
-    }
-    qsizetype done = 0;
-    int error = 0;
-    while (done < bytes.size() && error == 0) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n == 0)
-            error = EIO;
-        else if (errno != EINTR)
-            error = errno;
-    }
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0)
-        return std::nullopt;
-    ::unlink(local.constData());
-    return QString::fromLocal8Bit(strerror(error));
-}
-
 std::optional<QByteArray> attachmentBytes(const MailAttachment &attachment, QString *failure)
 {
     if (!attachment.bytes) {
@@ -114,16 +65,16 @@ SavedAttachment saveOne(const QString &pdfPath, const MailAttachment &attachment
         return saved;
     const QString target = attachmentPathBeside(pdfPath, attachment.fileName);
     for (int n = 1; n <= MostCopies; ++n) {
-        const QString candidate = numberedPath(target, n);
-        if (taken(candidate))
+        const QString candidate = numberedPath(target, n, extensionOf(QFileInfo(target).fileName()));
+        if (nameTaken(candidate))
             continue;
-        bool nameTaken = false;
-        const std::optional<QString> reason = writeNewFile(candidate, *bytes, &nameTaken);
+        bool lost = false;
+        const std::optional<QString> reason = writeNewFile(candidate, *bytes, &lost);
         if (!reason) {
             saved.path = candidate;
             return saved;
         }
-        if (!nameTaken) {
+        if (!lost) {
             saved.failure = QStringLiteral("%1 could not be written: %2").arg(candidate, *reason);
             return saved;
         }

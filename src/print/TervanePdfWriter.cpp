@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/InvisibleCharacters.h"
+#include "print/NewFiles.h"
 #include "print/PdfFileName.h"
 #include "print/PdfTitle.h"
 #include "print/PdfWriterName.h"
@@ -19,32 +20,6 @@
 namespace {
 
 const QString PdfExtension = QStringLiteral(".pdf");
-constexpr int MostCopies = 99999;
-
-bool taken(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();  // a dangling link still holds the name
-}
-
-// The n-th candidate for `target`: the name itself, then "stem (n).pdf", each cut (never
-// inside a character) to fit one file name.
-QString candidatePath(const QString &target, int n)
-{
-    const QFileInfo info(target);
-    QString stem = info.fileName();
-    QString extension;
-    if (stem.endsWith(PdfExtension, Qt::CaseInsensitive)) {
-        extension = stem.right(PdfExtension.size());
-        stem.chop(PdfExtension.size());
-    }
-    const QString suffix = (n > 1 ? QStringLiteral(" (%1)").arg(n) : QString()) + extension;
-    const QString name = cutToUtf8Bytes(stem, FileNameByteLimit - int(suffix.toUtf8().size()))
-        + suffix;
-    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? name : target.left(slash + 1) + name;
-}
-
 QString folderOf(const QString &path)
 {
     return QFileInfo(path).absolutePath();
@@ -53,39 +28,6 @@ QString folderOf(const QString &path)
 QString failure(const QString &path, const QString &reason)
 {
     return QStringLiteral("The PDF file %1 could not be written: %2").arg(path, reason);
-}
-
-// Writes `bytes` to `path`, which must not exist yet; the reason when it could not. Plain
-// system calls, so that a short write on a full disk comes back with its errno.
-std::optional<QString> writeNewFile(const QString &path, const QByteArray &bytes, bool *nameTaken)
-{
-    *nameTaken = false;
-    const QByteArray local = QFile::encodeName(path);
-    const int fd = ::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int error = errno;
-        *nameTaken = error == EEXIST;  // another writer got there between our look and the open
-        if (error == ENOENT && !QFileInfo(folderOf(path)).isDir())
-            return QStringLiteral("the folder %1 does not exist.").arg(folderOf(path));
-        return QString::fromLocal8Bit(strerror(error));
-    }
-    qsizetype done = 0;
-    int error = 0;
-    while (done < bytes.size() && error == 0) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n == 0)
-            error = EIO;
-        else if (errno != EINTR)
-            error = errno;
-    }
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0)
-        return std::nullopt;
-    ::unlink(local.constData());
-    return QString::fromLocal8Bit(strerror(error));
 }
 
 // The folder of the file the writer wrote last in this run: the next save dialog starts there.
@@ -119,17 +61,17 @@ PdfWriteResult writeNewPdf(const QByteArray &pdf, const QString &targetPath)
 {
     PdfWriteResult result;
     for (int n = 1; n <= MostCopies; ++n) {
-        const QString candidate = candidatePath(targetPath, n);
-        if (taken(candidate))
+        const QString candidate = numberedPdfPath(targetPath, n);
+        if (nameTaken(candidate))
             continue;
-        bool nameTaken = false;
-        const std::optional<QString> reason = writeNewFile(candidate, pdf, &nameTaken);
+        bool lost = false;
+        const std::optional<QString> reason = writeNewFile(candidate, pdf, &lost);
         if (!reason) {
             result.written = true;
             result.path = candidate;
             return result;
         }
-        if (!nameTaken) {
+        if (!lost) {
             result.error = failure(candidate, *reason);
             return result;
         }
