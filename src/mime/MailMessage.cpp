@@ -73,15 +73,6 @@ QVector<MailAddress> addressHeader(GMimeObject *message, const char *name)
     return raw ? headerMailboxes(*raw) : QVector<MailAddress>();
 }
 
-QString shownMailbox(const MailAddress &mailbox)
-{
-    if (mailbox.name.isEmpty())
-        return mailbox.address;
-    if (mailbox.address.isEmpty())
-        return mailbox.name;
-    return mailbox.name + QStringLiteral(" <") + mailbox.address + QLatin1Char('>');
-}
-
 // "Name <address>" for each mailbox, the address alone when there is no name, joined by ", ".
 // When GMime finds no mailbox at all, the header's own text stands in, with no name or address.
 void readSender(GMimeObject *message, MessageEntry &out)
@@ -90,14 +81,11 @@ void readSender(GMimeObject *message, MessageEntry &out)
     if (!raw)
         return;
     const QVector<MailAddress> mailboxes = headerMailboxes(*raw);
-    QStringList shown;
-    for (const MailAddress &mailbox : mailboxes)
-        shown << shownMailbox(mailbox);
     if (!mailboxes.isEmpty()) {
         out.FromName = mailboxes.first().name;
         out.FromAddress = mailboxes.first().address;
     }
-    out.From = shown.isEmpty() ? decodeHeaderText(*raw) : shown.join(QStringLiteral(", "));
+    out.From = mailboxes.isEmpty() ? decodeHeaderText(*raw) : shownMailboxes(mailboxes).join(QStringLiteral(", "));
 }
 
 // The id between the angle brackets; the whole trimmed text when it has none.
@@ -158,6 +146,23 @@ void readMessage(const QByteArray &raw, MessageEntry &out)
 }
 
 } // namespace
+
+QString shownMailbox(const MailAddress &mailbox)
+{
+    if (mailbox.name.isEmpty())
+        return mailbox.address;
+    if (mailbox.address.isEmpty())
+        return mailbox.name;
+    return mailbox.name + QStringLiteral(" <") + mailbox.address + QLatin1Char('>');
+}
+
+QStringList shownMailboxes(const QVector<MailAddress> &mailboxes)
+{
+    QStringList shown;
+    for (const MailAddress &mailbox : mailboxes)
+        shown << shownMailbox(mailbox);
+    return shown;
+}
 
 MessageEntry parseMailMessage(const QByteArray &raw, const QDateTime &internalDate)
 {

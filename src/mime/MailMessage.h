@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <memory>
 
@@ -17,6 +18,10 @@ struct MailAddress {
     QString address;
     bool operator==(const MailAddress &other) const { return name == other.name && address == other.address; }
 };
+
+// "Name <address>", or whichever of the two there is.
+QString shownMailbox(const MailAddress &mailbox);
+QStringList shownMailboxes(const QVector<MailAddress> &mailboxes);
 
 // A part the sender attached as a file (not a picture the HTML body shows). Its bytes, transfer
 // encoding undone, wait on disk until a run saves or appends them.

@@ -20,20 +20,6 @@
 
 namespace {
 
-QString addressList(const QVector<MailAddress> &addresses)
-{
-    QStringList shown;
-    for (const MailAddress &address : addresses) {
-        if (address.name.isEmpty())
-            shown << address.address;
-        else if (address.address.isEmpty())
-            shown << address.name;
-        else
-            shown << QStringLiteral("%1 <%2>").arg(address.name, address.address);
-    }
-    return shown.join(QStringLiteral(", "));
-}
-
 QStringList attachmentNames(const QVector<MailAttachment> &attachments)
 {
     QStringList names;
@@ -235,7 +221,7 @@ void Form3::appendIndexRow(PrintRun &run, int position, const QString &file, int
     row.file = file;
     row.received = entry.ReceivedDateTime;
     row.from = entry.From;
-    row.to = addressList(entry.To);
+    row.to = shownMailboxes(entry.To).join(QStringLiteral(", "));
     row.subject = entry.Subject;
     row.messageId = entry.MessageId;
     row.pages = pages;

@@ -9,15 +9,6 @@
 
 namespace {
 
-QString shownAddress(const MailAddress &mailbox)
-{
-    if (mailbox.name.isEmpty())
-        return mailbox.address;
-    if (mailbox.address.isEmpty())
-        return mailbox.name;
-    return mailbox.name + QStringLiteral(" <") + mailbox.address + QLatin1Char('>');
-}
-
 // A header row of the template's field table, or nothing for an empty value, so that a message
 // without recipients or files shows no empty line. The value breaks between list items like
 // running text, so a long list wraps instead of leaving the page.
@@ -32,10 +23,7 @@ QString fieldRow(const QString &label, const QStringList &items)
 
 QString addressRow(const QString &label, const QVector<MailAddress> &mailboxes)
 {
-    QStringList items;
-    for (const MailAddress &mailbox : mailboxes)
-        items << shownAddress(mailbox);
-    return fieldRow(label, items);
+    return fieldRow(label, shownMailboxes(mailboxes));
 }
 
 QString attachmentRow(const QVector<MailAttachment> &attachments)
