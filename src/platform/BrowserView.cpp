@@ -8,6 +8,7 @@
 #include "platform/WidthFitPrint.h"
 
 #include <QFile>
+#include <QTimer>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -32,6 +33,10 @@ int runDialog(QDialog &dialog)
 {
     return dialogRunner() ? dialogRunner()(dialog) : dialog.exec();
 }
+
+// The engine reports a load's start at once. A stop of the page before, still on its way, can
+// swallow the load that follows it without a word; a load not heard of by then is asked again.
+constexpr int UnheardLoadMs = 10000;
 
 // Long enough for a very long message; a page that takes longer is not worth a frozen window.
 constexpr qint64 kPreviewRenderLimitMs = 120000;
@@ -79,12 +84,19 @@ void BrowserView::Navigate(const QString &target)
     m_page->expect(m_target);
     m_busy = true;
     m_loadEnded = false;
+    m_loadHeardOf = false;
     m_readyState = Loading;
     m_page->load(m_target);
+    QTimer::singleShot(UnheardLoadMs, this, [this, ticket = m_loadTicket] {
+        if (ticket == m_loadTicket && m_busy && !m_loadHeardOf)
+            m_page->load(m_target);
+    });
 }
 
 void BrowserView::onLoadingChanged(const QWebEngineLoadingInfo &info)
 {
+    if (info.url() == m_target)
+        m_loadHeardOf = true;
     if (info.url() != m_target || m_loadEnded || info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
         return;
     m_busy = false;

@@ -125,6 +125,7 @@ private:
     QUrl m_target;
     quint64 m_loadTicket = 0;
     bool m_loadEnded = false;  // the current load has reported its end; later reports are echoes
+    bool m_loadHeardOf = false;  // the engine has reported anything of the current load
     bool m_silent = false;
     bool m_busy = false;
     int m_readyState = Uninitialized;
