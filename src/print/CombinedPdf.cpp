@@ -2,6 +2,7 @@
 
 #include "platform/PrivateTempFolder.h"
 #include "print/FreePdfName.h"
+#include "print/PdfTitle.h"
 #include "print/RenumberedObjects.h"
 
 #include <QByteArray>
@@ -34,14 +35,7 @@ std::string pdfTextString(const QString &text)
     bool ascii = true;
     for (const QChar c : text)
         ascii = ascii && c.unicode() < 0x80;
-    if (ascii)
-        return text.toStdString();
-    std::string bytes("\xFE\xFF", 2);
-    for (const QChar c : text) {
-        bytes.push_back(char(c.unicode() >> 8));
-        bytes.push_back(char(c.unicode() & 0xFF));
-    }
-    return bytes;
+    return ascii ? text.toStdString() : pdfUtf16Text(text).toStdString();
 }
 
 struct CombinedPdf::State {

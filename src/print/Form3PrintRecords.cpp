@@ -69,15 +69,6 @@ bool appendAttachedTo(QByteArray &pdf, const QVector<MailAttachment> &attachment
     return true;
 }
 
-bool isNotAppended(const MessageEntry &entry, const QVector<int> &notAppended, const QString &fileName)
-{
-    for (int i : notAppended) {
-        if (entry.Attachments[i].fileName == fileName)
-            return true;
-    }
-    return false;
-}
-
 // "date — sender — subject", as the list shows them.
 QString combinedBookmark(const MessageEntry &entry)
 {
@@ -146,23 +137,27 @@ void Form3::saveAttachmentsOf(PrintRun &run, int position, const QString &pdfPat
     const MessageEntry &entry = entryAt(position);
     // Attached PDFs that could not be appended are saved as they came, whatever the option says.
     QVector<MailAttachment> toSave;
+    QVector<int> sources;  // the index in the message of each one saved
     for (int i = 0; i < entry.Attachments.size(); ++i) {
-        if (SaveAttachments || run.written->notAppended.contains(i))
+        if (SaveAttachments || run.written->notAppended.contains(i)) {
             toSave << entry.Attachments[i];
+            sources << i;
+        }
     }
-    for (const SavedAttachment &saved : saveAttachmentsBeside(pdfPath, toSave)) {
-        if (!saved.failure.isEmpty()) {
+    const QVector<SavedAttachment> saved = saveAttachmentsBeside(pdfPath, toSave);
+    for (int k = 0; k < saved.size(); ++k) {
+        if (!saved[k].failure.isEmpty()) {
             ++run.recordFailures;
             appendErrorLogRecord(QStringLiteral("Print All: attachment \"%1\" of message %2 (\"%3\") was not saved: %4")
-                                     .arg(saved.fileName)
+                                     .arg(saved[k].fileName)
                                      .arg(position)
-                                     .arg(entry.Subject, saved.failure));
-        } else if (isNotAppended(entry, run.written->notAppended, saved.fileName)) {
+                                     .arg(entry.Subject, saved[k].failure));
+        } else if (run.written->notAppended.contains(sources[k])) {
             appendErrorLogRecord(QStringLiteral("Print All: the attached PDF \"%1\" of message %2 (\"%3\") could not be "
                                                 "read to append it; it was saved beside the PDF as %4")
-                                     .arg(saved.fileName)
+                                     .arg(saved[k].fileName)
                                      .arg(position)
-                                     .arg(entry.Subject, saved.path));
+                                     .arg(entry.Subject, saved[k].path));
         }
     }
 }

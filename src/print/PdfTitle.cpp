@@ -4,17 +4,22 @@
 #include <QRegularExpression>
 #include <QVector>
 
-namespace {
-
-// A PDF text string: UTF-16BE with its byte-order mark, in hex.
-QByteArray pdfTextString(const QString &text)
+QByteArray pdfUtf16Text(const QString &text)
 {
     QByteArray utf16("\xFE\xFF", 2);
     for (const QChar c : text) {
         utf16 += char(c.unicode() >> 8);
         utf16 += char(c.unicode() & 0xFF);
     }
-    return '<' + utf16.toHex().toUpper() + '>';
+    return utf16;
+}
+
+namespace {
+
+// A PDF text string in hex, so that no byte of it needs escaping.
+QByteArray pdfTextString(const QString &text)
+{
+    return '<' + pdfUtf16Text(text).toHex().toUpper() + '>';
 }
 
 struct Trailer {

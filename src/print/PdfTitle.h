@@ -16,3 +16,6 @@ QByteArray pdfWithTitle(const QByteArray &pdf, const QString &title);
 // `pdf` with its document title and author set by one such update; an empty text leaves that
 // entry as it was. Empty when `pdf` is not a PDF this can update, or when both texts are empty.
 QByteArray pdfWithInfo(const QByteArray &pdf, const QString &title, const QString &author);
+
+// The bytes of a PDF text string beyond ASCII: UTF-16BE after its byte-order mark.
+QByteArray pdfUtf16Text(const QString &text);

@@ -7,10 +7,6 @@
 #include <QFileInfo>
 #include <optional>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
