@@ -15,7 +15,7 @@ public:
     SpooledBytes(const SpooledBytes &) = delete;
     SpooledBytes &operator=(const SpooledBytes &) = delete;
 
-    // The bytes read back; nullopt-like empty with `ok` false when the file could not be read.
+    // The bytes read back; empty, with *ok false, when the file could not be read whole.
     QByteArray read(bool *ok = nullptr) const;
     qint64 size() const { return m_size; }
     QString path() const { return m_path; }
