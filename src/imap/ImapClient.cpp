@@ -80,19 +80,16 @@ int ImapClient::connectToServer(const QString &host)
     m_connectionLife.renew();
     const platform::LifeToken life = m_connectionLife.token();
     const QString what = QStringLiteral("Connect to %1:%2").arg(host).arg(m_port);
+    // What was announced is for this connect only, whether it succeeds or not.
+    const std::optional<ImapOpening> opening = std::exchange(m_opening, std::nullopt);
+    discardSentAhead();
     discardFetchesAhead();
-    const platform::WaitOutcome ending = endConnection(std::move(m_connection), life, true);
-    if (!life.ownerAlive())
-        return 0;
-    if (ending == platform::WaitOutcome::Gone) {
-        setError(what + QStringLiteral(" failed: another connect or disconnect was made while the "
-                                       "old connection was being closed"));
-        return 0;
-    }
-    if (ending == platform::WaitOutcome::Aborted) {
-        setError(what + QStringLiteral(": Operation aborted"));
-        return 0;
-    }
+    m_secret.clear();
+    // The old connection's LOGOUT goes out now and is answered while the new connection is
+    // made, instead of costing a round trip of its own; the old one closes when this call ends.
+    const std::unique_ptr<Connection> leaving = std::move(m_connection);
+    if (leaving)
+        sendLogout(*leaving);
     if (!m_ssl) {
         setError(what + QStringLiteral(" failed: only TLS connections (IMAPS, usually port 993) are "
                                        "supported; turn SSL on"));
@@ -115,13 +112,16 @@ int ImapClient::connectToServer(const QString &host)
         return 0;
     }
     setSuccess(QStringLiteral("OK: connected to %1 (%2)").arg(m_connection->where, answer.text));
-    return 1;
+    if (opening)
+        sendOpening(life, *opening);
+    return isCurrent(life) ? 1 : 0;
 }
 
 void ImapClient::disconnect()
 {
     m_connectionLife.renew();
     const platform::LifeToken life = m_connectionLife.token();
+    discardSentAhead();
     discardFetchesAhead();
     std::unique_ptr<Connection> connection = std::move(m_connection);
     if (!connection) {
@@ -142,19 +142,16 @@ QString ImapClient::sendRawCommand(const QString &commandText)
 {
     const platform::LifeToken life = m_connectionLife.token();
     const QByteArray line = commandText.toUtf8();
-    const QByteArray verb = line.left(line.indexOf(' ')).toUpper();
-    const QString what = QStringLiteral("Command %1").arg(QString::fromUtf8(verb.left(40)));
+    const CommandSpec plan = rawCommandSpec(line);
+    const QString what = plan.what;
     if (!startCall(life, what) || !requireConnection(life, what))
         return QString();
     if (line.contains('\r') || line.contains('\n') || line.contains('\0') || line.trimmed().isEmpty()) {
         setError(what + QStringLiteral(" failed: a raw command must be one non-empty line"));
         return QString();
     }
-    CommandSpec plan{{text(line)}, ImapPendingCommand::Kind::Other, 0, true, what, verb};
-    if (verb == "SELECT" || verb == "EXAMINE") {
-        plan.kind = ImapPendingCommand::Kind::Select;
+    if (plan.kind == ImapPendingCommand::Kind::Select && !nextSentAheadIs(plan))
         discardFetchesAhead();
-    }
     const Command command = runCommand(life, plan);
     if (!command)
         return QString();
@@ -178,11 +175,11 @@ int ImapClient::login(const QString &user, const QString &password)
         setError(QStringLiteral("LOGIN failed: the user name or password holds a NUL character, which IMAP cannot carry"));
         return 0;
     }
-    discardFetchesAhead();
+    const CommandSpec plan = loginSpec(userBytes, passwordBytes);
+    if (!nextSentAheadIs(plan))
+        discardFetchesAhead();
     // Whatever is said about this login, the password stays out of it.
     m_secret = passwordBytes;
-    const CommandSpec plan{{text("LOGIN "), astring(userBytes), text(" "), astring(passwordBytes)},
-                           ImapPendingCommand::Kind::Other, 0, false, what, QByteArray()};
     const Command command = runCommand(life, plan);
     int result = 0;
     if (!life.ownerAlive())
@@ -240,10 +237,11 @@ int ImapClient::selectMailbox(const QString &name)
     const QString what = QStringLiteral("EXAMINE \"%1\"").arg(name);
     if (!startCall(life, what) || !requireConnection(life, what))
         return 0;
-    // Answers still due for the old mailbox mean nothing in the new one.
-    discardFetchesAhead();
-    const CommandSpec plan{{text("EXAMINE "), astring(encodeMailboxName(name))},
-                           ImapPendingCommand::Kind::Select, 0, false, what, QByteArray()};
+    const CommandSpec plan = examineSpec(name);
+    // Answers still due for the old mailbox mean nothing in the new one; those an opening sent
+    // after this EXAMINE are for it.
+    if (!nextSentAheadIs(plan))
+        discardFetchesAhead();
     const Command command = runCommand(life, plan);
     if (!command)
         return 0;
@@ -253,6 +251,27 @@ int ImapClient::selectMailbox(const QString &name)
     }
     setSuccess(QStringLiteral("OK: mailbox \"%1\" opened read-only, %2 messages").arg(name).arg(messageCount()));
     return 1;
+}
+
+ImapClient::CommandSpec ImapClient::rawCommandSpec(const QByteArray &line)
+{
+    const QByteArray verb = line.left(line.indexOf(' ')).toUpper();
+    const QString what = QStringLiteral("Command %1").arg(QString::fromUtf8(verb.left(40)));
+    const bool opensMailbox = verb == "SELECT" || verb == "EXAMINE";
+    return {{text(line)}, opensMailbox ? ImapPendingCommand::Kind::Select : ImapPendingCommand::Kind::Other,
+            0, true, what, verb};
+}
+
+ImapClient::CommandSpec ImapClient::loginSpec(const QByteArray &user, const QByteArray &password)
+{
+    return {{text("LOGIN "), astring(user), text(" "), astring(password)}, ImapPendingCommand::Kind::Other, 0,
+            false, QStringLiteral("LOGIN"), QByteArray()};
+}
+
+ImapClient::CommandSpec ImapClient::examineSpec(const QString &mailbox)
+{
+    return {{text("EXAMINE "), astring(encodeMailboxName(mailbox))}, ImapPendingCommand::Kind::Select, 0, false,
+            QStringLiteral("EXAMINE \"%1\"").arg(mailbox), QByteArray()};
 }
 
 // ---- outcome texts ---------------------------------------------------------------------------

@@ -34,6 +34,18 @@ struct MailboxInfo {
     QString delimiter;       // empty when the server has none
 };
 
+// The calls a caller will make right after the next connectToServer, in this order, announced
+// before it: the client sends them in one write as soon as the server greets, so that they
+// cost one round trip together instead of one each. The calls are then made as usual and take
+// the answers; a call that differs from what was announced is sent on its own, and whatever
+// was announced after it is dropped unanswered.
+struct ImapOpening {
+    QString identification;             // a raw command line (sendRawCommand)
+    QString user, password;             // login
+    QString mailbox;                    // selectMailbox; empty: none
+    int fetchFirst = 0, fetchLast = 0;  // setFetchAhead right after the mailbox; 0: none
+};
+
 struct ImapPendingCommand;
 struct ImapSearchRequest;
 struct ImapFetchData;
@@ -58,6 +70,8 @@ public:
     // 1 = connected and the greeting read; anything else is a failure (see lastErrorText).
     // An existing connection is ended first: never more than one connection at a time.
     int connectToServer(const QString &host);
+    // For the next connectToServer only (see ImapOpening).
+    void announceOpening(const ImapOpening &opening);
 
     // Sends one line (the client adds the tag) and returns every response line up to and
     // including the tagged one. Empty on failure or a NO/BAD answer.
@@ -134,8 +148,17 @@ private:
     void readSlice(const platform::LifeToken &life, const WaitSpec &plan, SliceState &state, int ms);
     platform::WaitOutcome endConnection(std::unique_ptr<Connection> connection, const platform::LifeToken &life,
                                         bool raiseSignals);
+    Command sendLogout(Connection &connection);
     bool interruptedWait(platform::WaitOutcome outcome, const QString &what);
     void dropConnection(const QString &error);
+
+    static CommandSpec rawCommandSpec(const QByteArray &line);
+    static CommandSpec loginSpec(const QByteArray &user, const QByteArray &password);
+    static CommandSpec examineSpec(const QString &mailbox);
+    void sendOpening(const platform::LifeToken &life, const ImapOpening &opening);
+    Command takeSentAhead(const CommandSpec &plan);
+    bool nextSentAheadIs(const CommandSpec &plan) const;
+    void discardSentAhead();
 
     Command sendCommand(const platform::LifeToken &life, const CommandSpec &plan);
     Command runCommand(const platform::LifeToken &life, const CommandSpec &plan);
@@ -143,6 +166,7 @@ private:
 
     Command takeOrSendFetch(const platform::LifeToken &life, int number);
     bool sendFetchesAhead(const platform::LifeToken &life, int current);
+    QByteArray fetchesAheadUpTo(qint64 last);
     int fetchAheadWindow() const;
     void discardFetchesAhead();
     std::optional<FetchedMessage> messageFrom(const ImapPendingCommand &command, int number,
@@ -168,6 +192,11 @@ private:
     QSslConfiguration m_tlsConfiguration;
     QString m_lastError;
     QByteArray m_secret;  // the password while LOGIN runs, to keep it out of every error text
+
+    std::optional<ImapOpening> m_opening;
+    // Commands of the opening not yet taken by their calls, in the order sent, each with its
+    // text (without the tag) to know its call by.
+    QList<QPair<QByteArray, Command>> m_sentAhead;
 
     int m_aheadFirst = 0;
     int m_aheadLast = 0;

@@ -130,14 +130,8 @@ platform::WaitOutcome ImapClient::endConnection(std::unique_ptr<Connection> conn
     if (!connection)
         return platform::WaitOutcome::Done;
     QSslSocket &socket = *connection->socket;
-    const bool canTalk = socket.isEncrypted() && socket.state() == QAbstractSocket::ConnectedState
-        && connection->tracker.greeting().has_value() && !connection->tracker.isAwaitingContinuation();
     platform::WaitOutcome outcome = platform::WaitOutcome::Done;
-    if (canTalk) {
-        const QByteArray tag = connection->newTag();
-        const Command logout = connection->tracker.add(tag, ImapPendingCommand::Kind::Logout);
-        socket.write(tag + " LOGOUT\r\n");
-        socket.flush();
+    if (const Command logout = sendLogout(*connection)) {
         platform::Deadline bound(qMin(logoutBoundMs, m_responseTimeoutMs));
         bool unreadable = false;
         platform::WaitPlan plan = callWait(life, &bound);
@@ -159,10 +153,26 @@ platform::WaitOutcome ImapClient::endConnection(std::unique_ptr<Connection> conn
     return outcome;
 }
 
+// Sends LOGOUT when the connection can still take a command; the command, or none.
+ImapClient::Command ImapClient::sendLogout(Connection &connection)
+{
+    QSslSocket &socket = *connection.socket;
+    const bool canTalk = socket.isEncrypted() && socket.state() == QAbstractSocket::ConnectedState
+        && connection.tracker.greeting().has_value() && !connection.tracker.isAwaitingContinuation();
+    if (!canTalk)
+        return {};
+    const QByteArray tag = connection.newTag();
+    const Command logout = connection.tracker.add(tag, ImapPendingCommand::Kind::Logout);
+    socket.write(tag + " LOGOUT\r\n");
+    socket.flush();
+    return logout;
+}
+
 void ImapClient::dropConnection(const QString &error)
 {
     m_connection.reset();
     m_connectionLife.renew();
     m_ahead.clear();
+    m_sentAhead.clear();
     setError(error);
 }

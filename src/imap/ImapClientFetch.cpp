@@ -19,6 +19,9 @@ QByteArray fetchCommand(qint64 number)
 
 void ImapClient::setFetchAhead(int first, int last)
 {
+    // The range an opening already sends ahead keeps its commands.
+    if (first > 0 && first == m_aheadFirst && last == m_aheadLast)
+        return;
     discardFetchesAhead();
     if (first <= 0 || last < first) {
         m_aheadFirst = m_aheadLast = m_aheadNext = 0;
@@ -81,7 +84,14 @@ bool ImapClient::sendFetchesAhead(const platform::LifeToken &life, int current)
         || m_connection->tracker.isAwaitingContinuation())
         return true;
     m_aheadNext = qMax(m_aheadNext, current + 1);
-    const qint64 last = qMin<qint64>(m_aheadLast, m_connection->tracker.messageCount());
+    const QByteArray batch = fetchesAheadUpTo(qMin<qint64>(m_aheadLast, m_connection->tracker.messageCount()));
+    return batch.isEmpty() || sendBytes(batch, QStringLiteral("FETCH %1").arg(current));
+}
+
+// Tags and records the next FETCH commands of the announced range, up to `last` and the window
+// (the one being waited for counts as one of it); the text to send them in one write.
+QByteArray ImapClient::fetchesAheadUpTo(qint64 last)
+{
     QByteArray batch;
     const int window = fetchAheadWindow();
     while (m_aheadNext <= last && m_ahead.size() < window - 1) {
@@ -90,7 +100,7 @@ bool ImapClient::sendFetchesAhead(const platform::LifeToken &life, int current)
         batch += tag + ' ' + fetchCommand(m_aheadNext) + "\r\n";
         ++m_aheadNext;
     }
-    return batch.isEmpty() || sendBytes(batch, QStringLiteral("FETCH %1").arg(current));
+    return batch;
 }
 
 std::optional<FetchedMessage> ImapClient::fetchMessage(int sequenceNumber)

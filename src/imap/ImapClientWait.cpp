@@ -309,7 +309,9 @@ ImapClient::Command ImapClient::sendCommand(const platform::LifeToken &life, con
 
 ImapClient::Command ImapClient::runCommand(const platform::LifeToken &life, const CommandSpec &plan)
 {
-    const Command command = sendCommand(life, plan);
+    Command command = takeSentAhead(plan);
+    if (!command)
+        command = sendCommand(life, plan);
     if (!command)
         return {};
     if (!waitFor(life, {[command] { return command->done(); }, plan.what})) {

@@ -120,12 +120,20 @@ bool clsImapSession::endIfConnectionTaken()
 
 bool clsImapSession::Connect()
 {
+    return connectWith({kIdCommand, Username, Password, QString(), 0, 0});
+}
+
+// Connect, with what follows the greeting announced to the client so that it goes out in one
+// write: the identification and the login here, the mailbox and first fetches for a download.
+bool clsImapSession::connectWith(const ImapOpening &opening)
+{
     const auto keepAlive = shared_from_this();
     subscribe();
     ImapClient &imap = client();
     imap.setSsl(SSL);
     imap.setPort(PORT);
     m_connectionEpoch = startConnectionEpoch(imap);
+    imap.announceOpening(opening);
     m_lastResult = imap.connectToServer(IMAPServer);
     if (m_lastResult == 1 && !imap.sendRawCommand(kIdCommand).isEmpty()) {
         m_lastResult = imap.login(Username, Password);
@@ -149,13 +157,17 @@ qint32 clsImapSession::GetTotalMessage(const QString &FolderName)
     return 0;
 }
 
-// A download's start: a new connection with the folder opened read-only. False (with its box
-// shown) when either fails.
-bool clsImapSession::connectAndSelect(const QString &FolderName)
+// A download's start: a new connection with the folder opened read-only, and the fetches of
+// messages fetchFirst..fetchLast (when given) sent with it. False (with its box shown) when
+// either fails.
+bool clsImapSession::connectAndSelect(const QString &FolderName, qint64 fetchFirst, qint64 fetchLast)
 {
     m_fetchesInRange = 0;
     m_failedFetches = 0;
-    if (!Connect()) {
+    const bool fetchesFit = fetchFirst > 0 && fetchLast >= fetchFirst && fetchLast <= std::numeric_limits<int>::max();
+    const ImapOpening opening{kIdCommand, Username, Password, FolderName, fetchesFit ? int(fetchFirst) : 0,
+                              fetchesFit ? int(fetchLast) : 0};
+    if (!connectWith(opening)) {
         if (!AbortProcess)
             showMessage(QStringLiteral("Connection failed. Check username and password."));
         return false;
@@ -172,11 +184,11 @@ bool clsImapSession::connectAndSelect(const QString &FolderName)
 void clsImapSession::StartMailExtraction(const QString &FolderName)
 {
     const auto keepAlive = shared_from_this();
-    if (!connectAndSelect(FolderName))
-        return;
     // 64 bits, so that a range ending at the largest 32-bit number ends instead of wrapping.
     const qint64 first = CurrentLocation;
     const qint64 last = MaxRecord;
+    if (!connectAndSelect(FolderName, first, last))
+        return;
     m_fetchesInRange = qMax<qint64>(0, last - first + 1);
     client().setFetchAhead(int(first), int(last));
     const ErrorLogWriter errorLog;

@@ -23,6 +23,7 @@
 class ImapClient;
 class MailConnection;
 struct FetchedMessage;
+struct ImapOpening;
 
 class clsImapSession : public QObject, public std::enable_shared_from_this<clsImapSession> {
     Q_OBJECT
@@ -72,7 +73,8 @@ private:
     clsImapSession() = default;
     void subscribe();
     void reportFailure();
-    bool connectAndSelect(const QString &FolderName);
+    bool connectWith(const ImapOpening &opening);
+    bool connectAndSelect(const QString &FolderName, qint64 fetchFirst = 0, qint64 fetchLast = 0);
     bool endIfConnectionTaken();
     ImapClient &client();
     void reportMessage(const FetchedMessage &fetched, qint32 sequenceNumber);

@@ -43,6 +43,7 @@ private slots:
     void listsSpecialFoldersAndLabels();
     void downloadRaisesOneEventPerMessageInOrder();
     void numbersOutsideTheMailboxRaiseNothing();
+    void aFolderGoneAtDownloadLeavesTheConnectionWorking();
     void stopDuringSecondFetchEndsTheLoop();
     void abortChecksAnswerMinusOneAfterStop();
     void droppingTheLastOutsideReferenceDuringADownloadIsSafe();
@@ -248,6 +249,21 @@ void TestSession::numbersOutsideTheMailboxRaiseNothing()
     QCOMPARE(errorLogRecords(m_programDir.path()), size + 3);
     // First greater than last: nothing at all.
     QCOMPARE(download(makeSession(m_server.user, m_server.password), "Work", 3, 2).size(), 0);
+}
+
+// The download's fetches go out with its EXAMINE. When the folder is gone by then, the server
+// refuses each of them: the connection must still serve the next count and download.
+void TestSession::aFolderGoneAtDownloadLeavesTheConnectionWorking()
+{
+    const auto corpus = m_server.corpus(m_server.user, "INBOX");
+    const ImapSessionPtr session = makeSession(m_server.user, m_server.password);
+    QCOMPARE(download(session, "No Such Label", 1, corpus.size()).size(), 0);
+    QCOMPARE(m_dialogs->shown.size(), 1);
+    // A new session borrows the same client and so the same connection.
+    const ImapSessionPtr next = makeSession(m_server.user, m_server.password);
+    QCOMPARE(next->GetTotalMessage(QStringLiteral("INBOX")), corpus.size());
+    QCOMPARE(download(next, "INBOX", 1, corpus.size()).size(), corpus.size());
+    QCOMPARE(m_dialogs->shown.size(), 1);
 }
 
 void TestSession::stopDuringSecondFetchEndsTheLoop()

@@ -110,9 +110,17 @@ void ScriptedImapSession::closeAfterOutput()
         pumpOutput();
 }
 
+void ScriptedImapSession::holdOutput(bool on)
+{
+    m_released = m_released || (m_held && !on);
+    m_held = on;
+    if (!on && !m_timer->isActive())
+        pumpOutput();
+}
+
 void ScriptedImapSession::pumpOutput()
 {
-    while (!m_output.isEmpty()) {
+    while (!m_output.isEmpty() && !m_held) {
         if (m_output.first().delayMs > 0) {
             m_timer->start(m_output.first().delayMs);
             return;
@@ -406,14 +414,28 @@ void ScriptedImapServer::handle(ScriptedImapSession &session, const QByteArray &
                                 const QByteArray &arguments)
 {
     Handler handler;
+    QByteArray release;
     {
         QMutexLocker lock(&m_mutex);
         handler = m_handlers.value(name);
+        release = m_holdReleases.value(session.number() - m_holdFrom - 1);
     }
+    const bool holds = !release.isEmpty() && !session.outputReleased();
+    if (holds)
+        session.holdOutput(true);
     if (handler)
         handler(session, tag, arguments);
     else
         defaultAnswer(session, tag, name, arguments);
+    if (holds && name == release)
+        session.holdOutput(false);
+}
+
+void ScriptedImapServer::holdAnswersUntil(const QList<QByteArray> &releases)
+{
+    QMutexLocker lock(&m_mutex);
+    m_holdReleases = releases;
+    m_holdFrom = m_accepted;
 }
 
 void ScriptedImapServer::defaultAnswer(ScriptedImapSession &session, const QByteArray &tag,

@@ -41,6 +41,9 @@ public:
     using Generator = std::function<QByteArray(qint64 offset, qint64 length)>;
     void sendGenerated(qint64 size, Generator piece, qint64 bytesPerSecond = 0);
     void closeAfterOutput();  // closes once everything queued has gone out
+    // While held, answers queue up unsent; releasing sends them in order.
+    void holdOutput(bool on);
+    bool outputReleased() const { return m_released; }
 
     ScriptedImapServer &server() { return m_server; }
     int number() const { return m_number; }  // 1 for the first connection of the server
@@ -69,6 +72,8 @@ private:
     qint64 m_literalRemaining = 0;
     QList<Output> m_output;
     int m_number;
+    bool m_held = false;
+    bool m_released = false;  // held once and let go
 };
 
 class ScriptedImapServer {
@@ -96,6 +101,10 @@ public:
     void setMessages(const QList<QByteArray> &messages);  // what EXAMINE and FETCH serve
     void setRefuseLiterals(bool on);  // answer NO instead of "+" to a synchronising literal
     void on(const QByteArray &commandName, Handler handler);  // replaces the default answer
+    // The n-th connection from now answers nothing until the command releases[n - 1] arrives,
+    // then everything at once: a client that waits for an answer before sending that command
+    // waits for ever.
+    void holdAnswersUntil(const QList<QByteArray> &releases);
     // Makes the next TCP connects slow: the listen queue is filled for a while, so the kernel
     // drops a client's SYN and the client only gets in on its retransmission (about 1 s later).
     // The filler connections count as accepted connections.
@@ -140,6 +149,8 @@ private:
     QList<QByteArray> m_messages;
     QMap<QByteArray, Handler> m_handlers;
     QList<QByteArray> m_commands;
+    QList<QByteArray> m_holdReleases;
+    int m_holdFrom = 0;  // connections accepted before holdAnswersUntil
 
     std::atomic<int> m_accepted{0};
     std::atomic<int> m_open{0};

@@ -47,6 +47,7 @@ private slots:
     void failedFetchesAreNamedInTheClosingBox();
     void hugeCountIsNotAllocatedUpFront();
     void countBeyondThirtyTwoBitsIsRefused();
+    void connectAndDownloadEachOpenInOneRoundTrip();
 
 private:
     std::unique_ptr<Form1> connectedForm();
@@ -77,6 +78,7 @@ void TestForm1DownloadFaults::init()
     m_server.setMessages({plainMessage(1), plainMessage(2), plainMessage(3)});
     m_server.on("EXAMINE", nullptr);
     m_server.on("FETCH", nullptr);
+    m_server.holdAnswersUntil({});
 }
 
 void TestForm1DownloadFaults::cleanup()
@@ -145,6 +147,21 @@ void TestForm1DownloadFaults::countBeyondThirtyTwoBitsIsRefused()
     QCOMPARE(form->ListView1->topLevelItemCount(), 0);
     for (const QByteArray &command : m_server.commandsReceived().mid(commandsBefore))
         QVERIFY2(!command.startsWith("FETCH"), command.constData());
+}
+
+// What follows the greeting goes out in one write: the identification and login of "Connect",
+// and for the download also its EXAMINE and first fetches. This server answers nothing on a
+// connection until the last of those has come, so a client that waits in between never ends.
+// The old connection's goodbye is not waited for either; it is closed once the new one stands.
+void TestForm1DownloadFaults::connectAndDownloadEachOpenInOneRoundTrip()
+{
+    m_server.holdAnswersUntil({"LOGIN", "FETCH"});
+    auto form = connectedForm();
+    QVERIFY(m_dialogs->messageTexts().isEmpty());
+    form->PushButton2->click();
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
+    QCOMPARE(form->ListView1->topLevelItemCount(), 3);
+    QTRY_COMPARE(m_server.openConnections(), 1);
 }
 
 QTEST_MAIN(TestForm1DownloadFaults)
