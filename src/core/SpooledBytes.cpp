@@ -7,6 +7,21 @@
 
 namespace {
 
+QAtomicInteger<qint64> keptBytes = 0;
+
+// Reserves room for `size` bytes in memory; false when they would go beyond the budget.
+bool reserveMemory(qint64 size)
+{
+    if (size > SpooledBytes::keptInMemoryUpTo)
+        return false;
+    qint64 now = keptBytes.loadRelaxed();
+    do {
+        if (now + size > SpooledBytes::memoryBudget)
+            return false;
+    } while (!keptBytes.testAndSetOrdered(now, now + size, now));
+    return true;
+}
+
 QString newSpoolPath()
 {
     static QAtomicInteger<quint64> serial = 0;
@@ -20,6 +35,8 @@ QString newSpoolPath()
 
 std::shared_ptr<const SpooledBytes> SpooledBytes::store(const QByteArray &bytes)
 {
+    if (reserveMemory(bytes.size()))
+        return std::shared_ptr<const SpooledBytes>(new SpooledBytes(QString(), bytes, bytes.size()));
     const QString path = newSpoolPath();
     if (path.isEmpty())
         return nullptr;
@@ -32,16 +49,29 @@ std::shared_ptr<const SpooledBytes> SpooledBytes::store(const QByteArray &bytes)
         file.remove();
         return nullptr;
     }
-    return std::shared_ptr<const SpooledBytes>(new SpooledBytes(path, bytes.size()));
+    return std::shared_ptr<const SpooledBytes>(new SpooledBytes(path, QByteArray(), bytes.size()));
 }
 
 SpooledBytes::~SpooledBytes()
 {
-    QFile::remove(m_path);
+    if (m_path.isEmpty())
+        keptBytes.fetchAndSubOrdered(m_size);
+    else
+        QFile::remove(m_path);
+}
+
+qint64 SpooledBytes::bytesInMemory()
+{
+    return keptBytes.loadRelaxed();
 }
 
 QByteArray SpooledBytes::read(bool *ok) const
 {
+    if (m_path.isEmpty()) {
+        if (ok)
+            *ok = true;
+        return m_kept;
+    }
     QFile file(m_path);
     QByteArray bytes;
     const bool opened = file.open(QIODevice::ReadOnly);

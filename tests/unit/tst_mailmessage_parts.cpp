@@ -1,4 +1,5 @@
 // Recipients, Message-ID and attached files of a parsed message.
+#include "core/SpooledBytes.h"
 #include "mime/MailMessage.h"
 
 #include <QtTest>
@@ -87,6 +88,32 @@ private slots:
         }
         QCOMPARE(got.join(';'), shown);
         QCOMPARE(m.PlainTextBody, QStringLiteral("hello"));
+    }
+    // A folder of small attachments keeps them in memory up to a budget, the rest in files;
+    // whatever goes returns its room or its file, so one download's leftovers never push the
+    // next one's attachments to disk.
+    void attachmentsStayInMemoryWithinTheBudget()
+    {
+        const qint64 before = SpooledBytes::bytesInMemory();
+        const QByteArray piece(SpooledBytes::keptInMemoryUpTo, 'a');
+        QList<std::shared_ptr<const SpooledBytes>> kept;
+        for (qint64 total = 0; total <= SpooledBytes::memoryBudget; total += piece.size())
+            kept << SpooledBytes::store(piece);
+        kept << SpooledBytes::store(piece + 'b');
+        QStringList files;
+        for (const auto &bytes : kept) {
+            QVERIFY(bytes);
+            QCOMPARE(bytes->read(), bytes == kept.last() ? piece + 'b' : piece);
+            if (!bytes->path().isEmpty())
+                files << bytes->path();
+        }
+        QVERIFY(SpooledBytes::bytesInMemory() <= SpooledBytes::memoryBudget);
+        QVERIFY(files.size() >= 2);
+        QVERIFY(files.size() < kept.size() / 2);
+        kept.clear();
+        QCOMPARE(SpooledBytes::bytesInMemory(), before);
+        for (const QString &file : files)
+            QVERIFY2(!QFile::exists(file), qPrintable(file));
     }
 };
 
