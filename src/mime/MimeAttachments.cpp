@@ -41,14 +41,27 @@ QString declaredName(GMimeObject *object)
     return name ? QString::fromUtf8(name) : QString();
 }
 
-void keep(Walk &walk, const QString &declared, const QByteArray &type, const QByteArray &bytes)
+void keep(Walk &walk, const QString &declared, const QByteArray &type, const QByteArray &bytes,
+          SpooledBytes::Form form = SpooledBytes::Form::AsIs)
 {
     MailAttachment attachment;
     attachment.fileName = attachmentFileName(declared, type, walk.found.size() + 1);
     attachment.type = type;
-    attachment.size = bytes.size();
-    attachment.bytes = SpooledBytes::store(bytes);
+    attachment.size = form == SpooledBytes::Form::Base64 ? SpooledBytes::base64DecodedSize(bytes) : bytes.size();
+    attachment.bytes = SpooledBytes::store(bytes, form);
     walk.found.append(std::move(attachment));
+}
+
+// A file kept as the message carries it, mostly base64: decoding waits for a run that reads it.
+void keepPart(Walk &walk, GMimePart *part)
+{
+    const char *name = g_mime_part_get_filename(part);
+    const QString declared = name ? QString::fromUtf8(name) : QString();
+    const QByteArray type = lowerType(GMIME_OBJECT(part));
+    if (const std::optional<QByteArray> base64 = base64Content(part))
+        keep(walk, declared, type, *base64, SpooledBytes::Form::Base64);
+    else
+        keep(walk, declared, type, decodedContent(part));
 }
 
 // An attached message goes as the message file it was, named after its subject when it has no
@@ -110,11 +123,8 @@ void visit(Walk &walk, GMimeObject *object, int depth)
             visit(walk, g_mime_message_get_mime_part(inner), depth + 1);
         return;
     }
-    if (GMIME_IS_PART(object) && isAttachedPart(walk, GMIME_PART(object))) {
-        const char *name = g_mime_part_get_filename(GMIME_PART(object));
-        keep(walk, name ? QString::fromUtf8(name) : QString(), lowerType(object),
-             decodedContent(GMIME_PART(object)));
-    }
+    if (GMIME_IS_PART(object) && isAttachedPart(walk, GMIME_PART(object)))
+        keepPart(walk, GMIME_PART(object));
 }
 
 QString extensionFor(const QByteArray &type)

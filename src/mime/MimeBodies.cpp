@@ -106,6 +106,29 @@ QByteArray decodedContent(GMimePart *part)
     return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
 }
 
+std::optional<QByteArray> base64Content(GMimePart *part)
+{
+    GMimeDataWrapper *content = g_mime_part_get_content(part);
+    if (!content || g_mime_data_wrapper_get_encoding(content) != GMIME_CONTENT_ENCODING_BASE64)
+        return std::nullopt;
+    GMimeStream *stream = g_mime_data_wrapper_get_stream(content);
+    if (!stream || g_mime_stream_reset(stream) < 0)
+        return std::nullopt;
+    QByteArray text;
+    const gint64 length = g_mime_stream_length(stream);
+    if (length > 0)
+        text.reserve(qsizetype(length));
+    char piece[64 * 1024];
+    for (;;) {
+        const gssize got = g_mime_stream_read(stream, piece, sizeof piece);
+        if (got <= 0)
+            break;
+        text.append(piece, qsizetype(got));
+    }
+    g_mime_stream_reset(stream);
+    return text;
+}
+
 MimeTextBodies findTextBodies(GMimeObject *root)
 {
     MimeTextBodies found;

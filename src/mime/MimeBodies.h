@@ -24,3 +24,6 @@ MimeTextBodies findTextBodies(GMimeObject *root);
 
 // A part's content with its transfer encoding undone; empty when it has none.
 QByteArray decodedContent(GMimePart *part);
+// A base64 part's content still in base64, as the message carries it; nothing for a part in
+// any other transfer encoding.
+std::optional<QByteArray> base64Content(GMimePart *part);
