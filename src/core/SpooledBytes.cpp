@@ -5,8 +5,6 @@
 #include <QAtomicInteger>
 #include <QFile>
 
-#include <array>
-
 namespace {
 
 QAtomicInteger<qint64> keptBytes = 0;
@@ -93,19 +91,34 @@ QByteArray SpooledBytes::stored(bool *ok) const
     return *ok ? bytes : QByteArray();
 }
 
+namespace {
+
+quint8 isBase64Digit(quint8 c)
+{
+    const bool letter = quint8((c | 0x20) - 'a') < 26;
+    const bool number = quint8(c - '0') < 10;
+    return letter | number | (c == '+') | (c == '/');
+}
+
+// Written so that the compiler makes vector code of it: a fixed count and no table.
+quint8 base64DigitsIn64(const quint8 *bytes)
+{
+    quint8 digits = 0;
+    for (int i = 0; i < 64; ++i)
+        digits += isBase64Digit(bytes[i]);
+    return digits;
+}
+
+}  // namespace
+
 qint64 SpooledBytes::base64DecodedSize(const QByteArray &text)
 {
-    // A table and a plain sum: the compiler turns the loop into vector code, which matters
-    // for a folder of large attachments.
-    static const std::array<quint8, 256> isDigit = [] {
-        std::array<quint8, 256> table{};
-        for (int c = 0; c < 256; ++c)
-            table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
-        return table;
-    }();
     const auto *bytes = reinterpret_cast<const quint8 *>(text.constData());
     qint64 digits = 0;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        digits += isDigit[bytes[i]];
+    qsizetype i = 0;
+    for (; i + 64 <= text.size(); i += 64)
+        digits += base64DigitsIn64(bytes + i);
+    for (; i < text.size(); ++i)
+        digits += isBase64Digit(bytes[i]);
     return digits * 3 / 4;
 }

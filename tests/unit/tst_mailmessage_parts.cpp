@@ -46,6 +46,13 @@ private slots:
             << part("Content-Type: Application/PDF\nContent-Disposition: attachment; filename=\"r.pdf\"", "%PDF-1")
                    + part("Content-Type: application/zip; name=z.zip\nContent-Transfer-Encoding: base64", "UEsD\nBA==")
             << QStringLiteral("r.pdf|application/pdf|%PDF-1;z.zip|application/zip|PK\x03\x04");
+        QByteArray long64 = QByteArray(300, 'q').toBase64();  // lines, a space and a stray character
+        for (qsizetype at = 76; at < long64.size(); at += 78)
+            long64.insert(at, "\r\n");
+        long64.insert(100, " !");
+        QTest::newRow("long base64 with breaks and stray characters")
+            << part("Content-Type: application/octet-stream; name=q.bin\nContent-Transfer-Encoding: base64", long64)
+            << QStringLiteral("q.bin|application/octet-stream|") + QString(300, 'q');
         QTest::newRow("inline named text is none, text marked attachment is one")
             << part("Content-Type: text/plain\nContent-Disposition: inline; filename=n.txt", "x")
                    + part("Content-Type: text/html\nContent-Disposition: attachment; filename=a.html", "<p>")
