@@ -85,6 +85,7 @@ void BrowserView::Navigate(const QString &target)
     m_busy = true;
     m_loadEnded = false;
     m_loadHeardOf = false;
+    m_loadRetried = false;
     m_readyState = Loading;
     m_page->load(m_target);
     QTimer::singleShot(UnheardLoadMs, this, [this, ticket = m_loadTicket] {
@@ -99,12 +100,28 @@ void BrowserView::onLoadingChanged(const QWebEngineLoadingInfo &info)
         m_loadHeardOf = true;
     if (info.url() != m_target || m_loadEnded || info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
         return;
+    if (failedForNoReason(info) && !m_loadRetried) {
+        m_loadRetried = true;
+        m_page->expect(m_target);
+        m_page->load(m_target);
+        return;
+    }
     m_busy = false;
     if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
         return;
     m_loadEnded = true;
     m_lastLoadOk = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
     m_readyState = Complete;
+}
+
+// A load the engine ends as failed without any error. It happens to the load that follows a
+// page whose refresh was refused, when the engine has not yet let go of that refresh; the same
+// load started again goes through. A load that really fails says why (a refused request, a
+// missing file), and is not tried again.
+bool BrowserView::failedForNoReason(const QWebEngineLoadingInfo &info)
+{
+    return info.status() == QWebEngineLoadingInfo::LoadFailedStatus
+        && info.errorDomain() == QWebEngineLoadingInfo::NoErrorDomain && info.errorCode() == 0;
 }
 
 bool BrowserView::showsLoadedPage(quint64 ticket) const

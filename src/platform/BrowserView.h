@@ -110,6 +110,7 @@ signals:
     void jobFinished(bool ok);
 
 private:
+    static bool failedForNoReason(const class QWebEngineLoadingInfo &info);
     void onLoadingChanged(const class QWebEngineLoadingInfo &info);
     bool askPrintTarget(PrintJob *job);
     void startPrint(const QPageLayout &layout, std::function<void(const QByteArray &)> done);
@@ -126,6 +127,7 @@ private:
     quint64 m_loadTicket = 0;
     bool m_loadEnded = false;  // the current load has reported its end; later reports are echoes
     bool m_loadHeardOf = false;  // the engine has reported anything of the current load
+    bool m_loadRetried = false;  // the current load was started again after failing for no reason
     bool m_silent = false;
     bool m_busy = false;
     int m_readyState = Uninitialized;
