@@ -1,6 +1,7 @@
 #include "mail/clsImapSession.h"
 
 #include "core/AppError.h"
+#include "core/AppGlobals.h"
 #include "core/ErrorLog.h"
 #include "core/GeneralDate.h"
 #include "core/MessageBox.h"
@@ -170,15 +171,25 @@ bool clsImapSession::connectAndSelect(const QString &FolderName, qint64 fetchFir
     if (!connectWith(opening)) {
         if (!AbortProcess)
             showMessage(QStringLiteral("Connection failed. Check username and password."));
+        skipDoneAfterFailure();
         return false;
     }
     subscribe();
     m_lastResult = client().selectMailbox(FolderName);
     if (m_lastResult != 1) {
         reportFailure();
+        skipDoneAfterFailure();
         return false;
     }
     return true;
+}
+
+// A download that could not start has said why in its box; a "Done." after that box would
+// read as if it had worked. After Stop there is no box, and the run ends as a stopped one does.
+void clsImapSession::skipDoneAfterFailure()
+{
+    if (!AbortProcess)
+        globals().SkipDoneMessage = true;
 }
 
 void clsImapSession::StartMailExtraction(const QString &FolderName)

@@ -76,6 +76,7 @@ private:
     bool connectWith(const ImapOpening &opening);
     bool connectAndSelect(const QString &FolderName, qint64 fetchFirst = 0, qint64 fetchLast = 0);
     bool endIfConnectionTaken();
+    void skipDoneAfterFailure();
     ImapClient &client();
     void reportMessage(const FetchedMessage &fetched, qint32 sequenceNumber);
     void Imap1_AbortCheck(qint32 &abort);

@@ -48,6 +48,8 @@ private slots:
     void hugeCountIsNotAllocatedUpFront();
     void countBeyondThirtyTwoBitsIsRefused();
     void connectAndDownloadEachOpenInOneRoundTrip();
+    void aDownloadThatCannotStartEndsWithoutDone_data();
+    void aDownloadThatCannotStartEndsWithoutDone();
 
 private:
     std::unique_ptr<Form1> connectedForm();
@@ -78,6 +80,7 @@ void TestForm1DownloadFaults::init()
     m_server.setMessages({plainMessage(1), plainMessage(2), plainMessage(3)});
     m_server.on("EXAMINE", nullptr);
     m_server.on("FETCH", nullptr);
+    m_server.on("LOGIN", nullptr);
     m_server.holdAnswersUntil({});
 }
 
@@ -162,6 +165,39 @@ void TestForm1DownloadFaults::connectAndDownloadEachOpenInOneRoundTrip()
     QCOMPARE(m_dialogs->messageTexts(), QStringList{"Done."});
     QCOMPARE(form->ListView1->topLevelItemCount(), 3);
     QTRY_COMPARE(m_server.openConnections(), 1);
+}
+
+// The count works on the connection of "Connect"; then the download's own connection is
+// refused its login, or finds the folder gone. Its box says so, and no "Done." follows.
+void TestForm1DownloadFaults::aDownloadThatCannotStartEndsWithoutDone_data()
+{
+    QTest::addColumn<QByteArray>("refused");  // the command refused on the download's connection
+    QTest::addColumn<QStringList>("boxes");   // how each box starts
+    QTest::newRow("login refused") << QByteArray("LOGIN") << QStringList{"Invalid login.", "Connection failed."};
+    QTest::newRow("folder gone") << QByteArray("EXAMINE") << QStringList{"Invalid login."};
+}
+
+void TestForm1DownloadFaults::aDownloadThatCannotStartEndsWithoutDone()
+{
+    QFETCH(QByteArray, refused);
+    QFETCH(QStringList, boxes);
+    const int download = m_server.connectionsAccepted() + 2;  // after the one of "Connect"
+    m_server.on(refused, [refused, download](ScriptedImapSession &session, const QByteArray &tag, const QByteArray &) {
+        if (session.number() == download)
+            session.send(tag + " NO [NONEXISTENT] Refused for this test\r\n");
+        else if (refused == "LOGIN")
+            session.send(tag + " OK Logged in\r\n");
+        else
+            session.send("* 3 EXISTS\r\n" + tag + " OK [READ-ONLY] done\r\n");
+    });
+    auto form = connectedForm();
+    m_dialogs->answers.enqueue(platform::BoxAnswer::No);
+    form->PushButton2->click();
+    const QStringList shown = m_dialogs->messageTexts();
+    QCOMPARE(shown.size(), boxes.size());
+    for (qsizetype i = 0; i < boxes.size(); ++i)
+        QVERIFY2(shown[i].startsWith(boxes[i]), qPrintable(shown[i]));
+    QCOMPARE(form->ListView1->topLevelItemCount(), 0);
 }
 
 QTEST_MAIN(TestForm1DownloadFaults)
