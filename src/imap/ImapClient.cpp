@@ -83,7 +83,8 @@ int ImapClient::connectToServer(const QString &host)
     // What was announced is for this connect only, whether it succeeds or not.
     const std::optional<ImapOpening> opening = std::exchange(m_opening, std::nullopt);
     discardSentAhead();
-    discardFetchesAhead();
+    // A range announced on the old connection is not one for the new.
+    setFetchAhead(0, 0);
     m_secret.clear();
     // The old connection's LOGOUT goes out now and is answered while the new connection is
     // made, instead of costing a round trip of its own; the old one closes when this call ends.
@@ -146,7 +147,7 @@ QString ImapClient::sendRawCommand(const QString &commandText)
     const QString what = plan.what;
     if (!startCall(life, what) || !requireConnection(life, what))
         return QString();
-    if (line.contains('\r') || line.contains('\n') || line.contains('\0') || line.trimmed().isEmpty()) {
+    if (!isOneCommandLine(line)) {
         setError(what + QStringLiteral(" failed: a raw command must be one non-empty line"));
         return QString();
     }
@@ -234,10 +235,10 @@ std::optional<QList<MailboxInfo>> ImapClient::listMailboxes(const QString &refer
 int ImapClient::selectMailbox(const QString &name)
 {
     const platform::LifeToken life = m_connectionLife.token();
-    const QString what = QStringLiteral("EXAMINE \"%1\"").arg(name);
+    const CommandSpec plan = examineSpec(name);
+    const QString what = plan.what;
     if (!startCall(life, what) || !requireConnection(life, what))
         return 0;
-    const CommandSpec plan = examineSpec(name);
     // Answers still due for the old mailbox mean nothing in the new one; those an opening sent
     // after this EXAMINE are for it.
     if (!nextSentAheadIs(plan))

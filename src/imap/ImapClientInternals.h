@@ -64,6 +64,12 @@ inline CommandPart astring(const QByteArray &bytes)
     return {quoteImapString(bytes), false};
 }
 
+// A command line of its own: not empty, and nothing in it that would end it or start another.
+inline bool isOneCommandLine(const QByteArray &line)
+{
+    return !line.trimmed().isEmpty() && !line.contains('\r') && !line.contains('\n') && !line.contains('\0');
+}
+
 inline CommandPart text(const QByteArray &bytes)
 {
     return {bytes, false};

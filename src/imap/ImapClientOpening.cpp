@@ -35,19 +35,16 @@ void ImapClient::sendOpening(const platform::LifeToken &life, const ImapOpening 
 {
     if (!isCurrent(life))
         return;
-    const QByteArray user = opening.user.toUtf8();
     const QByteArray password = opening.password.toUtf8();
-    if (containsImapNul(user) || containsImapNul(password))
-        return;
-    QList<CommandSpec> plans{rawCommandSpec(opening.identification.toUtf8()), loginSpec(user, password)};
+    QList<CommandSpec> plans{rawCommandSpec(opening.identification.toUtf8()), loginSpec(opening.user.toUtf8(), password)};
     if (!opening.mailbox.isEmpty())
         plans.append(examineSpec(opening.mailbox));
+    // A literal (wireText gives nothing) or a NUL in any of them: nothing is sent ahead.
     QByteArrayList lines;
     for (const CommandSpec &plan : std::as_const(plans)) {
-        const QByteArray line = wireText(plan.parts);
-        if (line.trimmed().isEmpty() || line.contains('\r') || line.contains('\n') || line.contains('\0'))
+        lines.append(wireText(plan.parts));
+        if (!isOneCommandLine(lines.last()))
             return;
-        lines.append(line);
     }
     QByteArray batch;
     for (qsizetype i = 0; i < plans.size(); ++i) {

@@ -121,12 +121,13 @@ bool clsImapSession::endIfConnectionTaken()
 
 bool clsImapSession::Connect()
 {
-    return connectWith({kIdCommand, Username, Password, QString(), 0, 0});
+    return connectWith(QString(), 0, 0);
 }
 
 // Connect, with what follows the greeting announced to the client so that it goes out in one
-// write: the identification and the login here, the mailbox and first fetches for a download.
-bool clsImapSession::connectWith(const ImapOpening &opening)
+// write: the identification and the login, and for a download the mailbox and first fetches.
+// The announcement is made here from the very values the calls below use, so the two agree.
+bool clsImapSession::connectWith(const QString &mailbox, int fetchFirst, int fetchLast)
 {
     const auto keepAlive = shared_from_this();
     subscribe();
@@ -134,7 +135,7 @@ bool clsImapSession::connectWith(const ImapOpening &opening)
     imap.setSsl(SSL);
     imap.setPort(PORT);
     m_connectionEpoch = startConnectionEpoch(imap);
-    imap.announceOpening(opening);
+    imap.announceOpening({kIdCommand, Username, Password, mailbox, fetchFirst, fetchLast});
     m_lastResult = imap.connectToServer(IMAPServer);
     if (m_lastResult == 1 && !imap.sendRawCommand(kIdCommand).isEmpty()) {
         m_lastResult = imap.login(Username, Password);
@@ -166,9 +167,7 @@ bool clsImapSession::connectAndSelect(const QString &FolderName, qint64 fetchFir
     m_fetchesInRange = 0;
     m_failedFetches = 0;
     const bool fetchesFit = fetchFirst > 0 && fetchLast >= fetchFirst && fetchLast <= std::numeric_limits<int>::max();
-    const ImapOpening opening{kIdCommand, Username, Password, FolderName, fetchesFit ? int(fetchFirst) : 0,
-                              fetchesFit ? int(fetchLast) : 0};
-    if (!connectWith(opening)) {
+    if (!connectWith(FolderName, fetchesFit ? int(fetchFirst) : 0, fetchesFit ? int(fetchLast) : 0)) {
         if (!AbortProcess)
             showMessage(QStringLiteral("Connection failed. Check username and password."));
         skipDoneAfterFailure();

@@ -23,7 +23,6 @@
 class ImapClient;
 class MailConnection;
 struct FetchedMessage;
-struct ImapOpening;
 
 class clsImapSession : public QObject, public std::enable_shared_from_this<clsImapSession> {
     Q_OBJECT
@@ -73,7 +72,7 @@ private:
     clsImapSession() = default;
     void subscribe();
     void reportFailure();
-    bool connectWith(const ImapOpening &opening);
+    bool connectWith(const QString &mailbox, int fetchFirst, int fetchLast);
     bool connectAndSelect(const QString &FolderName, qint64 fetchFirst = 0, qint64 fetchLast = 0);
     bool endIfConnectionTaken();
     void skipDoneAfterFailure();

@@ -81,16 +81,15 @@ void BrowserView::Navigate(const QString &target)
         // The file is served by its path; the query only tells this load from the others.
         m_target.setQuery(QStringLiteral("load=%1").arg(m_loadTicket));
     }
-    m_page->expect(m_target);
     m_busy = true;
     m_loadEnded = false;
     m_loadHeardOf = false;
     m_loadRetried = false;
     m_readyState = Loading;
-    m_page->load(m_target);
+    loadTarget();
     QTimer::singleShot(UnheardLoadMs, this, [this, ticket = m_loadTicket] {
         if (ticket == m_loadTicket && m_busy && !m_loadHeardOf)
-            m_page->load(m_target);
+            loadTarget();
     });
 }
 
@@ -102,8 +101,7 @@ void BrowserView::onLoadingChanged(const QWebEngineLoadingInfo &info)
         return;
     if (failedForNoReason(info) && !m_loadRetried) {
         m_loadRetried = true;
-        m_page->expect(m_target);
-        m_page->load(m_target);
+        loadTarget();
         return;
     }
     m_busy = false;
@@ -122,6 +120,13 @@ bool BrowserView::failedForNoReason(const QWebEngineLoadingInfo &info)
 {
     return info.status() == QWebEngineLoadingInfo::LoadFailedStatus
         && info.errorDomain() == QWebEngineLoadingInfo::NoErrorDomain && info.errorCode() == 0;
+}
+
+// The page lets this one navigation through, once.
+void BrowserView::loadTarget()
+{
+    m_page->expect(m_target);
+    m_page->load(m_target);
 }
 
 bool BrowserView::showsLoadedPage(quint64 ticket) const

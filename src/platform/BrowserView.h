@@ -112,6 +112,7 @@ signals:
 private:
     static bool failedForNoReason(const class QWebEngineLoadingInfo &info);
     void onLoadingChanged(const class QWebEngineLoadingInfo &info);
+    void loadTarget();
     bool askPrintTarget(PrintJob *job);
     void startPrint(const QPageLayout &layout, std::function<void(const QByteArray &)> done);
     bool acceptPdf(const QByteArray &pdf, quint64 printNumber);
