@@ -92,32 +92,25 @@ void walk(GMimeObject *object, MimeTextBodies &found, int depth)
 
 } // namespace
 
-QByteArray decodedContent(GMimePart *part)
-{
-    GMimeDataWrapper *content = g_mime_part_get_content(part);
-    if (!content)
-        return QByteArray();
-    GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
-    if (g_mime_data_wrapper_write_to_stream(content, sink.get()) < 0)
-        return QByteArray();
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
-    if (!bytes || bytes->len == 0)
-        return QByteArray();
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
-}
+namespace {
 
-std::optional<QByteArray> base64Content(GMimePart *part)
+// The content as the message carries it, transfer encoding still on; nothing when the part has
+// no content or its stream cannot be read from the start.
+std::optional<QByteArray> encodedContent(GMimeDataWrapper *content)
 {
-    GMimeDataWrapper *content = g_mime_part_get_content(part);
-    if (!content || g_mime_data_wrapper_get_encoding(content) != GMIME_CONTENT_ENCODING_BASE64)
-        return std::nullopt;
-    GMimeStream *stream = g_mime_data_wrapper_get_stream(content);
+    GMimeStream *stream = content ? g_mime_data_wrapper_get_stream(content) : nullptr;
     if (!stream || g_mime_stream_reset(stream) < 0)
         return std::nullopt;
-    QByteArray text;
-    const gint64 length = g_mime_stream_length(stream);
-    if (length > 0)
-        text.reserve(qsizetype(length));
+    // Read straight into place up to the length the stream gives, then whatever it still has.
+    QByteArray text(qsizetype(qMax<gint64>(0, g_mime_stream_length(stream))), Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < text.size()) {
+        const gssize got = g_mime_stream_read(stream, text.data() + filled, size_t(text.size() - filled));
+        if (got <= 0)
+            break;
+        filled += got;
+    }
+    text.truncate(filled);
     char piece[64 * 1024];
     for (;;) {
         const gssize got = g_mime_stream_read(stream, piece, sizeof piece);
@@ -127,6 +120,79 @@ std::optional<QByteArray> base64Content(GMimePart *part)
     }
     g_mime_stream_reset(stream);
     return text;
+}
+
+// The content written through GMime's decoding stream filter.
+QByteArray decodedThroughFilter(GMimeDataWrapper *content)
+{
+    GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
+    if (g_mime_data_wrapper_write_to_stream(content, sink.get()) < 0)
+        return QByteArray();
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
+    if (!bytes || bytes->len == 0)
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+}
+
+// GMime's quoted-printable decoder, fed in pieces as a stream filter would feed it. Between
+// escapes it copies every byte as it is, so those stretches (most of a text) are copied here
+// whole, and only each escape with the two bytes after it goes through the decoder.
+size_t decodeQuotedPrintable(GMimeEncoding &decoder, const QByteArray &text, char *out)
+{
+    const char *in = text.constData();
+    const char *const end = in + text.size();
+    char *const start = out;
+    while (in < end) {
+        if (decoder.state == 0) {
+            const char *escape = static_cast<const char *>(std::memchr(in, '=', size_t(end - in)));
+            const char *plainEnd = escape ? escape : end;
+            std::memcpy(out, in, size_t(plainEnd - in));
+            out += plainEnd - in;
+            in = plainEnd;
+            if (!escape)
+                break;
+        }
+        const size_t piece = size_t(qMin<qptrdiff>(3, end - in));
+        out += g_mime_encoding_step(&decoder, in, piece, out);
+        in += piece;
+    }
+    return size_t(out - start);
+}
+
+}  // namespace
+
+// Base64 and quoted-printable go through GMime's own decoder in one step over the whole text,
+// without the filter's streams and their copies in between. The filter finds a uuencoded
+// text's "begin" line itself, so that encoding still goes through it.
+QByteArray decodedContent(GMimePart *part)
+{
+    GMimeDataWrapper *content = g_mime_part_get_content(part);
+    if (!content)
+        return QByteArray();
+    const GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(content);
+    if (encoding == GMIME_CONTENT_ENCODING_UUENCODE)
+        return decodedThroughFilter(content);
+    std::optional<QByteArray> encoded = encodedContent(content);
+    if (!encoded || encoded->isEmpty())
+        return QByteArray();
+    if (encoding != GMIME_CONTENT_ENCODING_BASE64 && encoding != GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE)
+        return *encoded;
+    GMimeEncoding decoder;
+    g_mime_encoding_init_decode(&decoder, encoding);
+    QByteArray out(qsizetype(g_mime_encoding_outlen(&decoder, size_t(encoded->size()))), Qt::Uninitialized);
+    const size_t written = encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE
+        ? decodeQuotedPrintable(decoder, *encoded, out.data())
+        : g_mime_encoding_flush(&decoder, encoded->constData(), size_t(encoded->size()), out.data());
+    out.truncate(qsizetype(written));
+    return out;
+}
+
+std::optional<QByteArray> base64Content(GMimePart *part)
+{
+    GMimeDataWrapper *content = g_mime_part_get_content(part);
+    if (!content || g_mime_data_wrapper_get_encoding(content) != GMIME_CONTENT_ENCODING_BASE64)
+        return std::nullopt;
+    return encodedContent(content);
 }
 
 MimeTextBodies findTextBodies(GMimeObject *root)
