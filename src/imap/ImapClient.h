@@ -58,7 +58,7 @@ public:
     // way: many small messages keep a long pipe full, a run of large ones does not fill memory.
     static constexpr int minFetchAheadWindow = 4;
     static constexpr int initialFetchAheadWindow = 16;
-    static constexpr int maxFetchAheadWindow = 128;
+    static constexpr int maxFetchAheadWindow = 512;
     static constexpr qint64 fetchAheadBudget = qint64(16) << 20;
 
     explicit ImapClient(QObject *parent = nullptr);
