@@ -11,9 +11,7 @@
 #include <QElapsedTimer>
 #include <ctime>
 
-// The most work the client may do between two abort checks. The sanitizers' bookkeeping on
-// every allocation makes a huge message's buffer several times dearer to take and give back, so
-// a sanitized build is allowed more; the plain build keeps the limit the user feels.
+// The most work between two abort checks; the sanitizers' allocation bookkeeping is work too.
 #ifdef QUORVALE_SANITIZED
 constexpr qint64 kLongestWorkMs = 250;
 #else

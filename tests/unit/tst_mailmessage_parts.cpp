@@ -5,16 +5,6 @@
 
 #include <QtTest>
 
-// What the library's own road gives: the content written through its decoding stream filter.
-static QByteArray decodedThroughStream(GMimePart *part)
-{
-    GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
-    if (g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(part), sink.get()) < 0)
-        return "(failed)";
-    const GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
-}
-
 static MessageEntry parsed(const QByteArray &headers, const QByteArray &body)
 {
     QByteArray raw = "From: f@example.com\nSubject: s\n" + headers + "\n" + body;
@@ -107,47 +97,38 @@ private slots:
         QCOMPARE(got.join(';'), shown);
         QCOMPARE(m.PlainTextBody, QStringLiteral("hello"));
     }
-    // The content is decoded in one step over the whole text; every spelling a sender gets
-    // wrong must come out byte for byte as the library's stream filter gives it.
+    // Every spelling a sender gets wrong decodes byte for byte as the library's own stream
+    // filter decodes it: escapes, soft breaks and broken escapes packed close, at every distance
+    // from each other and from the end; a text longer than one read of the stream.
     void contentDecodesAsTheLibraryFilterDoes_data()
     {
         QTest::addColumn<QByteArray>("encoding");
         QTest::addColumn<QByteArray>("body");
-        const QByteArray longLine = QByteArray(70000, 'x') + "=41=\r\n" + QByteArray(5000, 'y');
-        QTest::newRow("qp: soft breaks, lower-case hex, bad escapes, spaces before breaks")
-            << QByteArray("quoted-printable")
-            << QByteArray("caf=C3=A9 =\r\nnext=\nline =e9 =ZZ =4 =\rx \t \r\nend==41=");
-        QTest::newRow("qp: longer than one read of the stream") << QByteArray("quoted-printable") << longLine;
-        QTest::newRow("qp: nothing but an equals sign") << QByteArray("quoted-printable") << QByteArray("=");
-        QTest::newRow("base64: breaks, spaces, stray characters, padding inside")
-            << QByteArray("base64") << QByteArray("SGVs bG8s\r\nIHdv*cmxk IQ==\r\nQUJD\r\n=");
-        QTest::newRow("base64: cut short") << QByteArray("base64") << QByteArray("SGVsbG8sIHdvc");
-        QTest::newRow("uuencode") << QByteArray("x-uuencode")
-            << QByteArray("begin 644 a.txt\r\n%:&5L;&\\*\r\n`\r\nend\r\n");
-        // Escapes, soft breaks and broken escapes packed close, at every distance from each
-        // other and from the end.
         QRandomGenerator random(19);
         const QByteArray pieces[] = {"=", "=\r\n", "=\n", "=3D", "=3d", "=\r", "=Z", "=4", "a", "\r\n", " ", "\t", "=\r="};
         for (int row = 0; row < 40; ++row) {
             QByteArray body;
             for (int i = random.bounded(1, 60); i > 0; --i)
                 body += pieces[random.bounded(int(std::size(pieces)))];
-            QTest::addRow("qp: mixed pieces %d", row) << QByteArray("quoted-printable") << body;
+            QTest::addRow("qp %d", row) << QByteArray("quoted-printable") << body;
         }
-        QTest::newRow("8bit passes through") << QByteArray("8bit") << QByteArray("Gr\xc3\xbc\xc3\x9f" "e =41\r\n");
-        QTest::newRow("unknown encoding passes through") << QByteArray("x-made-up") << QByteArray("=41 SGVs");
+        QTest::newRow("qp, long") << QByteArray("quoted-printable") << QByteArray(70000, 'x') + "=41=\r\n" + QByteArray(5000, 'y');
+        QTest::newRow("base64") << QByteArray("base64") << QByteArray("SGVs bG8s\r\nIHdv*cmxk IQ==\r\nQUJD\r\n=");
+        QTest::newRow("uuencode") << QByteArray("x-uuencode") << QByteArray("begin 644 a\r\n%:&5L;&\\*\r\n`\r\nend\r\n");
+        QTest::newRow("8bit") << QByteArray("8bit") << QByteArray("Gr\xc3\xbc\xc3\x9f" "e =41\r\n");
     }
     void contentDecodesAsTheLibraryFilterDoes()
     {
         QFETCH(QByteArray, encoding); QFETCH(QByteArray, body);
-        const QByteArray raw = "From: f@example.com\r\nContent-Type: application/octet-stream\r\n"
-                               "Content-Transfer-Encoding: " + encoding + "\r\n\r\n" + body;
+        const QByteArray raw = "Content-Transfer-Encoding: " + encoding + "\r\n\r\n" + body;
         GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(raw.constData(), size_t(raw.size())));
         GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
         GObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), mimeParserOptions()));
-        QVERIFY(message);
         GMimePart *part = GMIME_PART(g_mime_message_get_mime_part(message.get()));
-        QCOMPARE(decodedContent(part), decodedThroughStream(part));
+        GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
+        QVERIFY(g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(part), sink.get()) >= 0);
+        const GByteArray *filtered = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(sink.get()));
+        QCOMPARE(decodedContent(part), QByteArray(reinterpret_cast<const char *>(filtered->data), qsizetype(filtered->len)));
     }
     // A folder of small attachments keeps them in memory up to a budget, the rest in files;
     // whatever goes returns its room or its file, so one download's leftovers never push the
