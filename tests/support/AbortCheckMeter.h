@@ -11,8 +11,7 @@
 #include <QElapsedTimer>
 #include <ctime>
 
-// The most work between two abort checks; the sanitizers' allocation bookkeeping is work too.
-#ifdef QUORVALE_SANITIZED
+#ifdef QUORVALE_SANITIZED  // the most work between two abort checks; allocation bookkeeping is work too
 constexpr qint64 kLongestWorkMs = 250;
 #else
 constexpr qint64 kLongestWorkMs = 100;

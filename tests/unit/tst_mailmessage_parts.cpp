@@ -102,8 +102,7 @@ private slots:
     // from each other and from the end; a text longer than one read of the stream.
     void contentDecodesAsTheLibraryFilterDoes_data()
     {
-        QTest::addColumn<QByteArray>("encoding");
-        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("encoding"); QTest::addColumn<QByteArray>("body");
         QRandomGenerator random(19);
         const QByteArray pieces[] = {"=", "=\r\n", "=\n", "=3D", "=3d", "=\r", "=Z", "=4", "a", "\r\n", " ", "\t", "=\r="};
         for (int row = 0; row < 40; ++row) {
