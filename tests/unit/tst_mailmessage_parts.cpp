@@ -123,6 +123,7 @@ private slots:
         GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(raw.constData(), size_t(raw.size())));
         GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
         GObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), mimeParserOptions()));
+        QVERIFY(message);
         GMimePart *part = GMIME_PART(g_mime_message_get_mime_part(message.get()));
         GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new());
         QVERIFY(g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(part), sink.get()) >= 0);
